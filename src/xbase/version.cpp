@@ -1,0 +1,1 @@
+namespace xbase { int engine_version() { return 1; } }
