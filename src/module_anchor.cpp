@@ -1,0 +1,1 @@
+// Anchor for a module that has no sources yet.
