@@ -80,7 +80,10 @@ QString findFileCaseInsensitive(const QString& dir, const QString& name) {
     QString current = QDir::fromNativeSeparators(dir);
     if (current.isEmpty())
         current = QStringLiteral(".");
-    const QStringList parts = QDir::fromNativeSeparators(name).split('/', Qt::SkipEmptyParts);
+    // Names stored by the Windows program may use backslashes.
+    QString relative = name;
+    relative.replace('\\', '/');
+    const QStringList parts = relative.split('/', Qt::SkipEmptyParts);
     if (parts.isEmpty())
         return QString();
     for (const QString& part : parts) {
