@@ -17,4 +17,20 @@ QString DefaultPrinterName();
 // True when `name` is the built-in PDF-file printer.
 bool IsPdfPrinter(const QString& name);
 
+// The printer settings all print surfaces share: the selected printer, the
+// number of copies with collation, and the file the PDF-file printer writes.
+// The selected printer starts as the default printer.
+QString CurrentPrinterName();
+// Selects a printer of AvailablePrinterNames(); false (nothing changes) for
+// an unknown name.
+bool SelectCurrentPrinter(const QString& name);
+int PrintCopies();
+void SetPrintCopies(int copies); // at least 1
+bool PrintCollate();
+void SetPrintCollate(bool on);
+// The file the next PDF-file job writes; empty means a new file named after
+// the job in the user's documents folder.
+QString PdfOutputFile();
+void SetPdfOutputFile(const QString& path);
+
 } // namespace qb
