@@ -62,6 +62,7 @@ struct TableDataset::Impl {
     bool exclusive = true;
     bool readOnly = false;
     bool showDeleted = false;
+    bool openIndex = true;
     QString initialOrder;
 
     // configuration kept across open/close
@@ -344,6 +345,7 @@ bool TableDataset::exclusive() const { return d->exclusive; }
 void TableDataset::setReadOnly(bool on) { d->readOnly = on; }
 bool TableDataset::readOnly() const { return d->readOnly; }
 void TableDataset::setInitialOrder(const QString& tagName) { d->initialOrder = tagName; }
+void TableDataset::setOpenProductionIndex(bool on) { d->openIndex = on; }
 
 bool TableDataset::open() {
     close();
@@ -355,6 +357,7 @@ bool TableDataset::open() {
     xbase::OpenOptions options;
     options.exclusive = d->exclusive;
     options.readOnly = d->readOnly;
+    options.openProductionIndex = d->openIndex;
     try {
         d->table = xbase::Table::open(QFile::encodeName(filePath()).toStdString(), options);
         d->table->setDeleted(!d->showDeleted);

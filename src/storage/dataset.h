@@ -95,6 +95,9 @@ public:
     bool readOnly() const;
     // Tag selected when the table opens ("" = physical order).
     void setInitialOrder(const QString& tagName);
+    // Whether open() opens the production index too (default true); off for
+    // repairs of an index file the engine cannot read.
+    void setOpenProductionIndex(bool on);
 
     // ---- life cycle ----------------------------------------------------------
     // Opens directory()+tableName() with its production index and moves to the
