@@ -6,6 +6,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+
+// Readable QString values in failure messages.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+QT_END_NAMESPACE
+
 namespace {
 
 QByteArray readAll(const QString& path) {
