@@ -66,6 +66,19 @@ bool sameName(const QString& a, const QString& b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
+// A value as written: line breaks would end the line early, so they become
+// blanks; a value that reading would alter (blanks at either end, enclosing
+// quotes) is written inside quotes, which reading removes again.
+QString storedForm(QString value) {
+    value.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    value.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    value.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const bool quoted = value.size() >= 2 && value.startsWith('"') && value.endsWith('"');
+    if (value != value.trimmed() || quoted)
+        return QLatin1Char('"') + value + QLatin1Char('"');
+    return value;
+}
+
 class Document {
 public:
     explicit Document(const QString& path) {
@@ -144,7 +157,7 @@ public:
     }
 
     void set(const QString& section, const QString& key, const QString& value) {
-        const QByteArray text = (key + QLatin1Char('=') + value).toUtf8();
+        const QByteArray text = (key + QLatin1Char('=') + storedForm(value)).toUtf8();
         if (const auto at = findKey(section, key)) {
             lines_[*at].text = text;
             parsed_[*at] = parse(text);

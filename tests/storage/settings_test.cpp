@@ -158,6 +158,33 @@ TEST_F(SettingsFile, ValueForms) {
     EXPECT_EQ(ini.readString("S", "t"), QString::fromUtf8("Zürich"));
 }
 
+TEST_F(SettingsFile, AnyTextReadsBackAsWritten) {
+    qb::IniFile ini(path());
+    struct Case {
+        QString written;
+        QString readBack;
+    };
+    const Case cases[] = {
+        {"plain", "plain"},
+        {"  leading and trailing  ", "  leading and trailing  "},
+        {"\"quoted\"", "\"quoted\""},
+        {"a = b ; c", "a = b ; c"},
+        {"[Section]", "[Section]"},
+        {"", ""},
+        // A line break cannot be kept; it must not break the file either.
+        {"/home/x/two\nlines.dbf", "/home/x/two lines.dbf"},
+        {"crlf\r\n[Evil]\r\nk=v", "crlf [Evil] k=v"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.written.toStdString());
+        ini.writeString("MRU", "Item1", c.written);
+        ini.writeString("MRU", "Item2", "next");
+        EXPECT_EQ(ini.readString("MRU", "Item1", "default"), c.readBack);
+        EXPECT_EQ(ini.readString("MRU", "Item2"), "next");
+        EXPECT_FALSE(ini.hasSection("Evil"));
+    }
+}
+
 TEST_F(SettingsFile, WindowsAnsiTextIsReadAsLatin1) {
     writeAll(path(), "[Adding]\nDefaultCountry=\xC9" "cosse\n");
     EXPECT_EQ(qb::IniFile(path()).readString("Adding", "DefaultCountry"),
