@@ -359,7 +359,23 @@ bool TableDataset::open() {
     options.readOnly = d->readOnly;
     options.openProductionIndex = d->openIndex;
     try {
-        d->table = xbase::Table::open(QFile::encodeName(filePath()).toStdString(), options);
+        auto table = xbase::Table::open(QFile::encodeName(filePath()).toStdString(), options);
+        return attach(std::move(table));
+    } catch (const std::exception& e) {
+        d->setError(e);
+        return false;
+    }
+}
+
+bool TableDataset::attach(std::unique_ptr<xbase::Table> table) {
+    close();
+    d->error.clear();
+    if (!table) {
+        d->setError(QStringLiteral("No table"));
+        return false;
+    }
+    d->table = std::move(table);
+    try {
         d->table->setDeleted(!d->showDeleted);
         d->table->setExact(false);
         d->buildFields();
@@ -368,11 +384,9 @@ bool TableDataset::open() {
         d->table->goTop();
     } catch (const std::exception& e) {
         d->setError(e);
-        if (d->table) {
-            try {
-                d->table->close();
-            } catch (...) {
-            }
+        try {
+            d->table->close();
+        } catch (...) {
         }
         d->table.reset();
         d->fields.clear();

@@ -103,6 +103,9 @@ public:
     // Opens directory()+tableName() with its production index and moves to the
     // first record. False with errorText() set when the engine refuses.
     bool open();
+    // Takes over an engine table opened elsewhere (a temporary copy, a table
+    // wrapped to watch or fail the engine's calls) as if open() had opened it.
+    bool attach(std::unique_ptr<xbase::Table> table);
     // Cancels a pending edit or insert and closes the table (no error).
     void close();
     bool isOpen() const;
