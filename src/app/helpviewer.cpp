@@ -203,7 +203,7 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
     splitter->addWidget(tabs_);
     splitter->addWidget(browser_);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({200, 460});
+    splitter->setSizes({250, 510});
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(contentsButton);
@@ -214,7 +214,7 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(buttons);
     layout->addWidget(splitter, 1);
-    resize(720, 520);
+    resize(780, 540);
 
     connect(contentsButton, &QPushButton::clicked, this, &HelpViewer::showContents);
     connect(back_, &QPushButton::clicked, browser_, &QTextBrowser::backward);
