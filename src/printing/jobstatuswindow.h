@@ -65,10 +65,11 @@ public:
 public slots:
     // The Cancel / Stop / Ok button.
     void CancelButtonClick();
+    // Escape or the title bar's close box: the button while the job runs.
+    void reject() override;
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void reject() override;
 
 private:
     Mode mode_;

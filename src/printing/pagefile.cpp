@@ -107,7 +107,9 @@ void drawText(QPainter& painter, const PageOp& op, const DeviceMapping& m) {
 
 void PlayPage(QPainter& painter, const RecordedPage& page, const DeviceMapping& m) {
     painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, true);
+    // Straight lines and rectangles stay on whole pixels, as on a printer;
+    // only curved outlines are smoothed.
+    painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     painter.setBackgroundMode(Qt::TransparentMode);
@@ -136,6 +138,7 @@ void PlayPage(QPainter& painter, const RecordedPage& page, const DeviceMapping& 
             painter.setPen(pen);
             painter.setBrush(makeBrush(op.brush));
             const QRectF r = shapeRect(op, pen, m);
+            painter.setRenderHint(QPainter::Antialiasing, op.kind != PageOp::Rectangle);
             if (op.kind == PageOp::Rectangle)
                 painter.drawRect(r);
             else if (op.kind == PageOp::Ellipse)
@@ -143,6 +146,7 @@ void PlayPage(QPainter& painter, const RecordedPage& page, const DeviceMapping& 
             else
                 painter.drawRoundedRect(r, op.rx * m.dpiX / 2, op.ry * m.dpiY / 2);
             painter.setBrush(Qt::NoBrush);
+            painter.setRenderHint(QPainter::Antialiasing, false);
             break;
         }
         case PageOp::FillRect: painter.fillRect(mapRect(op.x1, op.y1, op.x2, op.y2, m), op.fill); break;

@@ -235,6 +235,7 @@ TPreviewForm::TPreviewForm(QWidget* parent) : QDialog(parent) {
     connect(viewer_, &TFilePreview::ZoomRequested, this,
             [this](bool in) { in ? ZoomInClick() : ZoomOutClick(); });
     connect(viewer_, &TFilePreview::Changed, this, [this] {
+        syncViewport();
         if (prepared_)
             updateCaption();
     });
@@ -254,7 +255,6 @@ void TPreviewForm::Prepare() {
     if (prepared_)
         return;
     prepared_ = true;
-    viewer_->SetViewportSize(scroll_->maximumViewportSize());
     viewer_->SetPageFile(std::move(pending_));
     updateButtons();
     if (InitialZoom == 1)
@@ -264,6 +264,23 @@ void TPreviewForm::Prepare() {
     else
         viewer_->SetZoomFactor(InitialZoom);
     updateCaption();
+}
+
+void TPreviewForm::syncViewport() {
+    // The page is centred in what remains visible once the scroll bars the
+    // page needs are shown, so a page that fits one way never scrolls that way.
+    QSize vp = scroll_->maximumViewportSize();
+    const QSize page = viewer_->sizeHint();
+    const int sbWidth = scroll_->verticalScrollBar()->sizeHint().width();
+    const int sbHeight = scroll_->horizontalScrollBar()->sizeHint().height();
+    bool vertical = page.height() > vp.height();
+    bool horizontal = page.width() > vp.width() - (vertical ? sbWidth : 0);
+    vertical = vertical || page.height() > vp.height() - (horizontal ? sbHeight : 0);
+    if (vertical)
+        vp.rwidth() -= sbWidth;
+    if (horizontal)
+        vp.rheight() -= sbHeight;
+    viewer_->SetViewportSize(vp);
 }
 
 void TPreviewForm::updateCaption() {
@@ -340,7 +357,7 @@ void TPreviewForm::showEvent(QShowEvent* event) {
 
 void TPreviewForm::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    viewer_->SetViewportSize(scroll_->maximumViewportSize());
+    syncViewport();
 }
 
 void TPreviewForm::keyPressEvent(QKeyEvent* event) {

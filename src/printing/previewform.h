@@ -112,6 +112,7 @@ protected:
 private:
     void updateCaption();
     void updateButtons();
+    void syncViewport();
     void zoomAround(double percent);
 
     TFilePreview* viewer_ = nullptr;
