@@ -284,7 +284,7 @@ TEST_F(AddressFileTest, CalculatedFieldsOverAPeerFile) {
 
 TEST_F(AddressFileTest, NoIdMeansNothingIsTagged) {
     ASSERT_TRUE(copyPeer(QStringLiteral("ADDRPEER"), dir.path()));
-    TagScope tagScope(QString());
+    TagScope tagScope{QString()};
     TableDataset table;
     AddressFile::Configure(table);
     ASSERT_TRUE(OpenTableFile(file(QStringLiteral("ADDRPEER.DBF")), table));
