@@ -262,11 +262,11 @@ bool CreateAddressIndexes(TableDataset& table) {
             t->createTag(tag.name, tag.keyExpr);
         t->setOrder(0);
     } catch (const std::exception&) {
-        table.resync();
+        table.first();
         Inform(QStringLiteral("Unable to create index files"));
         return false;
     }
-    table.resync();
+    table.first();
     return true;
 }
 
