@@ -1,20 +1,1787 @@
-// Compact B+-tree index files (compound CDX and single-order IDX).
+// Compact B+-tree index files: the compound CDX file (a tag directory plus one
+// tree per tag) and the single-order compact IDX file. Both share the page
+// layout, the node formats and the page cache implemented here.
+//
+// Pages are 512 bytes, every pointer is the byte offset of a page. Nodes are
+// decoded once into `Node` objects held by a bounded cache and encoded again
+// only when written back (on flush, close or eviction), so that a long run of
+// single-key inserts does not re-encode a leaf for every key.
+#include "xbase/cdx_format.h"
 #include "xbase/error.h"
 #include "xbase/index_tree.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <unordered_set>
+
 namespace xbase {
 
-std::unique_ptr<CompoundIndex> CompoundIndex::open(const std::string& path, bool) {
-    throw Error(Error::Code::Unsupported, path + ": compound index files are not available yet");
+using namespace cdxfmt;
+
+namespace {
+
+// Bits needed to hold v (at least 1).
+int bitsFor(uint64_t v) {
+    int b = 1;
+    while (b < 64 && (v >> b) != 0)
+        ++b;
+    return b;
+}
+
+uint16_t rd16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+uint32_t rd32(const uint8_t* p) {
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+uint32_t rd32be(const uint8_t* p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+}
+void wr16(uint8_t* p, uint16_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
+void wr32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (8 * i));
+}
+void wr32be(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (8 * (3 - i)));
+}
+
+int compareEntry(const uint8_t* a, uint32_t ra, const uint8_t* b, uint32_t rb, int klen) {
+    int c = std::memcmp(a, b, size_t(klen));
+    if (c != 0)
+        return c;
+    return ra < rb ? -1 : (ra > rb ? 1 : 0);
+}
+
+} // namespace
+
+LeafLayout cdxfmt::leafLayoutFor(int keyLength, uint32_t maxRecno) {
+    const int b = bitsFor(uint64_t(keyLength));
+    int bytes = b <= 8 ? 3 : (b <= 12 ? 4 : 5);
+    const int recNeeded = bitsFor(maxRecno);
+    while (bytes * 8 - 2 * b < recNeeded)
+        ++bytes;
+    LeafLayout l;
+    l.bytesPerEntry = bytes;
+    l.recBits = std::min(32, bytes * 8 - 2 * b);
+    const int rest = bytes * 8 - l.recBits; // >= 2b; extra bits go to the counts
+    l.dupBits = rest / 2;
+    l.trailBits = rest - l.dupBits;
+    return l;
+}
+
+// ---------------------------------------------------------------------------
+// Decoded nodes
+
+struct Node {
+    uint32_t off = 0;
+    uint16_t attr = 0;
+    uint32_t left = kNone, right = kNone;
+    int klen = 0;
+    uint8_t fill = 0x20;
+    bool dirty = false;
+    uint64_t lastUse = 0;
+    std::vector<uint8_t> keys;    // n * klen
+    std::vector<uint32_t> recs;   // n
+    std::vector<uint32_t> kids;   // interior only
+    std::vector<uint8_t> trails;  // leaf only: trailing fill count of each key
+    int keyBytes = 0;             // leaf only: stored key bytes in encoded form
+    uint32_t maxRec = 0;          // leaf only: upper bound of the record numbers
+
+    bool leaf() const { return (attr & kAttrLeaf) != 0; }
+    bool root() const { return (attr & kAttrRoot) != 0; }
+    int n() const { return int(recs.size()); }
+    const uint8_t* key(int i) const { return keys.data() + size_t(i) * size_t(klen); }
+    size_t memory() const { return sizeof(Node) + keys.capacity() + recs.capacity() * 4 + kids.capacity() * 4 + trails.capacity(); }
+
+    int trailOf(const uint8_t* k) const {
+        int t = 0;
+        while (t < klen && k[klen - 1 - t] == fill)
+            ++t;
+        return t;
+    }
+    // Shared leading bytes of entry i with entry i-1 as written: never into
+    // the previous key's trailing fill, so every reader rebuilds it alike.
+    int dupOf(int i) const {
+        if (i == 0)
+            return 0;
+        const uint8_t* a = key(i - 1);
+        const uint8_t* b = key(i);
+        int limit = std::min(klen - trails[i - 1], klen - trails[i]);
+        int d = 0;
+        while (d < limit && a[d] == b[d])
+            ++d;
+        return d;
+    }
+    int storedOf(int i) const { return klen - dupOf(i) - trails[i]; }
+    // The shared prefix as other writers count it: it may run into the
+    // previous key's trailing fill. Never longer encodings than the strict
+    // one, so a leaf written that way always re-encodes into its page.
+    int looseDupOf(int i) const {
+        if (i == 0)
+            return 0;
+        const uint8_t* a = key(i - 1);
+        const uint8_t* b = key(i);
+        int limit = klen - trails[i];
+        int d = 0;
+        while (d < limit && a[d] == b[d])
+            ++d;
+        return d;
+    }
+    int looseKeyBytes() const {
+        int total = 0;
+        for (int i = 0; i < n(); ++i)
+            total += klen - looseDupOf(i) - trails[i];
+        return total;
+    }
+    void recomputeLeaf() {
+        trails.resize(recs.size());
+        keyBytes = 0;
+        maxRec = 0;
+        for (int i = 0; i < n(); ++i) {
+            trails[i] = uint8_t(trailOf(key(i)));
+            maxRec = std::max(maxRec, recs[i]);
+        }
+        for (int i = 0; i < n(); ++i)
+            keyBytes += storedOf(i);
+    }
+    int leafSize(uint32_t maxR) const {
+        return n() * leafLayoutFor(klen, maxR).bytesPerEntry + keyBytes;
+    }
+    bool leafFits() const { return leafSize(maxRec) <= kLeafSpace; }
+
+    void leafInsert(int pos, const uint8_t* k, uint32_t r) {
+        if (pos < n())
+            keyBytes -= storedOf(pos);
+        keys.insert(keys.begin() + ptrdiff_t(pos) * klen, k, k + klen);
+        recs.insert(recs.begin() + pos, r);
+        trails.insert(trails.begin() + pos, uint8_t(trailOf(k)));
+        keyBytes += storedOf(pos);
+        if (pos + 1 < n())
+            keyBytes += storedOf(pos + 1);
+        maxRec = std::max(maxRec, r);
+    }
+    void leafErase(int pos) {
+        keyBytes -= storedOf(pos);
+        if (pos + 1 < n())
+            keyBytes -= storedOf(pos + 1);
+        keys.erase(keys.begin() + ptrdiff_t(pos) * klen, keys.begin() + ptrdiff_t(pos + 1) * klen);
+        recs.erase(recs.begin() + pos);
+        trails.erase(trails.begin() + pos);
+        if (pos < n())
+            keyBytes += storedOf(pos);
+    }
+};
+
+using NodePtr = std::shared_ptr<Node>;
+
+namespace {
+
+void encodeNode(const Node& nd, uint8_t* page) {
+    std::memset(page, 0, kPage);
+    wr16(page, nd.attr);
+    wr16(page + 2, uint16_t(nd.n()));
+    wr32(page + 4, nd.left);
+    wr32(page + 8, nd.right);
+    if (!nd.leaf()) {
+        uint8_t* p = page + 12;
+        for (int i = 0; i < nd.n(); ++i) {
+            std::memcpy(p, nd.key(i), size_t(nd.klen));
+            wr32be(p + nd.klen, nd.recs[i]);
+            wr32be(p + nd.klen + 4, nd.kids[i]);
+            p += nd.klen + 8;
+        }
+        return;
+    }
+    uint32_t maxR = 0;
+    for (uint32_t r : nd.recs)
+        maxR = std::max(maxR, r);
+    const LeafLayout l = leafLayoutFor(nd.klen, maxR);
+    const bool loose = nd.n() * l.bytesPerEntry + nd.keyBytes > kLeafSpace;
+    const uint64_t recMask = (uint64_t(1) << l.recBits) - 1;
+    wr32(page + 14, uint32_t(recMask));
+    page[18] = uint8_t((1u << l.dupBits) - 1);
+    page[19] = uint8_t((1u << l.trailBits) - 1);
+    page[20] = uint8_t(l.recBits);
+    page[21] = uint8_t(l.dupBits);
+    page[22] = uint8_t(l.trailBits);
+    page[23] = uint8_t(l.bytesPerEntry);
+    int end = kPage;
+    int total = 0;
+    for (int i = 0; i < nd.n(); ++i) {
+        const int dup = loose ? nd.looseDupOf(i) : nd.dupOf(i);
+        const int trail = nd.trails[i];
+        const int stored = nd.klen - dup - trail;
+        end -= stored;
+        total += stored;
+        std::memcpy(page + end, nd.key(i) + dup, size_t(stored));
+        uint64_t v = uint64_t(nd.recs[i]) | (uint64_t(dup) << l.recBits) |
+                     (uint64_t(trail) << (l.recBits + l.dupBits));
+        uint8_t* e = page + kLeafEntries + i * l.bytesPerEntry;
+        for (int b = 0; b < l.bytesPerEntry; ++b)
+            e[b] = uint8_t(v >> (8 * b));
+    }
+    const int freeBytes = kLeafSpace - nd.n() * l.bytesPerEntry - total;
+    if (freeBytes < 0)
+        throw Error(Error::Code::State, "index node overflow");
+    wr16(page + 12, uint16_t(freeBytes));
+}
+
+} // namespace
+
+// Decodes a page into `nd` (off/klen/fill already set). Returns an empty string
+// or the cause of the damage.
+std::string decodeNode(const uint8_t* page, Node& nd) {
+    nd.attr = rd16(page);
+    const int n = rd16(page + 2);
+    nd.left = rd32(page + 4);
+    nd.right = rd32(page + 8);
+    nd.keys.clear();
+    nd.recs.clear();
+    nd.kids.clear();
+    nd.trails.clear();
+    const int klen = nd.klen;
+    if (nd.attr > 3)
+        return "node at " + std::to_string(nd.off) + " has unknown attributes " + std::to_string(nd.attr);
+    if (!nd.leaf()) {
+        if (n > interiorCapacity(klen))
+            return "interior node at " + std::to_string(nd.off) + " claims " + std::to_string(n) + " keys";
+        if (n == 0)
+            return "interior node at " + std::to_string(nd.off) + " has no keys";
+        nd.keys.resize(size_t(n) * size_t(klen));
+        nd.recs.resize(size_t(n));
+        nd.kids.resize(size_t(n));
+        const uint8_t* p = page + 12;
+        for (int i = 0; i < n; ++i) {
+            std::memcpy(nd.keys.data() + size_t(i) * klen, p, size_t(klen));
+            nd.recs[i] = rd32be(p + klen);
+            nd.kids[i] = rd32be(p + klen + 4);
+            p += klen + 8;
+        }
+        return {};
+    }
+    const uint32_t recMask = rd32(page + 14);
+    const int dupMask = page[18], trailMask = page[19];
+    const int recBits = page[20], dupBits = page[21], trailBits = page[22], bpe = page[23];
+    if (bpe < 1 || bpe > 8 || recBits > 32 || dupBits > 8 || trailBits > 8 ||
+        recBits + dupBits + trailBits != bpe * 8)
+        return "leaf at " + std::to_string(nd.off) + " has bit widths that do not add up";
+    (void)recMask;
+    (void)dupMask;
+    (void)trailMask;
+    if (n * bpe > kLeafSpace)
+        return "leaf at " + std::to_string(nd.off) + " claims " + std::to_string(n) + " keys";
+    nd.keys.resize(size_t(n) * size_t(klen));
+    nd.recs.resize(size_t(n));
+    const uint64_t rm = recBits == 0 ? 0 : ((uint64_t(1) << recBits) - 1);
+    const uint64_t dm = (uint64_t(1) << dupBits) - 1;
+    const uint64_t tm = (uint64_t(1) << trailBits) - 1;
+    int end = kPage;
+    const int entriesEnd = kLeafEntries + n * bpe;
+    for (int i = 0; i < n; ++i) {
+        const uint8_t* e = page + kLeafEntries + i * bpe;
+        uint64_t v = 0;
+        for (int b = 0; b < bpe; ++b)
+            v |= uint64_t(e[b]) << (8 * b);
+        const uint32_t rec = uint32_t(v & rm);
+        const int dup = int((v >> recBits) & dm);
+        const int trail = int((v >> (recBits + dupBits)) & tm);
+        if (dup + trail > klen || (i == 0 && dup != 0))
+            return "leaf at " + std::to_string(nd.off) + " has a bad entry " + std::to_string(i);
+        const int stored = klen - dup - trail;
+        end -= stored;
+        if (end < entriesEnd)
+            return "leaf at " + std::to_string(nd.off) + " has key bytes overlapping its entries";
+        uint8_t* k = nd.keys.data() + size_t(i) * klen;
+        if (dup > 0)
+            std::memcpy(k, k - klen, size_t(dup));
+        std::memcpy(k + dup, page + end, size_t(stored));
+        std::memset(k + klen - trail, nd.fill, size_t(trail));
+        nd.recs[i] = rec;
+    }
+    nd.recomputeLeaf();
+    return {};
+}
+
+// ---------------------------------------------------------------------------
+// The file: raw pages, page allocation, node cache, crash mark.
+
+class IndexFileCore {
+public:
+    std::string path;
+    int fd = -1;
+    bool readOnly = true;
+    bool marked = false;      // our open-for-writing mark is on disk
+    bool wasDirty = false;    // the mark was there when the file was opened
+    uint64_t fileSize = 0;    // logical size (pages allocated)
+    uint32_t freeHead = 0;
+    bool headerDirty = false;
+    uint64_t tick = 0;
+    size_t cacheBytes = 0;
+    size_t cacheLimit = 24u << 20;
+    std::unordered_map<uint32_t, NodePtr> cache;
+    uint64_t version = 0; // bumped on every tree change
+
+    ~IndexFileCore() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+
+    [[noreturn]] void corrupt(const std::string& cause) const {
+        throw Error(Error::Code::Corrupt, path + ": " + cause);
+    }
+    [[noreturn]] void ioError(const std::string& what) const {
+        throw Error(Error::Code::Io, path + ": " + what + ": " + std::strerror(errno));
+    }
+
+    void openFile(bool ro, bool create) {
+        readOnly = ro;
+        int flags = ro ? O_RDONLY : O_RDWR;
+        if (create)
+            flags |= O_CREAT | O_TRUNC;
+        fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            if (errno == ENOENT)
+                throw Error(Error::Code::NotFound, path + ": file not found");
+            ioError("cannot open");
+        }
+        struct stat st {};
+        if (::fstat(fd, &st) != 0)
+            ioError("cannot read file size");
+        fileSize = uint64_t(st.st_size);
+    }
+
+    void readRaw(uint64_t off, uint8_t* buf, size_t len) const {
+        if (off + len > fileSize)
+            corrupt("read past the end of the file at " + std::to_string(off));
+        size_t done = 0;
+        while (done < len) {
+            ssize_t r = ::pread(fd, buf + done, len - done, off_t(off + done));
+            if (r < 0) {
+                if (errno == EINTR)
+                    continue;
+                ioError("read failed");
+            }
+            if (r == 0) {
+                // Logically allocated but never written: reads as zeros.
+                std::memset(buf + done, 0, len - done);
+                return;
+            }
+            done += size_t(r);
+        }
+    }
+    void writeRaw(uint64_t off, const uint8_t* buf, size_t len) {
+        if (readOnly)
+            throw Error(Error::Code::State, path + ": opened read-only");
+        ensureMarked();
+        size_t done = 0;
+        while (done < len) {
+            ssize_t r = ::pwrite(fd, buf + done, len - done, off_t(off + done));
+            if (r < 0) {
+                if (errno == EINTR)
+                    continue;
+                ioError("write failed");
+            }
+            done += size_t(r);
+        }
+    }
+    void ensureMarked() {
+        if (marked)
+            return;
+        marked = true;
+        uint8_t m[4];
+        std::memcpy(m, kDirtyMark, 4);
+        writeRaw(kDirtyMarkOffset, m, 4);
+        if (::fdatasync(fd) != 0)
+            ioError("cannot sync");
+    }
+    void beginChange() {
+        if (readOnly)
+            throw Error(Error::Code::State, path + ": opened read-only");
+        ensureMarked();
+        ++version;
+    }
+
+    bool validPage(uint32_t off) const {
+        return off != kNone && off % kPage == 0 && off >= kHeaderSize && uint64_t(off) + kPage <= fileSize;
+    }
+
+    uint32_t allocPage() {
+        if (freeHead != 0 && freeHead != kNone) {
+            if (!validPage(freeHead))
+                corrupt("free-page list points outside the file");
+            uint32_t off = freeHead;
+            uint8_t b[4];
+            readRaw(off, b, 4);
+            uint32_t next = rd32(b);
+            if (next == off)
+                next = 0;
+            freeHead = next;
+            headerDirty = true;
+            return off;
+        }
+        if (fileSize + kPage > 0xFFFFFE00ull)
+            throw Error(Error::Code::Io, path + ": index file too large");
+        uint32_t off = uint32_t(fileSize);
+        fileSize += kPage;
+        return off;
+    }
+    uint32_t allocHeader() {
+        if (fileSize + kHeaderSize > 0xFFFFFE00ull)
+            throw Error(Error::Code::Io, path + ": index file too large");
+        uint32_t off = uint32_t(fileSize);
+        fileSize += kHeaderSize;
+        return off;
+    }
+    void freePage(uint32_t off) {
+        auto it = cache.find(off);
+        if (it != cache.end()) {
+            cacheBytes -= it->second->memory();
+            it->second->dirty = false;
+            cache.erase(it);
+        }
+        uint8_t page[kPage] = {};
+        wr32(page, freeHead == kNone ? 0 : freeHead);
+        writeRaw(off, page, kPage);
+        freeHead = off;
+        headerDirty = true;
+    }
+
+    NodePtr load(uint32_t off, int klen, uint8_t fill) {
+        auto it = cache.find(off);
+        if (it != cache.end()) {
+            it->second->lastUse = ++tick;
+            if (it->second->klen != klen)
+                corrupt("page " + std::to_string(off) + " is shared by two trees");
+            return it->second;
+        }
+        if (!validPage(off))
+            corrupt("node pointer " + std::to_string(off) + " outside the file");
+        uint8_t page[kPage];
+        readRaw(off, page, kPage);
+        auto nd = std::make_shared<Node>();
+        nd->off = off;
+        nd->klen = klen;
+        nd->fill = fill;
+        std::string err = decodeNode(page, *nd);
+        if (!err.empty())
+            corrupt(err);
+        nd->lastUse = ++tick;
+        cacheBytes += nd->memory();
+        cache.emplace(off, nd);
+        return nd;
+    }
+    NodePtr fresh(uint32_t off, int klen, uint8_t fill, uint16_t attr) {
+        auto nd = std::make_shared<Node>();
+        nd->off = off;
+        nd->klen = klen;
+        nd->fill = fill;
+        nd->attr = attr;
+        nd->dirty = true;
+        nd->lastUse = ++tick;
+        cacheBytes += nd->memory();
+        cache[off] = nd;
+        return nd;
+    }
+    void writeNode(Node& nd) {
+        uint8_t page[kPage];
+        encodeNode(nd, page);
+        writeRaw(nd.off, page, kPage);
+        nd.dirty = false;
+    }
+    // Keeps the cache within its budget: writes back and drops the least
+    // recently used nodes. Called between operations only, so no node in use
+    // by an operation is dropped.
+    void trim() {
+        if (cacheBytes <= cacheLimit && cache.size() <= kMaxCachedNodes)
+            return;
+        std::vector<std::pair<uint64_t, uint32_t>> order;
+        order.reserve(cache.size());
+        for (auto& [off, nd] : cache)
+            order.emplace_back(nd->lastUse, off);
+        std::sort(order.begin(), order.end());
+        size_t targetBytes = cacheLimit * 3 / 4, targetCount = kMaxCachedNodes * 3 / 4;
+        size_t count = cache.size();
+        for (auto& [use, off] : order) {
+            if (cacheBytes <= targetBytes && count <= targetCount)
+                break;
+            auto it = cache.find(off);
+            Node& nd = *it->second;
+            if (nd.dirty)
+                writeNode(nd);
+            cacheBytes -= nd.memory();
+            cache.erase(it);
+            --count;
+        }
+    }
+    void recount(const NodePtr& nd, size_t before) {
+        cacheBytes = cacheBytes - before + nd->memory();
+    }
+    void flushNodes() {
+        std::vector<Node*> dirty;
+        for (auto& [off, nd] : cache)
+            if (nd->dirty)
+                dirty.push_back(nd.get());
+        std::sort(dirty.begin(), dirty.end(), [](Node* a, Node* b) { return a->off < b->off; });
+        for (Node* nd : dirty)
+            writeNode(*nd);
+    }
+    void dropCache() {
+        flushNodes();
+        cache.clear();
+        cacheBytes = 0;
+    }
+};
+
+// ---------------------------------------------------------------------------
+// One tree (a tag, the tag directory, or the tree of an IDX file).
+
+class TreeImpl final : public IndexTree {
+public:
+    TreeImpl(IndexFileCore& f, uint32_t headerOff) : f_(f), header_(headerOff) {}
+
+    IndexFileCore& f_;
+    uint32_t header_;
+    uint32_t root_ = 0;
+    bool rootDirty_ = false;
+    TagInfo info_;
+    uint8_t fill_ = 0x20;
+    bool typeKnown_ = false;
+    bool rebuilt_ = false; // cleared or rebuilt since the file was opened
+
+    int klen() const { return info_.keyLength; }
+    const TagInfo& info() const override { return info_; }
+
+    NodePtr load(uint32_t off) { return f_.load(off, klen(), fill_); }
+
+    void setRoot(uint32_t off) {
+        root_ = off;
+        rootDirty_ = true;
+    }
+    void writeRootIfNeeded() {
+        if (!rootDirty_)
+            return;
+        uint8_t b[4];
+        wr32(b, root_);
+        f_.writeRaw(header_, b, 4);
+        rootDirty_ = false;
+    }
+
+    void setKeyType(KeyType t) override {
+        uint8_t fill = t == KeyType::Character ? 0x20 : 0x00;
+        info_.type = t;
+        typeKnown_ = true;
+        if (fill != fill_) {
+            // Cached nodes were decoded with the other fill byte.
+            f_.dropCache();
+            fill_ = fill;
+        }
+    }
+
+    // Descends to the leaf holding the first entry satisfying `ge` (a predicate
+    // monotone in index order). Returns the leaf and fills `path` with
+    // (interior node, child index) pairs from the root down.
+    template <class Pred>
+    NodePtr descend(Pred ge, std::vector<std::pair<NodePtr, int>>* path) {
+        uint32_t off = root_;
+        for (int depth = 0;; ++depth) {
+            if (depth > kMaxDepth)
+                f_.corrupt("tree deeper than " + std::to_string(kMaxDepth) + " levels (a cycle?)");
+            NodePtr nd = load(off);
+            if (nd->leaf())
+                return nd;
+            int i = 0;
+            while (i < nd->n() && !ge(nd->key(i), nd->recs[i]))
+                ++i;
+            if (i == nd->n())
+                i = nd->n() - 1;
+            if (path)
+                path->emplace_back(nd, i);
+            off = nd->kids[i];
+        }
+    }
+
+    void insert(Key key, uint32_t recno) override {
+        checkKey(key);
+        f_.beginChange();
+        const uint8_t* k = key.data();
+        std::vector<std::pair<NodePtr, int>> path;
+        NodePtr leaf = descend([&](const uint8_t* ek, uint32_t er) { return compareEntry(ek, er, k, recno, klen()) >= 0; }, &path);
+        int pos = lowerBound(*leaf, k, recno);
+        size_t before = leaf->memory();
+        leaf->leafInsert(pos, k, recno);
+        leaf->dirty = true;
+        f_.recount(leaf, before);
+        if (leaf->leafFits()) {
+            if (pos == leaf->n() - 1)
+                propagateLast(path, leaf->key(pos), recno);
+        } else {
+            splitLeaf(leaf, path, pos);
+        }
+        f_.trim();
+    }
+
+    bool remove(Key key, uint32_t recno) override {
+        checkKey(key);
+        if (f_.readOnly)
+            throw Error(Error::Code::State, f_.path + ": opened read-only");
+        const uint8_t* k = key.data();
+        std::vector<std::pair<NodePtr, int>> path;
+        NodePtr leaf = descend([&](const uint8_t* ek, uint32_t er) { return compareEntry(ek, er, k, recno, klen()) >= 0; }, &path);
+        int pos = lowerBound(*leaf, k, recno);
+        if (pos >= leaf->n() || compareEntry(leaf->key(pos), leaf->recs[pos], k, recno, klen()) != 0)
+            return false;
+        f_.beginChange();
+        size_t before = leaf->memory();
+        leaf->leafErase(pos);
+        leaf->dirty = true;
+        f_.recount(leaf, before);
+        if (!leaf->leafFits() &&
+            leaf->n() * leafLayoutFor(klen(), leaf->maxRec).bytesPerEntry + leaf->looseKeyBytes() > kLeafSpace) {
+            // A leaf packed by another writer can need more room after an
+            // entry goes: split it like an overfull leaf.
+            if (pos == leaf->n() && leaf->n() > 0)
+                propagateLast(path, leaf->key(pos - 1), leaf->recs[size_t(pos - 1)]);
+            splitLeaf(leaf, path, -1);
+        } else if (leaf->n() == 0 && !leaf->root()) {
+            removeNode(leaf, path);
+        } else if (pos == leaf->n() && leaf->n() > 0) {
+            propagateLast(path, leaf->key(pos - 1), leaf->recs[pos - 1]);
+            mergeRight(leaf, path);
+        } else {
+            mergeRight(leaf, path);
+        }
+        f_.trim();
+        return true;
+    }
+
+    void bulkLoad(const std::function<bool(std::vector<uint8_t>&, uint32_t&)>& next) override {
+        clear();
+        f_.beginChange();
+        // The empty root leaf clear() left is rebuilt from scratch.
+        uint32_t firstLeaf = root_;
+        {
+            auto it = f_.cache.find(firstLeaf);
+            if (it != f_.cache.end()) {
+                f_.cacheBytes -= it->second->memory();
+                f_.cache.erase(it);
+            }
+        }
+        struct Up {
+            std::vector<uint8_t> key;
+            uint32_t rec;
+            uint32_t child;
+        };
+        std::vector<Up> level;
+        Node cur;
+        cur.klen = klen();
+        cur.fill = fill_;
+        cur.attr = kAttrLeaf;
+        cur.off = firstLeaf;
+        uint32_t prevOff = kNone;
+        std::vector<uint8_t> key;
+        uint32_t rec = 0;
+        std::vector<uint8_t> lastKey(size_t(klen()), 0);
+        uint32_t lastRec = 0;
+        bool haveLast = false;
+        auto emit = [&](uint32_t rightOff) {
+            cur.left = prevOff;
+            cur.right = rightOff;
+            f_.writeNode(cur);
+            level.push_back({std::vector<uint8_t>(cur.key(cur.n() - 1), cur.key(cur.n() - 1) + klen()),
+                             cur.recs.back(), cur.off});
+            prevOff = cur.off;
+        };
+        while (next(key, rec)) {
+            if (int(key.size()) != klen())
+                throw Error(Error::Code::Argument, f_.path + ": key of wrong length for tag " + info_.name);
+            if (haveLast && compareEntry(key.data(), rec, lastKey.data(), lastRec, klen()) < 0)
+                throw Error(Error::Code::Argument, f_.path + ": entries for tag " + info_.name + " are not sorted");
+            std::memcpy(lastKey.data(), key.data(), size_t(klen()));
+            lastRec = rec;
+            haveLast = true;
+            cur.leafInsert(cur.n(), key.data(), rec);
+            if (!cur.leafFits()) {
+                cur.leafErase(cur.n() - 1);
+                cur.maxRec = 0;
+                for (uint32_t r : cur.recs)
+                    cur.maxRec = std::max(cur.maxRec, r);
+                uint32_t nextOff = f_.allocPage();
+                emit(nextOff);
+                cur.keys.clear();
+                cur.recs.clear();
+                cur.trails.clear();
+                cur.keyBytes = 0;
+                cur.maxRec = 0;
+                cur.off = nextOff;
+                cur.leafInsert(0, key.data(), rec);
+            }
+        }
+        if (level.empty()) {
+            // Everything fits in one root leaf (possibly empty).
+            cur.attr = kAttrLeaf | kAttrRoot;
+            cur.left = cur.right = kNone;
+            f_.writeNode(cur);
+            setRoot(cur.off);
+            return;
+        }
+        emit(kNone);
+        // Interior levels, bottom-up.
+        const int cap = interiorCapacity(klen());
+        while (level.size() > 1) {
+            std::vector<Up> upper;
+            size_t groups = (level.size() + size_t(cap) - 1) / size_t(cap);
+            size_t per = (level.size() + groups - 1) / groups; // even out the last node
+            uint32_t prev = kNone;
+            std::vector<uint32_t> offs(groups);
+            for (size_t g = 0; g < groups; ++g)
+                offs[g] = f_.allocPage();
+            for (size_t g = 0; g < groups; ++g) {
+                Node in;
+                in.klen = klen();
+                in.off = offs[g];
+                in.attr = groups == 1 ? kAttrRoot : 0;
+                in.left = prev;
+                in.right = g + 1 < groups ? offs[g + 1] : kNone;
+                size_t from = g * per, to = std::min(level.size(), from + per);
+                for (size_t j = from; j < to; ++j) {
+                    in.keys.insert(in.keys.end(), level[j].key.begin(), level[j].key.end());
+                    in.recs.push_back(level[j].rec);
+                    in.kids.push_back(level[j].child);
+                }
+                f_.writeNode(in);
+                upper.push_back({level[to - 1].key, level[to - 1].rec, in.off});
+                prev = in.off;
+            }
+            level = std::move(upper);
+        }
+        setRoot(level[0].child);
+    }
+
+    void clear() override {
+        f_.beginChange();
+        rebuilt_ = true;
+        std::unordered_set<uint32_t> seen;
+        freeSubtree(root_, 0, seen);
+        uint32_t off = f_.allocPage();
+        NodePtr nd = f_.fresh(off, klen(), fill_, kAttrLeaf | kAttrRoot);
+        setRoot(off);
+        f_.trim();
+    }
+
+    void freeSubtree(uint32_t off, int depth, std::unordered_set<uint32_t>& seen) {
+        if (depth > kMaxDepth || !seen.insert(off).second)
+            f_.corrupt("tree of tag " + info_.name + " contains a cycle");
+        NodePtr nd = load(off);
+        if (!nd->leaf()) {
+            std::vector<uint32_t> kids = nd->kids;
+            for (uint32_t c : kids)
+                freeSubtree(c, depth + 1, seen);
+        }
+        f_.freePage(off);
+    }
+
+    class CursorImpl;
+    std::unique_ptr<Cursor> cursor() override;
+
+    uint64_t count() override {
+        uint64_t total = 0;
+        NodePtr nd = leftmostLeaf();
+        uint64_t hops = 0;
+        const uint64_t maxHops = f_.fileSize / kPage + 1;
+        while (nd) {
+            total += uint64_t(nd->n());
+            if (nd->right == kNone || nd->right == 0)
+                break;
+            if (++hops > maxHops)
+                f_.corrupt("leaf chain of tag " + info_.name + " loops");
+            nd = load(nd->right);
+        }
+        return total;
+    }
+
+    void verify(std::vector<std::string>& faults) override;
+
+    // --- helpers ---
+    void checkKey(Key key) const {
+        if (int(key.size()) != klen())
+            throw Error(Error::Code::Argument, f_.path + ": key of " + std::to_string(key.size()) +
+                                                   " bytes for tag " + info_.name + " of key length " +
+                                                   std::to_string(klen()));
+    }
+    int lowerBound(const Node& nd, const uint8_t* k, uint32_t r) const {
+        int lo = 0, hi = nd.n();
+        while (lo < hi) {
+            int mid = (lo + hi) / 2;
+            if (compareEntry(nd.key(mid), nd.recs[mid], k, r, klen()) < 0)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        return lo;
+    }
+    NodePtr leftmostLeaf() {
+        return descend([](const uint8_t*, uint32_t) { return true; }, nullptr);
+    }
+    NodePtr rightmostLeaf() {
+        return descend([](const uint8_t*, uint32_t) { return false; }, nullptr);
+    }
+
+    // The child at path level gained a new greatest entry: the interior entries
+    // describing it (and its ancestors while they are last) must follow.
+    void propagateLast(std::vector<std::pair<NodePtr, int>>& path, const uint8_t* k, uint32_t r) {
+        std::vector<uint8_t> kk(k, k + klen());
+        for (int lvl = int(path.size()) - 1; lvl >= 0; --lvl) {
+            auto& [nd, i] = path[size_t(lvl)];
+            std::memcpy(nd->keys.data() + size_t(i) * klen(), kk.data(), size_t(klen()));
+            nd->recs[size_t(i)] = r;
+            nd->dirty = true;
+            if (i != nd->n() - 1)
+                break;
+        }
+    }
+
+    // Splits an overfull leaf into two (or, with very long keys, more) leaves.
+    void splitLeaf(NodePtr leaf, std::vector<std::pair<NodePtr, int>>& path, int insertedAt) {
+        const int n = leaf->n();
+        // Entry sizes as they would be in separate nodes: each piece's first
+        // key is stored whole.
+        std::vector<int> cut; // start indexes of pieces after the first
+        auto pieceSize = [&](int from, int to) {
+            int bytes = leaf->klen - leaf->trails[size_t(from)];
+            uint32_t maxR = leaf->recs[size_t(from)];
+            for (int i = from + 1; i < to; ++i) {
+                bytes += leaf->storedOf(i);
+                maxR = std::max(maxR, leaf->recs[size_t(i)]);
+            }
+            return (to - from) * leafLayoutFor(klen(), maxR).bytesPerEntry + bytes;
+        };
+        if (insertedAt == n - 1 && leaf->right == kNone && pieceSize(0, n - 1) <= kLeafSpace) {
+            cut.push_back(n - 1); // appending in order: keep the left leaf full
+        } else {
+            int best = -1, bestDiff = 1 << 30;
+            for (int s = 1; s < n; ++s) {
+                int a = pieceSize(0, s), b = pieceSize(s, n);
+                if (a <= kLeafSpace && b <= kLeafSpace && std::abs(a - b) < bestDiff) {
+                    best = s;
+                    bestDiff = std::abs(a - b);
+                }
+            }
+            if (best > 0) {
+                cut.push_back(best);
+            } else {
+                int from = 0;
+                while (from < n) {
+                    int to = from + 1;
+                    while (to < n && pieceSize(from, to + 1) <= kLeafSpace)
+                        ++to;
+                    if (to < n)
+                        cut.push_back(to);
+                    from = to;
+                }
+            }
+        }
+        // Build the new right-hand pieces; `leaf` keeps the first piece.
+        std::vector<NodePtr> pieces{leaf};
+        std::vector<int> bounds{0};
+        bounds.insert(bounds.end(), cut.begin(), cut.end());
+        bounds.push_back(n);
+        const bool wasRoot = leaf->root();
+        size_t before = leaf->memory();
+        std::vector<uint8_t> allKeys = leaf->keys;
+        std::vector<uint32_t> allRecs = leaf->recs;
+        uint32_t oldRight = leaf->right;
+        for (size_t p = 0; p + 1 < bounds.size(); ++p) {
+            NodePtr nd = p == 0 ? leaf : f_.fresh(f_.allocPage(), klen(), fill_, kAttrLeaf);
+            size_t b0 = size_t(bounds[p]), b1 = size_t(bounds[p + 1]);
+            size_t nb = nd->memory();
+            nd->keys.assign(allKeys.begin() + ptrdiff_t(b0 * klen()), allKeys.begin() + ptrdiff_t(b1 * klen()));
+            nd->recs.assign(allRecs.begin() + ptrdiff_t(b0), allRecs.begin() + ptrdiff_t(b1));
+            nd->recomputeLeaf();
+            nd->attr = kAttrLeaf;
+            nd->dirty = true;
+            if (p > 0) {
+                f_.recount(nd, nb);
+                pieces.back()->right = nd->off;
+                nd->left = pieces.back()->off;
+                pieces.push_back(nd);
+            }
+        }
+        f_.recount(leaf, before);
+        pieces.back()->right = oldRight;
+        if (oldRight != kNone) {
+            NodePtr r = load(oldRight);
+            r->left = pieces.back()->off;
+            r->dirty = true;
+        }
+        insertPieces(pieces, path, wasRoot);
+    }
+
+    // `pieces[0]` is the node the parent already points at; the others follow
+    // it. Updates the parent (splitting it if needed) or grows a new root.
+    void insertPieces(std::vector<NodePtr>& pieces, std::vector<std::pair<NodePtr, int>>& path, bool wasRoot) {
+        if (wasRoot) {
+            // Grow a new root describing the first piece; the others are
+            // added below like in any parent.
+            pieces[0]->attr &= uint16_t(~kAttrRoot);
+            pieces[0]->left = kNone;
+            NodePtr r = f_.fresh(f_.allocPage(), klen(), fill_, kAttrRoot);
+            size_t before = r->memory();
+            const NodePtr& p0 = pieces[0];
+            r->keys.assign(p0->key(p0->n() - 1), p0->key(p0->n() - 1) + klen());
+            r->recs.push_back(p0->recs.back());
+            r->kids.push_back(p0->off);
+            f_.recount(r, before);
+            setRoot(r->off);
+            path.clear();
+            path.emplace_back(r, 0);
+        }
+        auto [parent, idx] = path.back();
+        path.pop_back();
+        size_t before = parent->memory();
+        // Entry idx now describes pieces[0]; the other pieces follow it.
+        std::memcpy(parent->keys.data() + size_t(idx) * klen(), pieces[0]->key(pieces[0]->n() - 1), size_t(klen()));
+        parent->recs[size_t(idx)] = pieces[0]->recs.back();
+        for (size_t p = 1; p < pieces.size(); ++p) {
+            const NodePtr& nd = pieces[p];
+            size_t at = size_t(idx) + p;
+            parent->keys.insert(parent->keys.begin() + ptrdiff_t(at * klen()), nd->key(nd->n() - 1), nd->key(nd->n() - 1) + klen());
+            parent->recs.insert(parent->recs.begin() + ptrdiff_t(at), nd->recs.back());
+            parent->kids.insert(parent->kids.begin() + ptrdiff_t(at), nd->off);
+        }
+        parent->dirty = true;
+        f_.recount(parent, before);
+        // A new greatest key of this subtree must reach the ancestors.
+        if (size_t(idx) + pieces.size() == size_t(parent->n()) && !path.empty())
+            propagateLast(path, parent->key(parent->n() - 1), parent->recs.back());
+        const int cap = interiorCapacity(klen());
+        if (parent->n() <= cap)
+            return;
+        // Split the interior node in two halves.
+        const bool parentRoot = parent->root();
+        NodePtr right = f_.fresh(f_.allocPage(), klen(), fill_, 0);
+        int n = parent->n(), half = n / 2;
+        size_t pb = parent->memory(), rb = right->memory();
+        right->keys.assign(parent->keys.begin() + ptrdiff_t(half * klen()), parent->keys.end());
+        right->recs.assign(parent->recs.begin() + half, parent->recs.end());
+        right->kids.assign(parent->kids.begin() + half, parent->kids.end());
+        parent->keys.resize(size_t(half) * klen());
+        parent->recs.resize(size_t(half));
+        parent->kids.resize(size_t(half));
+        parent->attr = 0;
+        right->right = parentRoot ? kNone : parent->right;
+        right->left = parent->off;
+        if (right->right != kNone) {
+            NodePtr rr = load(right->right);
+            rr->left = right->off;
+            rr->dirty = true;
+        }
+        parent->right = right->off;
+        if (parentRoot)
+            parent->left = kNone;
+        f_.recount(parent, pb);
+        f_.recount(right, rb);
+        std::vector<NodePtr> up{parent, right};
+        insertPieces(up, path, parentRoot);
+    }
+
+    // Unlinks and frees an emptied node, removing its entry from the parent.
+    void removeNode(NodePtr nd, std::vector<std::pair<NodePtr, int>>& path) {
+        if (nd->left != kNone) {
+            NodePtr l = load(nd->left);
+            l->right = nd->right;
+            l->dirty = true;
+        }
+        if (nd->right != kNone) {
+            NodePtr r = load(nd->right);
+            r->left = nd->left;
+            r->dirty = true;
+        }
+        f_.freePage(nd->off);
+        auto [parent, idx] = path.back();
+        path.pop_back();
+        size_t before = parent->memory();
+        parent->keys.erase(parent->keys.begin() + ptrdiff_t(size_t(idx) * klen()), parent->keys.begin() + ptrdiff_t(size_t(idx + 1) * klen()));
+        parent->recs.erase(parent->recs.begin() + idx);
+        parent->kids.erase(parent->kids.begin() + idx);
+        parent->dirty = true;
+        f_.recount(parent, before);
+        if (parent->n() == 0) {
+            if (parent->root()) {
+                // Cannot happen (a root with one child collapses below), but
+                // leave a valid empty tree if it does.
+                parent->attr = kAttrRoot | kAttrLeaf;
+                parent->kids.clear();
+                parent->recomputeLeaf();
+                return;
+            }
+            removeNode(parent, path);
+            return;
+        }
+        if (idx == parent->n() && !path.empty())
+            propagateLast(path, parent->key(idx - 1), parent->recs[size_t(idx - 1)]);
+        collapseRoot();
+    }
+
+    // A root with a single child hands the root role down.
+    void collapseRoot() {
+        for (int guard = 0; guard < kMaxDepth; ++guard) {
+            NodePtr r = load(root_);
+            if (r->leaf() || r->n() != 1)
+                return;
+            NodePtr child = load(r->kids[0]);
+            child->attr |= kAttrRoot;
+            child->left = child->right = kNone;
+            child->dirty = true;
+            f_.freePage(r->off);
+            setRoot(child->off);
+        }
+    }
+
+    // Merges a thin leaf with its right neighbour under the same parent when
+    // both fit in one page, so deletions give pages back to the free list.
+    void mergeRight(NodePtr leaf, std::vector<std::pair<NodePtr, int>>& path) {
+        if (path.empty() || leaf->leafSize(leaf->maxRec) > kLeafSpace / 3)
+            return;
+        auto [parent, idx] = path.back();
+        if (idx + 1 >= parent->n())
+            return;
+        NodePtr right = load(parent->kids[size_t(idx + 1)]);
+        if (!right->leaf() || right->off != leaf->right)
+            return;
+        Node probe;
+        probe.klen = klen();
+        probe.fill = fill_;
+        probe.attr = kAttrLeaf;
+        probe.keys = leaf->keys;
+        probe.keys.insert(probe.keys.end(), right->keys.begin(), right->keys.end());
+        probe.recs = leaf->recs;
+        probe.recs.insert(probe.recs.end(), right->recs.begin(), right->recs.end());
+        probe.recomputeLeaf();
+        if (!probe.leafFits())
+            return;
+        // Move the right leaf's entries into `leaf`, then drop `right`.
+        size_t before = leaf->memory();
+        leaf->keys = std::move(probe.keys);
+        leaf->recs = std::move(probe.recs);
+        leaf->trails = std::move(probe.trails);
+        leaf->keyBytes = probe.keyBytes;
+        leaf->maxRec = probe.maxRec;
+        leaf->dirty = true;
+        f_.recount(leaf, before);
+        // leaf's parent entry takes over the right leaf's greatest key.
+        std::memcpy(parent->keys.data() + size_t(idx) * klen(), parent->key(idx + 1), size_t(klen()));
+        parent->recs[size_t(idx)] = parent->recs[size_t(idx + 1)];
+        parent->dirty = true;
+        auto rightPath = path;
+        rightPath.back().second = idx + 1;
+        // removeNode fixes the sibling links and the parent entry.
+        right->keys.clear();
+        right->recs.clear();
+        removeNode(right, rightPath);
+    }
+
+    void readHeader(bool directory);
+    bool looksLikeDates();
+    bool looksLogical() {
+        NodePtr leaf = leftmostLeaf();
+        for (int i = 0; i < leaf->n(); ++i)
+            if (leaf->key(i)[0] != 'T' && leaf->key(i)[0] != 'F')
+                return false;
+        return true;
+    }
+};
+
+// ---------------------------------------------------------------------------
+// Cursor
+
+class TreeImpl::CursorImpl final : public IndexTree::Cursor {
+public:
+    explicit CursorImpl(TreeImpl& t) : t_(t) {}
+
+    bool first() override {
+        return settle(t_.leftmostLeaf(), 0, true);
+    }
+    bool last() override {
+        NodePtr nd = t_.rightmostLeaf();
+        return settle(nd, nd->n() - 1, false);
+    }
+    bool next() override {
+        if (!valid_)
+            return false;
+        if (stale()) {
+            std::vector<uint8_t> k = key_;
+            uint32_t r = rec_;
+            if (!seekFull(k.data(), r))
+                return false;
+            if (compareEntry(key_.data(), rec_, k.data(), r, t_.klen()) > 0)
+                return true; // the entry we stood on is gone: this is the next one
+        }
+        return settle(node_, idx_ + 1, true);
+    }
+    bool prev() override {
+        if (!valid_)
+            return false;
+        if (stale()) {
+            std::vector<uint8_t> k = key_;
+            uint32_t r = rec_;
+            if (!seekFull(k.data(), r))
+                return last();
+        }
+        return settle(node_, idx_ - 1, false);
+    }
+    bool seek(Key key, uint32_t recno) override {
+        const size_t m = std::min(key.size(), size_t(t_.klen()));
+        const uint8_t* k = key.data();
+        const bool full = m == size_t(t_.klen());
+        auto ge = [&](const uint8_t* ek, uint32_t er) {
+            int c = std::memcmp(ek, k, m);
+            if (c != 0)
+                return c > 0;
+            return !full || er >= recno;
+        };
+        return seekPred(ge);
+    }
+    bool seekLast(Key key) override {
+        const size_t m = std::min(key.size(), size_t(t_.klen()));
+        const uint8_t* k = key.data();
+        auto gt = [&](const uint8_t* ek, uint32_t) { return std::memcmp(ek, k, m) > 0; };
+        if (seekPred(gt))
+            return prev();
+        return last();
+    }
+    bool valid() const override { return valid_; }
+    Key key() const override { return Key(key_.data(), key_.size()); }
+    uint32_t recno() const override { return rec_; }
+
+private:
+    TreeImpl& t_;
+    NodePtr node_;
+    int idx_ = 0;
+    bool valid_ = false;
+    std::vector<uint8_t> key_;
+    uint32_t rec_ = 0;
+    uint64_t version_ = 0;
+    uint64_t hops_ = 0;
+
+    bool stale() const { return version_ != t_.f_.version; }
+
+    bool seekFull(const uint8_t* k, uint32_t r) {
+        return seekPred([&](const uint8_t* ek, uint32_t er) { return compareEntry(ek, er, k, r, t_.klen()) >= 0; });
+    }
+    template <class Pred>
+    bool seekPred(Pred ge) {
+        NodePtr leaf = t_.descend(ge, nullptr);
+        int i = 0;
+        while (i < leaf->n() && !ge(leaf->key(i), leaf->recs[size_t(i)]))
+            ++i;
+        return settle(leaf, i, true);
+    }
+    // Stands on entry i of `nd`, moving along the leaf chain over the ends of
+    // nodes (and over empty leaves) in the given direction.
+    bool settle(NodePtr nd, int i, bool forward) {
+        hops_ = 0;
+        const uint64_t maxHops = t_.f_.fileSize / kPage + 1;
+        while (true) {
+            if (i >= 0 && i < nd->n()) {
+                node_ = nd;
+                idx_ = i;
+                valid_ = true;
+                key_.assign(nd->key(i), nd->key(i) + t_.klen());
+                rec_ = nd->recs[size_t(i)];
+                version_ = t_.f_.version;
+                return true;
+            }
+            uint32_t nextOff = forward ? nd->right : nd->left;
+            if (nextOff == kNone || nextOff == 0) {
+                valid_ = false;
+                node_.reset();
+                return false;
+            }
+            if (++hops_ > maxHops)
+                t_.f_.corrupt("leaf chain of tag " + t_.info_.name + " loops");
+            NodePtr nn = t_.load(nextOff);
+            if (!nn->leaf())
+                t_.f_.corrupt("sibling link of a leaf points at an interior node");
+            nd = nn;
+            i = forward ? 0 : nd->n() - 1;
+        }
+    }
+};
+
+std::unique_ptr<IndexTree::Cursor> TreeImpl::cursor() { return std::make_unique<CursorImpl>(*this); }
+
+// ---------------------------------------------------------------------------
+// Structural check
+
+void TreeImpl::verify(std::vector<std::string>& faults) {
+    const std::string who = "tag " + info_.name + ": ";
+    std::unordered_set<uint32_t> visited;
+    std::vector<std::vector<uint32_t>> levels; // node offsets per depth, in order
+    std::vector<uint8_t> prevKey;
+    uint32_t prevRec = 0;
+    bool havePrev = false;
+    int leafDepth = -1;
+    size_t faultLimit = faults.size() + 200;
+    auto fault = [&](const std::string& s) {
+        if (faults.size() < faultLimit)
+            faults.push_back(who + s);
+    };
+    struct Item {
+        uint32_t off;
+        int depth;
+        bool hasExpect;
+        std::vector<uint8_t> expectKey;
+        uint32_t expectRec;
+    };
+    // Depth-first, left to right, so leaves come in key order.
+    std::vector<Item> stack{{root_, 0, false, {}, 0}};
+    while (!stack.empty()) {
+        Item it = std::move(stack.back());
+        stack.pop_back();
+        const std::string where = "node " + std::to_string(it.off) + ": ";
+        if (!f_.validPage(it.off)) {
+            fault(where + "pointer outside the file or not on a page boundary");
+            continue;
+        }
+        if (!visited.insert(it.off).second) {
+            fault(where + "reached twice (cycle or shared page)");
+            continue;
+        }
+        if (it.depth > kMaxDepth) {
+            fault(where + "tree too deep");
+            continue;
+        }
+        uint8_t page[kPage];
+        Node nd;
+        nd.off = it.off;
+        nd.klen = klen();
+        nd.fill = fill_;
+        try {
+            // Pages changed in memory are checked as they will be written.
+            auto c = f_.cache.find(it.off);
+            if (c != f_.cache.end() && c->second->klen == klen() && c->second->dirty) {
+                encodeNode(*c->second, page);
+            } else {
+                f_.readRaw(it.off, page, kPage);
+            }
+        } catch (const std::exception& e) {
+            fault(where + e.what());
+            continue;
+        }
+        std::string err = decodeNode(page, nd);
+        if (!err.empty()) {
+            fault(err);
+            continue;
+        }
+        if (nd.leaf()) {
+            const int bits[3] = {page[20], page[21], page[22]};
+            const uint64_t masks[3] = {rd32(page + 14), page[18], page[19]};
+            for (int k = 0; k < 3; ++k)
+                if (masks[k] != (uint64_t(1) << bits[k]) - 1)
+                    fault(where + "leaf mask does not match its bit count");
+            const int bpe = page[23];
+            if ((uint64_t(1) << page[21]) - 1 < uint64_t(klen()) || (uint64_t(1) << page[22]) - 1 < uint64_t(klen()))
+                fault(where + "count fields too narrow for the key length");
+            int freeBytes = kLeafSpace - nd.n() * bpe;
+            // Recount the stored bytes as this page holds them.
+            int stored = 0;
+            for (int i = 0; i < nd.n(); ++i) {
+                const uint8_t* e = page + kLeafEntries + i * bpe;
+                uint64_t v = 0;
+                for (int b = 0; b < bpe; ++b)
+                    v |= uint64_t(e[b]) << (8 * b);
+                int dup = int((v >> page[20]) & ((1u << page[21]) - 1));
+                int trail = int((v >> (page[20] + page[21])) & ((1u << page[22]) - 1));
+                stored += klen() - dup - trail;
+            }
+            freeBytes -= stored;
+            if (rd16(page + 12) != freeBytes)
+                fault(where + "free-byte count " + std::to_string(rd16(page + 12)) + " should be " + std::to_string(freeBytes));
+            if (leafDepth < 0)
+                leafDepth = it.depth;
+            else if (leafDepth != it.depth)
+                fault(where + "leaves at different depths");
+        } else if (nd.n() > interiorCapacity(klen())) {
+            fault(where + "too many keys");
+        }
+        if (((nd.attr & kAttrRoot) != 0) != (it.depth == 0))
+            fault(where + "root flag wrong");
+        if (it.depth == 0 && (nd.left != kNone || nd.right != kNone))
+            fault(where + "root has siblings");
+        if (levels.size() <= size_t(it.depth))
+            levels.resize(size_t(it.depth) + 1);
+        levels[size_t(it.depth)].push_back(it.off);
+        for (int i = 1; i < nd.n(); ++i)
+            if (compareEntry(nd.key(i - 1), nd.recs[size_t(i - 1)], nd.key(i), nd.recs[size_t(i)], klen()) > 0)
+                fault(where + "keys out of order at entry " + std::to_string(i));
+        if (it.hasExpect && nd.n() > 0 &&
+            compareEntry(nd.key(nd.n() - 1), nd.recs.back(), it.expectKey.data(), it.expectRec, klen()) != 0)
+            fault(where + "parent entry differs from the node's last key");
+        if (it.hasExpect && nd.n() == 0)
+            fault(where + "empty node below the root");
+        if (nd.leaf()) {
+            for (int i = 0; i < nd.n(); ++i) {
+                if (havePrev && compareEntry(prevKey.data(), prevRec, nd.key(i), nd.recs[size_t(i)], klen()) > 0)
+                    fault(where + "key out of order with the previous leaf");
+                prevKey.assign(nd.key(i), nd.key(i) + klen());
+                prevRec = nd.recs[size_t(i)];
+                havePrev = true;
+            }
+        } else {
+            for (int i = nd.n() - 1; i >= 0; --i)
+                stack.push_back({nd.kids[size_t(i)], it.depth + 1, true,
+                                 std::vector<uint8_t>(nd.key(i), nd.key(i) + klen()), nd.recs[size_t(i)]});
+        }
+        if (faults.size() >= faultLimit)
+            return;
+    }
+    // Sibling links on every level must chain the nodes in order.
+    for (auto& lv : levels) {
+        for (size_t i = 0; i < lv.size(); ++i) {
+            uint8_t hdr[12];
+            try {
+                auto c = f_.cache.find(lv[i]);
+                uint32_t l, r;
+                if (c != f_.cache.end()) {
+                    l = c->second->left;
+                    r = c->second->right;
+                } else {
+                    f_.readRaw(lv[i], hdr, 12);
+                    l = rd32(hdr + 4);
+                    r = rd32(hdr + 8);
+                }
+                uint32_t el = i == 0 ? kNone : lv[i - 1];
+                uint32_t er = i + 1 == lv.size() ? kNone : lv[i + 1];
+                if (lv.size() > 1 || i > 0) {
+                    if (l != el && !(el == kNone && l == 0))
+                        fault("node " + std::to_string(lv[i]) + ": left sibling " + std::to_string(l) + " should be " + std::to_string(int64_t(el == kNone ? -1 : el)));
+                    if (r != er && !(er == kNone && r == 0))
+                        fault("node " + std::to_string(lv[i]) + ": right sibling " + std::to_string(r) + " should be " + std::to_string(int64_t(er == kNone ? -1 : er)));
+                }
+            } catch (const std::exception& e) {
+                fault(e.what());
+            }
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Headers
+
+namespace {
+
+KeyType guessKeyType(const std::string& expr, int klen) {
+    std::string u;
+    for (char c : expr)
+        if (c != ' ')
+            u += char(std::toupper(static_cast<unsigned char>(c)));
+    if (klen == 1) {
+        if (u.find("DELETED()") != std::string::npos || (!u.empty() && u[0] == '!') ||
+            u.rfind(".NOT.", 0) == 0)
+            return KeyType::Logical;
+        bool bare = !u.empty() && std::isalpha(static_cast<unsigned char>(u[0]));
+        for (char c : u)
+            bare = bare && (std::isalnum(static_cast<unsigned char>(c)) || c == '_');
+        if (bare) // a field: logical unless its keys say otherwise
+            return KeyType::Logical;
+    }
+    if (klen == 8) {
+        static const char* charFns[] = {"UPPER(", "LOWER(", "STR(", "DTOS(", "LEFT(", "RIGHT(", "SUBSTR(",
+                                        "TRIM(", "RTRIM(", "LTRIM(", "ALLTRIM(", "PADR(", "PADL(", "DTOC(", "CHR(", "SPACE("};
+        for (const char* fn : charFns)
+            if (u.rfind(fn, 0) == 0)
+                return KeyType::Character;
+        if (u.find('"') != std::string::npos || u.find('\'') != std::string::npos)
+            return KeyType::Character;
+        if (u.find("CTOD(") != std::string::npos || u.find("DATE()") != std::string::npos)
+            return KeyType::Date;
+        return KeyType::Numeric; // or Date: told apart by the keys themselves
+
+    }
+    return KeyType::Character;
+}
+
+} // namespace
+
+void TreeImpl::readHeader(bool directory) {
+    if (uint64_t(header_) + kHeaderSize > f_.fileSize || header_ % kPage != 0)
+        f_.corrupt("tag header at " + std::to_string(header_) + " outside the file");
+    uint8_t h[kHeaderSize];
+    f_.readRaw(header_, h, kHeaderSize);
+    root_ = rd32(h);
+    const int klen = rd16(h + 12);
+    if (klen < 1 || klen > kMaxKeyLength)
+        f_.corrupt("key length " + std::to_string(klen) + " of tag " + info_.name + " out of range");
+    if (directory && klen != kDirKeyLength)
+        f_.corrupt("tag directory with key length " + std::to_string(klen));
+    info_.keyLength = klen;
+    const uint8_t opts = h[14];
+    info_.unique = (opts & kOptUnique) != 0;
+    info_.descending = rd16(h + 502) == 1;
+    const char* pool = reinterpret_cast<const char*>(h + 512);
+    size_t keyEnd = 0;
+    while (keyEnd < 512 && pool[keyEnd] != 0)
+        ++keyEnd;
+    info_.keyExpr.assign(pool, keyEnd);
+    size_t forStart = std::min<size_t>(keyEnd + 1, 512), forEnd = forStart;
+    while (forEnd < 512 && pool[forEnd] != 0)
+        ++forEnd;
+    info_.forExpr.assign(pool + forStart, forEnd - forStart);
+    if (directory) {
+        info_.type = KeyType::Character;
+    } else {
+        info_.type = guessKeyType(info_.keyExpr, klen);
+    }
+    fill_ = info_.type == KeyType::Character ? 0x20 : 0x00;
+    if (!f_.validPage(root_))
+        f_.corrupt("root of tag " + info_.name + " at " + std::to_string(root_) + " outside the file");
+    if (info_.type == KeyType::Numeric)
+        info_.type = looksLikeDates() ? KeyType::Date : KeyType::Numeric;
+    if (info_.type == KeyType::Logical && !looksLogical())
+        info_.type = KeyType::Character;
+}
+
+// Date keys are whole Julian day numbers (or 0 for a blank date); a first
+// leaf holding nothing else is taken for a date tag.
+bool TreeImpl::looksLikeDates() {
+    NodePtr leaf = leftmostLeaf();
+    int dates = 0;
+    for (int i = 0; i < leaf->n(); ++i) {
+        const uint8_t* k = leaf->key(i);
+        uint64_t bits = 0;
+        for (int b = 0; b < 8; ++b)
+            bits = (bits << 8) | k[b];
+        bits = (bits & 0x8000000000000000ull) ? (bits & 0x7FFFFFFFFFFFFFFFull) : ~bits;
+        double v;
+        std::memcpy(&v, &bits, 8);
+        if (v == 0.0)
+            continue;
+        if (!(v >= 1721426.0 && v <= 5373484.0) || v != double(int64_t(v)))
+            return false;
+        ++dates;
+    }
+    return dates > 0;
+}
+
+namespace {
+
+void buildHeader(uint8_t* h, uint32_t root, const TagInfo& info, uint8_t options) {
+    std::memset(h, 0, kHeaderSize);
+    wr32(h, root);
+    wr16(h + 12, uint16_t(info.keyLength));
+    h[14] = options;
+    h[15] = 1;
+    wr16(h + 502, info.descending ? 1 : 0);
+    const size_t kl = info.keyExpr.size(), fl = info.forExpr.size();
+    wr16(h + 504, uint16_t(info.forExpr.empty() ? kl + 1 : kl + 1 + fl + 1));
+    wr16(h + 506, uint16_t(fl + 1));
+    wr16(h + 508, 0);
+    wr16(h + 510, uint16_t(kl + 1));
+    std::memcpy(h + 512, info.keyExpr.data(), kl);
+    std::memcpy(h + 512 + kl + 1, info.forExpr.data(), fl);
+}
+
+void checkTagInfo(const std::string& path, const TagInfo& info, bool needName) {
+    if (info.keyLength < 1 || info.keyLength > kMaxKeyLength)
+        throw Error(Error::Code::Argument, path + ": key length " + std::to_string(info.keyLength) + " out of range 1-240");
+    if (info.keyExpr.empty())
+        throw Error(Error::Code::Argument, path + ": empty key expression");
+    if (info.keyExpr.size() + info.forExpr.size() + 2 > 512)
+        throw Error(Error::Code::Argument, path + ": key and FOR expressions too long");
+    if (info.keyExpr.find('\0') != std::string::npos || info.forExpr.find('\0') != std::string::npos)
+        throw Error(Error::Code::Argument, path + ": expression contains a NUL byte");
+    if (needName) {
+        if (info.name.empty() || info.name.size() > 10)
+            throw Error(Error::Code::Argument, path + ": tag name must have 1 to 10 characters");
+        for (char c : info.name)
+            if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_'))
+                throw Error(Error::Code::Argument, path + ": tag name " + info.name + " has characters other than letters, digits and _");
+    }
+}
+
+std::string upperName(std::string_view s) {
+    std::string u(s);
+    for (char& c : u)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    return u;
+}
+
+} // namespace
+
+// Common part of both file kinds: header fields at offset 0 and close logic.
+class FileBase {
+public:
+    IndexFileCore core;
+
+    void readFileHeader() {
+        if (core.fileSize < kHeaderSize + kPage)
+            core.corrupt("file too short for an index");
+        uint8_t h[kHeaderSize];
+        core.readRaw(0, h, kHeaderSize);
+        core.freeHead = rd32(h + 4);
+        if (core.freeHead == kNone)
+            core.freeHead = 0;
+        core.wasDirty = std::memcmp(h + kDirtyMarkOffset, kDirtyMark, 4) == 0;
+        core.marked = core.wasDirty; // no need to write it again
+        if (core.fileSize % kPage != 0) {
+            // A torn last page: treat the whole pages only.
+            core.fileSize -= core.fileSize % kPage;
+        }
+    }
+    void flushAll(std::vector<TreeImpl*> trees) {
+        if (core.readOnly || core.fd < 0 || !core.marked)
+            return;
+        core.flushNodes();
+        for (TreeImpl* t : trees)
+            t->writeRootIfNeeded();
+        if (core.headerDirty) {
+            uint8_t b[4];
+            wr32(b, core.freeHead);
+            core.writeRaw(4, b, 4);
+            core.headerDirty = false;
+        }
+        if (::ftruncate(core.fd, off_t(core.fileSize)) != 0)
+            core.ioError("cannot set file length");
+        if (::fdatasync(core.fd) != 0)
+            core.ioError("cannot sync");
+    }
+    void closeAll(std::vector<TreeImpl*> trees, bool skipFirst) {
+        if (core.fd < 0)
+            return;
+        if (!core.readOnly && core.marked) {
+            flushAll(trees);
+            // A file that was left unclean stays marked until every tree in
+            // it has been rebuilt.
+            bool sound = !core.wasDirty;
+            if (!sound) {
+                sound = true;
+                for (size_t i = skipFirst ? 1 : 0; i < trees.size(); ++i)
+                    sound = sound && trees[i]->rebuilt_;
+            }
+            if (sound) {
+                uint8_t z[4] = {0, 0, 0, 0};
+                core.writeRaw(kDirtyMarkOffset, z, 4);
+                if (::fdatasync(core.fd) != 0)
+                    core.ioError("cannot sync");
+            }
+        }
+        ::close(core.fd);
+        core.fd = -1;
+        core.cache.clear();
+    }
+};
+
+class CdxFile final : public CompoundIndex, private FileBase {
+public:
+    std::unique_ptr<TreeImpl> dir_;
+    std::vector<std::unique_ptr<TreeImpl>> tags_; // by header offset
+
+    ~CdxFile() override {
+        try {
+            close();
+        } catch (...) {
+        }
+    }
+
+    void openExisting(const std::string& path, bool ro) {
+        core.path = path;
+        core.openFile(ro, false);
+        readFileHeader();
+        dir_ = std::make_unique<TreeImpl>(core, 0);
+        dir_->info_.name = "(directory)";
+        dir_->readHeader(true);
+        dir_->typeKnown_ = true;
+        auto cur = dir_->cursor();
+        std::unordered_set<uint32_t> seen;
+        for (bool ok = cur->first(); ok; ok = cur->next()) {
+            Key k = cur->key();
+            std::string name(reinterpret_cast<const char*>(k.data()), k.size());
+            while (!name.empty() && (name.back() == ' ' || name.back() == '\0'))
+                name.pop_back();
+            uint32_t hoff = cur->recno();
+            if (!seen.insert(hoff).second)
+                core.corrupt("two tags share the header at " + std::to_string(hoff));
+            if (hoff < kHeaderSize)
+                core.corrupt("tag " + name + " has its header inside the file header");
+            auto t = std::make_unique<TreeImpl>(core, hoff);
+            t->info_.name = name;
+            t->readHeader(false);
+            tags_.push_back(std::move(t));
+        }
+        std::sort(tags_.begin(), tags_.end(), [](const auto& a, const auto& b) { return a->header_ < b->header_; });
+    }
+
+    void createNew(const std::string& path) {
+        core.path = path;
+        core.openFile(false, true);
+        core.fileSize = kHeaderSize;
+        core.freeHead = 0;
+        TagInfo di;
+        di.name = "(directory)";
+        di.keyLength = kDirKeyLength;
+        uint8_t h[kHeaderSize];
+        buildHeader(h, kHeaderSize, di, kOptCompact | kOptCompound | kOptDirectory);
+        wr16(h + 504, 1);
+        wr16(h + 510, 1);
+        core.writeRaw(0, h, kHeaderSize);
+        core.marked = false; // the header just overwrote the mark
+        core.ensureMarked();
+        dir_ = std::make_unique<TreeImpl>(core, 0);
+        dir_->info_ = di;
+        dir_->typeKnown_ = true;
+        uint32_t rootOff = core.allocPage();
+        core.fresh(rootOff, kDirKeyLength, 0x20, kAttrLeaf | kAttrRoot);
+        dir_->root_ = rootOff;
+        flush();
+    }
+
+    const std::string& path() const override { return core.path; }
+    int tagCount() const override { return int(tags_.size()); }
+    IndexTree& tag(int i) override {
+        if (i < 0 || i >= int(tags_.size()))
+            throw Error(Error::Code::Argument, core.path + ": no tag number " + std::to_string(i + 1));
+        return *tags_[size_t(i)];
+    }
+    int findTag(std::string_view name) const override {
+        std::string u = upperName(name);
+        while (!u.empty() && u.back() == ' ')
+            u.pop_back();
+        for (size_t i = 0; i < tags_.size(); ++i)
+            if (tags_[i]->info_.name == u)
+                return int(i);
+        return -1;
+    }
+    IndexTree& addTag(const TagInfo& in) override {
+        TagInfo info = in;
+        info.name = upperName(info.name);
+        checkTagInfo(core.path, info, true);
+        if (findTag(info.name) >= 0)
+            throw Error(Error::Code::Argument, core.path + ": tag " + info.name + " exists already");
+        core.beginChange();
+        uint32_t hoff = core.allocHeader();
+        uint32_t rootOff = core.allocPage();
+        uint8_t opts = kOptCompact | kOptCompound;
+        if (info.unique)
+            opts |= kOptUnique;
+        if (!info.forExpr.empty())
+            opts |= kOptFor;
+        uint8_t h[kHeaderSize];
+        buildHeader(h, rootOff, info, opts);
+        core.writeRaw(hoff, h, kHeaderSize);
+        auto t = std::make_unique<TreeImpl>(core, hoff);
+        t->info_ = info;
+        t->fill_ = info.type == KeyType::Character ? 0x20 : 0x00;
+        t->typeKnown_ = true;
+        t->root_ = rootOff;
+        core.fresh(rootOff, info.keyLength, t->fill_, kAttrLeaf | kAttrRoot);
+        std::vector<uint8_t> dk(kDirKeyLength, ' ');
+        std::memcpy(dk.data(), info.name.data(), info.name.size());
+        dir_->insert(Key(dk.data(), dk.size()), hoff);
+        tags_.push_back(std::move(t));
+        return *tags_.back();
+    }
+    void removeTag(std::string_view name) override {
+        int i = findTag(name);
+        if (i < 0)
+            throw Error(Error::Code::Argument, core.path + ": no tag " + std::string(name));
+        core.beginChange();
+        TreeImpl& t = *tags_[size_t(i)];
+        std::vector<uint8_t> dk(kDirKeyLength, ' ');
+        std::memcpy(dk.data(), t.info_.name.data(), std::min<size_t>(t.info_.name.size(), kDirKeyLength));
+        dir_->remove(Key(dk.data(), dk.size()), t.header_);
+        std::unordered_set<uint32_t> seen;
+        t.freeSubtree(t.root_, 0, seen);
+        core.freePage(t.header_);
+        core.freePage(t.header_ + kPage);
+        tags_.erase(tags_.begin() + i);
+    }
+    bool trustworthy() const override { return !core.wasDirty; }
+    std::vector<TreeImpl*> trees() {
+        std::vector<TreeImpl*> v;
+        if (dir_)
+            v.push_back(dir_.get());
+        for (auto& t : tags_)
+            v.push_back(t.get());
+        return v;
+    }
+    void flush() override { flushAll(trees()); }
+    void close() override { closeAll(trees(), true); }
+};
+
+class IdxFileImpl final : public IdxFile, private FileBase {
+public:
+    std::unique_ptr<TreeImpl> tree_;
+    ~IdxFileImpl() override {
+        try {
+            close();
+        } catch (...) {
+        }
+    }
+    void openExisting(const std::string& path, bool ro) {
+        core.path = path;
+        core.openFile(ro, false);
+        readFileHeader();
+        tree_ = std::make_unique<TreeImpl>(core, 0);
+        tree_->readHeader(false);
+    }
+    void createNew(const std::string& path, const TagInfo& info) {
+        checkTagInfo(path, info, false);
+        core.path = path;
+        core.openFile(false, true);
+        core.fileSize = kHeaderSize;
+        uint8_t opts = kOptCompact;
+        if (info.unique)
+            opts |= kOptUnique;
+        if (!info.forExpr.empty())
+            opts |= kOptFor;
+        uint32_t rootOff = core.allocPage();
+        uint8_t h[kHeaderSize];
+        buildHeader(h, rootOff, info, opts);
+        core.writeRaw(0, h, kHeaderSize);
+        core.marked = false; // the header just overwrote the mark
+        core.ensureMarked();
+        tree_ = std::make_unique<TreeImpl>(core, 0);
+        tree_->info_ = info;
+        tree_->info_.name = upperName(info.name);
+        tree_->fill_ = info.type == KeyType::Character ? 0x20 : 0x00;
+        tree_->typeKnown_ = true;
+        tree_->root_ = rootOff;
+        core.fresh(rootOff, info.keyLength, tree_->fill_, kAttrLeaf | kAttrRoot);
+        flush();
+    }
+    const std::string& path() const override { return core.path; }
+    IndexTree& tree() override { return *tree_; }
+    void flush() override { flushAll({tree_.get()}); }
+    void close() override { closeAll({tree_.get()}, false); }
+};
+
+std::unique_ptr<CompoundIndex> CompoundIndex::open(const std::string& path, bool readOnly) {
+    auto f = std::make_unique<CdxFile>();
+    f->openExisting(path, readOnly);
+    return f;
 }
 std::unique_ptr<CompoundIndex> CompoundIndex::create(const std::string& path) {
-    throw Error(Error::Code::Unsupported, path + ": compound index files are not available yet");
+    auto f = std::make_unique<CdxFile>();
+    f->createNew(path);
+    return f;
 }
-std::unique_ptr<IdxFile> IdxFile::open(const std::string& path, bool) {
-    throw Error(Error::Code::Unsupported, path + ": index files are not available yet");
+std::unique_ptr<IdxFile> IdxFile::open(const std::string& path, bool readOnly) {
+    auto f = std::make_unique<IdxFileImpl>();
+    f->openExisting(path, readOnly);
+    return f;
 }
-std::unique_ptr<IdxFile> IdxFile::create(const std::string& path, const TagInfo&) {
-    throw Error(Error::Code::Unsupported, path + ": index files are not available yet");
+std::unique_ptr<IdxFile> IdxFile::create(const std::string& path, const TagInfo& info) {
+    auto f = std::make_unique<IdxFileImpl>();
+    f->createNew(path, info);
+    return f;
 }
 
 } // namespace xbase

@@ -36,6 +36,10 @@ class IndexTree {
 public:
     virtual ~IndexTree() = default;
     virtual const TagInfo& info() const = 0;
+    // The key type is not stored in the file; an opened tag guesses it from
+    // its expression and key length. The table layer, which knows the
+    // expression's type, sets it here (it decides the fill byte of keys).
+    virtual void setKeyType(KeyType type) = 0;
 
     // Insert (key, recno); key.size() == keyLength. Duplicate (key, recno)
     // pairs are not checked for (the table layer never inserts one twice).
