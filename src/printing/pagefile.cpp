@@ -287,14 +287,23 @@ void PageFile::moveToDisk() {
 }
 
 void PageFile::AddPage(const RecordedPage& page) {
+    // Each page is serialized on its own and compressed: pages of a long job
+    // repeat the same fonts, pens and shapes, so they shrink several times.
+    QByteArray raw;
+    {
+        QDataStream s(&raw, QIODevice::WriteOnly);
+        prepare(s);
+        s << qint32(page.number) << page.paperWidth << page.paperHeight
+          << quint32(page.ops.size());
+        for (const PageOp& op : page.ops)
+            writeOp(s, op);
+    }
+    const QByteArray packed = qCompress(raw, 1);
     device_->seek(device_->size());
     const qint64 offset = device_->pos();
     QDataStream s(device_.get());
     prepare(s);
-    s << kPageMagic << qint32(page.number) << page.paperWidth << page.paperHeight
-      << quint32(page.ops.size());
-    for (const PageOp& op : page.ops)
-        writeOp(s, op);
+    s << kPageMagic << packed;
     if (s.status() != QDataStream::Ok)
         throw std::runtime_error("The page file could not be written.");
     offsets_.push_back(offset);
@@ -306,13 +315,21 @@ RecordedPage PageFile::Page(int index) const {
     if (index < 0 || index >= PageCount())
         throw std::out_of_range("page index out of range");
     device_->seek(offsets_[static_cast<size_t>(index)]);
-    QDataStream s(device_.get());
+    QDataStream in(device_.get());
+    prepare(in);
+    quint32 magic = 0;
+    QByteArray packed;
+    in >> magic >> packed;
+    const QByteArray raw = magic == kPageMagic ? qUncompress(packed) : QByteArray();
+    if (raw.isEmpty())
+        throw std::runtime_error("The page file is damaged.");
+    QDataStream s(raw);
     prepare(s);
     RecordedPage page;
-    quint32 magic = 0, count = 0;
+    quint32 count = 0;
     qint32 number = 0;
-    s >> magic >> number >> page.paperWidth >> page.paperHeight >> count;
-    if (magic != kPageMagic)
+    s >> number >> page.paperWidth >> page.paperHeight >> count;
+    if (s.status() != QDataStream::Ok || count > quint32(raw.size()))
         throw std::runtime_error("The page file is damaged.");
     page.number = number;
     page.ops.resize(count);
