@@ -334,7 +334,8 @@ void TableImpl::parseHeader() {
     bool vfp = versionByte_ == 0x30 || versionByte_ == 0x31 || versionByte_ == 0x32;
     int offset = 1;
     bool terminated = false;
-    for (uint32_t pos = 32; pos + 1 <= headerLen_; pos += 32) {
+    uint32_t pos = 32;
+    for (; pos + 1 <= headerLen_; pos += 32) {
         if (hdr[pos] == 0x0D) {
             terminated = true;
             break;
@@ -382,8 +383,8 @@ void TableImpl::parseHeader() {
         if (!system && type != '0')
             fields_.push_back(f);
     }
-    if (!terminated && fields_.empty())
-        throw Error(Error::Code::Corrupt, path_ + ": the header has no field descriptors");
+    if (!terminated && pos != headerLen_)
+        throw Error(Error::Code::Corrupt, path_ + ": the field descriptors are not terminated");
     if (fields_.empty())
         throw Error(Error::Code::Corrupt, path_ + ": the table has no fields");
     if (uint32_t(offset) != recLen_)
@@ -773,8 +774,13 @@ void TableImpl::putNumber(int field, double value) {
     case 'F': {
         std::string s;
         if (std::isfinite(value)) {
+            // Halves round away from zero, as xBase does (printf alone would
+            // round -3.125 to -3.12).
+            double scale = std::pow(10.0, f.decimals);
+            double scaled = value * scale;
+            double rounded = std::round(scaled + (scaled >= 0 ? 1e-9 : -1e-9)) / scale;
             char buf[400];
-            int n = std::snprintf(buf, sizeof buf, "%*.*f", f.width, f.decimals, value);
+            int n = std::snprintf(buf, sizeof buf, "%*.*f", f.width, f.decimals, rounded);
             s.assign(buf, size_t(std::max(0, std::min<int>(n, int(sizeof buf) - 1))));
             if (s.size() == size_t(f.width) + 1 && s[0] == '-' && s[1] == '0' && f.decimals == 0) {
                 // "-0" rounded from a tiny negative value.
