@@ -166,6 +166,9 @@ public:
     void setTurboRead(bool on) override { turbo_ = on; }
     void setProgressHook(ProgressHook hook) override { progress_ = std::move(hook); }
 
+    std::string currentKey() override;
+    void check(std::vector<std::string>& faults) override;
+
     // MemoSource
     std::string memoText(const uint8_t* record, int fieldIndex) override;
 
@@ -245,6 +248,7 @@ private:
     uint32_t headerLen_ = 0;
     uint32_t recLen_ = 0;
     uint32_t recCount_ = 0;
+    uint32_t headerCount_ = 0; // as the header stated it on open
     std::vector<FieldDef> fields_;
     bool modified_ = false;
     bool closed_ = false;
@@ -390,6 +394,7 @@ void TableImpl::parseHeader() {
     if (uint32_t(offset) != recLen_)
         throw Error(Error::Code::Corrupt, path_ + ": record length " + std::to_string(recLen_) +
                                               " does not match the fields (" + std::to_string(offset) + ")");
+    headerCount_ = recCount_;
     uint64_t whole = (size - headerLen_) / recLen_;
     if (recCount_ > whole)
         recCount_ = static_cast<uint32_t>(whole); // see the note at the top
@@ -1846,6 +1851,126 @@ uint32_t TableImpl::countVisible() {
     cursorValid_ = false;
     bof_ = false;
     return count;
+}
+
+// ===========================================================================
+// verification
+
+std::string TableImpl::currentKey() {
+    commit();
+    if (order_ == 0 || eof_ || syncCursor() != 1)
+        return {};
+    Key k = cursor_->key();
+    return std::string(reinterpret_cast<const char*>(k.data()), k.size());
+}
+
+void TableImpl::check(std::vector<std::string>& faults) {
+    commit();
+    if (headerCount_ > recCount_)
+        faults.push_back(path_ + ": the header counts " + std::to_string(headerCount_) + " records, the file holds " +
+                         std::to_string(recCount_));
+    std::vector<const FieldDef*> memoFields;
+    for (const FieldDef& f : fields_)
+        if (isMemoType(f.type))
+            memoFields.push_back(&f);
+    size_t badFlags = 0;
+    try {
+        scanRecords([&](const uint8_t* r, uint32_t n) {
+            if (r[0] != ' ' && r[0] != '*' && badFlags++ < 10)
+                faults.push_back(path_ + ": record " + std::to_string(n) + " has an invalid deletion flag");
+            for (const FieldDef* f : memoFields) {
+                try {
+                    uint32_t block = memoPointer(r, *f);
+                    if (block && memo_.isOpen())
+                        memo_.read(block);
+                    else if (block)
+                        faults.push_back(path_ + ": record " + std::to_string(n) + " " + f->name +
+                                         ": memo without a memo file");
+                } catch (const Error& e) {
+                    faults.push_back("record " + std::to_string(n) + " " + f->name + ": " + e.what());
+                }
+            }
+        });
+    } catch (const Error& e) {
+        faults.push_back(e.what());
+        return;
+    }
+    if (cdx_ && !cdx_->trustworthy())
+        faults.push_back(cdx_->path() + ": left open for writing by a process that did not close it; "
+                                        "its tags may be stale");
+    for (auto& tp : tags_) {
+        TagState& t = *tp;
+        std::string prefix = "tag " + t.info.name + ": ";
+        std::vector<std::string> tree;
+        try {
+            t.tree->verify(tree);
+        } catch (const std::exception& e) {
+            tree.push_back(e.what());
+        }
+        for (const std::string& f : tree)
+            faults.push_back(prefix + f);
+        if (!tree.empty())
+            continue;
+        // The entries the records call for, in key order.
+        size_t len = size_t(t.info.keyLength);
+        std::vector<uint8_t> keys;
+        std::vector<uint32_t> recnos;
+        std::vector<uint8_t> key;
+        try {
+            scanRecords([&](const uint8_t* r, uint32_t n) {
+                if (keyFor(t, r, n, key)) {
+                    keys.insert(keys.end(), key.begin(), key.end());
+                    recnos.push_back(n);
+                }
+            });
+        } catch (const Error& e) {
+            faults.push_back(prefix + e.what());
+            continue;
+        }
+        std::vector<uint32_t> idx(recnos.size());
+        std::iota(idx.begin(), idx.end(), 0u);
+        std::stable_sort(idx.begin(), idx.end(), [&](uint32_t x, uint32_t y) {
+            return std::memcmp(keys.data() + size_t(x) * len, keys.data() + size_t(y) * len, len) < 0;
+        });
+        if (t.info.unique) {
+            std::vector<uint32_t> kept;
+            for (uint32_t i : idx)
+                if (kept.empty() || std::memcmp(keys.data() + size_t(kept.back()) * len,
+                                                keys.data() + size_t(i) * len, len) != 0)
+                    kept.push_back(i);
+            idx.swap(kept);
+        }
+        auto c = t.tree->cursor();
+        size_t pos = 0, wrong = 0;
+        std::string first;
+        try {
+            for (bool ok = c->first(); ok; ok = c->next(), ++pos) {
+                if (pos >= idx.size()) {
+                    ++wrong;
+                    if (first.empty())
+                        first = "an entry for record " + std::to_string(c->recno()) + " that should not be there";
+                    continue;
+                }
+                uint32_t want = recnos[idx[pos]];
+                if (c->recno() != want || std::memcmp(c->key().data(), keys.data() + size_t(idx[pos]) * len, len) != 0) {
+                    ++wrong;
+                    if (first.empty())
+                        first = "entry " + std::to_string(pos + 1) + " is record " + std::to_string(c->recno()) +
+                                ", the records call for record " + std::to_string(want) + " with its key";
+                }
+            }
+        } catch (const std::exception& e) {
+            faults.push_back(prefix + e.what());
+            continue;
+        }
+        if (pos < idx.size()) {
+            faults.push_back(prefix + "holds " + std::to_string(pos) + " entries, the records call for " +
+                             std::to_string(idx.size()));
+        }
+        if (wrong)
+            faults.push_back(prefix + std::to_string(wrong) + " entries disagree with the records (first: " + first +
+                             ")");
+    }
 }
 
 // ===========================================================================

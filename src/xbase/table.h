@@ -162,6 +162,15 @@ public:
     virtual bool softSeek() const = 0;
     virtual void setTurboRead(bool on) = 0;
     virtual void setProgressHook(ProgressHook hook) = 0;
+
+    // ---- verification (xbtool, tests) ----------------------------------------
+    // The key bytes of the current record's entry in the current order; empty
+    // in physical order, at end of file, or when the record has no entry.
+    virtual std::string currentKey() = 0;
+    // Check the table, its memo pointers and every tag of the production index
+    // (tree structure, one correct key per record, order); appends one line
+    // per fault, naming the tag. Never throws on damage it can describe.
+    virtual void check(std::vector<std::string>& faults) = 0;
 };
 
 } // namespace xbase

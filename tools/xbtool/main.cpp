@@ -1,0 +1,504 @@
+// xbtool: look at and change xBase tables from the command line.
+#include "xbase/table.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace xbase;
+
+namespace {
+
+const char* kHelp = R"(Usage: xbtool COMMAND FILE.DBF [OPTIONS]
+
+Commands:
+  info FILE.DBF
+      Version, record count, fields (name, type, width, decimals) and the
+      tags of the production index (name, key expression, FOR condition).
+  dump FILE.DBF [--tag NAME] [--filter EXPR] [--hide-deleted]
+      One line per record: the record number, a tab, "*" when the record is
+      marked for deletion (else nothing), then a tab before each field value in
+      file order. Text is written as UTF-8; a backslash is written \\, a tab
+      \t, a carriage return \r and a line feed \n. Logical values T/F (empty
+      when never set), dates yyyymmdd, numbers as stored without padding, memo
+      fields as their text. With --tag in that tag's order.
+  append FILE.DBF < LINES
+      Append records given in the dump format (the record number column is
+      ignored, the mark column honoured). Every tag is kept up to date.
+  keys FILE.DBF --tag NAME
+      Each key of the tag in order: the key bytes in hex, a tab, the record
+      number.
+  seek FILE.DBF --tag NAME [--soft] [--exact] [--hide-deleted]
+              (KEY | --keys-from FILE)
+      For each key: "found N", "not found N" (soft seek: the record it landed
+      on) or "not found eof". Numeric tags take a number, date tags yyyymmdd,
+      logical tags T or F.
+  check FILE.DBF
+      Verify the table, its memo pointers and every tag (tree structure, one
+      correct key per record, order). Prints each fault.
+  create FILE.DBF --fields NAME:TYPE:WIDTH[:DEC],...
+      Create an empty table (types C N F L D M).
+  index FILE.DBF --tag NAME --expr EXPR [--for EXPR] [--descending] [--unique]
+      Create or replace a tag in the production index (the index file is
+      created with its first tag).
+  reindex FILE.DBF
+      Rebuild every tag of the production index.
+  pack FILE.DBF
+      Remove the records marked for deletion, compact the memo file and
+      rebuild every tag.
+
+Exit status: 0 success, 1 when check finds faults or a sought key is not
+found, 2 on errors (the message goes to standard error).
+)";
+
+// ---- Windows-1252 <-> UTF-8 ----------------------------------------------------
+
+const uint16_t kHigh1252[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+void putUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(char(cp));
+    } else if (cp < 0x800) {
+        out.push_back(char(0xC0 | (cp >> 6)));
+        out.push_back(char(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(char(0xE0 | (cp >> 12)));
+        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (cp & 0x3F)));
+    }
+}
+
+std::string escapeValue(const std::string& raw) {
+    std::string out;
+    for (unsigned char c : raw) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '\t': out += "\\t"; break;
+        case '\r': out += "\\r"; break;
+        case '\n': out += "\\n"; break;
+        default:
+            if (c >= 0x80 && c < 0xA0)
+                putUtf8(out, kHigh1252[c - 0x80]);
+            else
+                putUtf8(out, c);
+        }
+    }
+    return out;
+}
+
+// UTF-8 with escapes back to 1252 bytes; false when a character has no
+// 1252 form or the text is not UTF-8.
+bool unescapeValue(const std::string& in, std::string& out) {
+    out.clear();
+    for (size_t i = 0; i < in.size();) {
+        unsigned char c = static_cast<unsigned char>(in[i]);
+        if (c == '\\' && i + 1 < in.size()) {
+            char e = in[i + 1];
+            out.push_back(e == 't' ? '\t' : e == 'r' ? '\r' : e == 'n' ? '\n' : e);
+            i += 2;
+            continue;
+        }
+        uint32_t cp;
+        int len;
+        if (c < 0x80) {
+            cp = c;
+            len = 1;
+        } else if ((c & 0xE0) == 0xC0) {
+            cp = c & 0x1F;
+            len = 2;
+        } else if ((c & 0xF0) == 0xE0) {
+            cp = c & 0x0F;
+            len = 3;
+        } else {
+            return false;
+        }
+        if (i + size_t(len) > in.size())
+            return false;
+        for (int k = 1; k < len; ++k) {
+            unsigned char cc = static_cast<unsigned char>(in[i + size_t(k)]);
+            if ((cc & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        i += size_t(len);
+        if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+            out.push_back(char(cp));
+            continue;
+        }
+        int found = -1;
+        for (int k = 0; k < 32; ++k)
+            if (kHigh1252[k] == cp)
+                found = k;
+        if (found < 0)
+            return false;
+        out.push_back(char(0x80 + found));
+    }
+    return true;
+}
+
+// ---- arguments -------------------------------------------------------------
+
+struct Args {
+    std::string command, file;
+    std::map<std::string, std::string> options; // --name value
+    std::vector<std::string> flags;             // --name
+    std::vector<std::string> positional;
+    bool has(const std::string& f) const {
+        for (const auto& x : flags)
+            if (x == f)
+                return true;
+        return false;
+    }
+    std::string opt(const std::string& name) const {
+        auto it = options.find(name);
+        return it == options.end() ? std::string() : it->second;
+    }
+};
+
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+Args parse(int argc, char** argv) {
+    static const char* withValue[] = {"--tag", "--filter", "--keys-from", "--fields", "--expr", "--for"};
+    Args a;
+    if (argc < 2)
+        throw UsageError("no command given (try xbtool --help)");
+    a.command = argv[1];
+    for (int i = 2; i < argc; ++i) {
+        std::string s = argv[i];
+        bool valued = false;
+        for (const char* w : withValue)
+            if (s == w)
+                valued = true;
+        if (valued) {
+            if (i + 1 >= argc)
+                throw UsageError(s + " needs a value");
+            a.options[s] = argv[++i];
+        } else if (s.rfind("--", 0) == 0 && s.size() > 2) {
+            a.flags.push_back(s);
+        } else if (a.file.empty()) {
+            a.file = s;
+        } else {
+            a.positional.push_back(s);
+        }
+    }
+    if (a.file.empty())
+        throw UsageError(a.command + ": no table file given");
+    return a;
+}
+
+std::unique_ptr<Table> openRead(const std::string& file) {
+    OpenOptions o;
+    o.readOnly = true;
+    o.exclusive = false;
+    return Table::open(file, o);
+}
+
+std::unique_ptr<Table> openWrite(const std::string& file) { return Table::open(file, OpenOptions{}); }
+
+void selectTag(Table& t, const Args& a, bool required) {
+    std::string tag = a.opt("--tag");
+    if (tag.empty()) {
+        if (required)
+            throw UsageError(a.command + ": --tag NAME is required");
+        return;
+    }
+    if (t.tagOrder(tag) == 0)
+        throw Error(Error::Code::Argument, t.path() + ": no tag named " + tag);
+    t.setOrder(std::string_view(tag));
+}
+
+// ---- commands ----------------------------------------------------------------
+
+const char* versionName(uint8_t v) {
+    switch (v) {
+    case 0x03: return "FoxPro 2.x / dBASE III, no memo";
+    case 0x83: return "dBASE III with DBT memo";
+    case 0x8B: return "dBASE IV with memo";
+    case 0xF5: return "FoxPro 2.x with FPT memo";
+    case 0x30: return "Visual FoxPro";
+    case 0x31: return "Visual FoxPro with auto-increment";
+    case 0x32: return "Visual FoxPro with varchar/blob";
+    default: return "unknown";
+    }
+}
+
+int cmdInfo(const Args& a) {
+    auto t = openRead(a.file);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "0x%02X", unsigned(t->version()));
+    std::cout << "file: " << t->path() << "\n";
+    std::cout << "version: " << buf << " (" << versionName(uint8_t(t->version())) << ")\n";
+    std::snprintf(buf, sizeof buf, "0x%02X", unsigned(t->codePage()));
+    std::cout << "code page: " << buf << "\n";
+    std::cout << "records: " << t->recCount() << "\n";
+    std::cout << "header length: " << t->headerLength() << "\n";
+    std::cout << "record length: " << t->recordLength() << "\n";
+    std::cout << "fields: " << t->fields().size() << "\n";
+    for (const FieldDef& f : t->fields())
+        std::cout << "  " << f.name << " " << f.type << " " << f.width << " " << f.decimals << "\n";
+    std::cout << "index: " << (t->indexFileName().empty() ? "(none)" : t->indexFileName()) << "\n";
+    std::cout << "tags: " << t->tagCount() << "\n";
+    for (int i = 1; i <= t->tagCount(); ++i) {
+        TagInfo info = t->tagInfo(i);
+        std::cout << "  " << info.name << " " << info.keyExpr;
+        if (!info.forExpr.empty())
+            std::cout << " FOR " << info.forExpr;
+        if (info.descending)
+            std::cout << " DESCENDING";
+        if (info.unique)
+            std::cout << " UNIQUE";
+        std::cout << "\n";
+    }
+    return 0;
+}
+
+int cmdDump(const Args& a) {
+    auto t = openRead(a.file);
+    t->setTurboRead(true);
+    selectTag(*t, a, false);
+    if (a.has("--hide-deleted"))
+        t->setDeleted(true);
+    if (!a.opt("--filter").empty())
+        t->setFilter(a.opt("--filter"));
+    std::string line;
+    const int n = int(t->fields().size());
+    for (t->goTop(); !t->eof(); t->skip()) {
+        line.clear();
+        line += std::to_string(t->recno());
+        line += '\t';
+        if (t->deleted())
+            line += '*';
+        for (int i = 0; i < n; ++i) {
+            line += '\t';
+            line += escapeValue(t->getString(i));
+        }
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), stdout);
+    }
+    return 0;
+}
+
+std::vector<std::string> splitTabs(const std::string& s) {
+    std::vector<std::string> parts(1);
+    for (char c : s) {
+        if (c == '\t')
+            parts.emplace_back();
+        else
+            parts.back().push_back(c);
+    }
+    return parts;
+}
+
+int cmdAppend(const Args& a) {
+    auto t = openWrite(a.file);
+    const size_t n = t->fields().size();
+    std::string line, value;
+    size_t lineNo = 0;
+    while (std::getline(std::cin, line)) {
+        ++lineNo;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty())
+            continue;
+        std::vector<std::string> cols = splitTabs(line);
+        if (cols.size() != n + 2)
+            throw Error(Error::Code::Argument, "line " + std::to_string(lineNo) + ": " +
+                                                   std::to_string(cols.size() < 2 ? 0 : cols.size() - 2) +
+                                                   " values for " + std::to_string(n) + " fields");
+        if (cols[1] != "" && cols[1] != "*")
+            throw Error(Error::Code::Argument, "line " + std::to_string(lineNo) + ": the mark column must be empty or *");
+        t->appendBlank();
+        for (size_t i = 0; i < n; ++i) {
+            if (!unescapeValue(cols[i + 2], value))
+                throw Error(Error::Code::Argument, "line " + std::to_string(lineNo) + ", field " +
+                                                       t->fields()[i].name +
+                                                       ": text that Windows-1252 cannot hold");
+            if (value.empty())
+                continue;
+            if (t->fields()[i].type == 'M')
+                t->putMemo(int(i), value);
+            else
+                t->putString(int(i), value);
+        }
+        if (cols[1] == "*")
+            t->deleteRecord();
+        t->commit();
+    }
+    t->close();
+    return 0;
+}
+
+std::string hex(const std::string& bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : bytes) {
+        out.push_back(digits[c >> 4]);
+        out.push_back(digits[c & 15]);
+    }
+    return out;
+}
+
+int cmdKeys(const Args& a) {
+    auto t = openRead(a.file);
+    selectTag(*t, a, true);
+    std::string line;
+    for (t->goTop(); !t->eof(); t->skip()) {
+        line = hex(t->currentKey());
+        line += '\t';
+        line += std::to_string(t->recno());
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), stdout);
+    }
+    return 0;
+}
+
+int cmdSeek(const Args& a) {
+    auto t = openRead(a.file);
+    selectTag(*t, a, true);
+    t->setSoftSeek(a.has("--soft"));
+    t->setExact(a.has("--exact"));
+    t->setDeleted(a.has("--hide-deleted"));
+    std::vector<std::string> keys;
+    if (!a.opt("--keys-from").empty()) {
+        std::ifstream in(a.opt("--keys-from"), std::ios::binary);
+        if (!in)
+            throw Error(Error::Code::NotFound, a.opt("--keys-from") + ": cannot read the key file");
+        std::string line;
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            keys.push_back(line);
+        }
+    } else {
+        if (a.positional.size() != 1)
+            throw UsageError("seek: give one KEY or --keys-from FILE");
+        keys.push_back(a.positional[0]);
+    }
+    bool allFound = true;
+    std::string out, raw;
+    for (const std::string& k : keys) {
+        if (!unescapeValue(k, raw))
+            throw Error(Error::Code::Argument, "key \"" + k + "\": text that Windows-1252 cannot hold");
+        bool found = t->seek(raw);
+        if (found)
+            out = "found " + std::to_string(t->recno());
+        else if (t->eof())
+            out = "not found eof";
+        else
+            out = "not found " + std::to_string(t->recno());
+        allFound = allFound && found;
+        out += '\n';
+        std::fwrite(out.data(), 1, out.size(), stdout);
+    }
+    return allFound ? 0 : 1;
+}
+
+int cmdCheck(const Args& a) {
+    auto t = openRead(a.file);
+    std::vector<std::string> faults;
+    t->check(faults);
+    for (const std::string& f : faults)
+        std::cout << f << "\n";
+    if (faults.empty()) {
+        std::cout << a.file << ": sound (" << t->recCount() << " records, " << t->tagCount() << " tags)\n";
+        return 0;
+    }
+    return 1;
+}
+
+int cmdCreate(const Args& a) {
+    std::string spec = a.opt("--fields");
+    if (spec.empty())
+        throw UsageError("create: --fields NAME:TYPE:WIDTH[:DEC],... is required");
+    std::vector<FieldDef> fields;
+    std::stringstream ss(spec);
+    std::string item;
+    while (std::getline(ss, item, ',')) {
+        std::vector<std::string> p;
+        std::stringstream is(item);
+        std::string part;
+        while (std::getline(is, part, ':'))
+            p.push_back(part);
+        if (p.size() < 2 || p.size() > 4 || p[1].size() != 1)
+            throw UsageError("create: field \"" + item + "\" is not NAME:TYPE:WIDTH[:DEC]");
+        FieldDef f;
+        f.name = p[0];
+        f.type = p[1][0];
+        try {
+            f.width = p.size() > 2 ? std::stoi(p[2]) : 0;
+            f.decimals = p.size() > 3 ? std::stoi(p[3]) : 0;
+        } catch (const std::exception&) {
+            throw UsageError("create: field \"" + item + "\" has a width or decimals that is not a number");
+        }
+        fields.push_back(f);
+    }
+    Table::create(a.file, fields);
+    return 0;
+}
+
+int cmdIndex(const Args& a) {
+    if (a.opt("--tag").empty() || a.opt("--expr").empty())
+        throw UsageError("index: --tag NAME and --expr EXPR are required");
+    auto t = openWrite(a.file);
+    t->createTag(a.opt("--tag"), a.opt("--expr"), a.opt("--for"), a.has("--descending"), a.has("--unique"));
+    t->close();
+    return 0;
+}
+
+int cmdReindex(const Args& a) {
+    auto t = openWrite(a.file);
+    if (t->tagCount() == 0)
+        throw Error(Error::Code::State, a.file + ": has no production index to rebuild");
+    t->reindex();
+    t->close();
+    return 0;
+}
+
+int cmdPack(const Args& a) {
+    auto t = openWrite(a.file);
+    t->pack();
+    t->close();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+    if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
+                      std::strcmp(argv[1], "help") == 0)) {
+        std::cout << kHelp;
+        return 0;
+    }
+    try {
+        Args a = parse(argc, argv);
+        const std::map<std::string, int (*)(const Args&)> commands = {
+            {"info", cmdInfo},   {"dump", cmdDump},     {"append", cmdAppend},   {"keys", cmdKeys},
+            {"seek", cmdSeek},   {"check", cmdCheck},   {"create", cmdCreate},   {"index", cmdIndex},
+            {"reindex", cmdReindex}, {"pack", cmdPack},
+        };
+        auto it = commands.find(a.command);
+        if (it == commands.end())
+            throw UsageError("unknown command \"" + a.command + "\" (try xbtool --help)");
+        int rc = it->second(a);
+        std::cout.flush();
+        std::fflush(stdout);
+        return rc;
+    } catch (const UsageError& e) {
+        std::cerr << "xbtool: " << e.what() << "\n";
+        return 2;
+    } catch (const std::exception& e) {
+        std::cerr << "xbtool: " << e.what() << "\n";
+        return 2;
+    }
+}
