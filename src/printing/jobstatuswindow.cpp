@@ -103,7 +103,12 @@ void JobStatusWindow::Run() {
         finalStatus_ = print ? wording_.printCompleted : wording_.previewReady;
     finalStatus_ = PrintSurface::ExpandStatus(finalStatus_, surface.PageNumber(),
                                               surface.FirstPage(), surface.LastPage(), {});
-    status_->setText(forDisplay(finalStatus_));
+    QString shown = forDisplay(finalStatus_);
+    // A job printed to the PDF-file printer says where the file went.
+    if (print && !surface.JobCancelled() && !printer_->OutputFile().isEmpty())
+        shown += QStringLiteral("\nSaved as %1").arg(printer_->OutputFile());
+    status_->setText(shown);
+    status_->setWordWrap(true);
     button_->setText(QStringLiteral("Ok"));
     if (!print && !surface.JobCancelled() && !stopRequested_ && wording_.closeWhenPreviewReady)
         QMetaObject::invokeMethod(this, &QDialog::accept, Qt::QueuedConnection);

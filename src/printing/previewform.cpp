@@ -42,7 +42,7 @@ QCursor magnifierCursor() {
 // ---- viewer ----------------------------------------------------------------------
 
 TFilePreview::TFilePreview(QWidget* parent) : QWidget(parent) {
-    setCursor(magnifierCursor());
+    setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent, false);
 }
 
@@ -156,7 +156,17 @@ void TFilePreview::paintEvent(QPaintEvent*) {
 }
 
 void TFilePreview::mousePressEvent(QMouseEvent* event) {
-    emit ZoomRequested(event->button() == Qt::LeftButton);
+    if (PageRect().contains(event->position().toPoint()))
+        emit ZoomRequested(event->button() == Qt::LeftButton);
+}
+
+void TFilePreview::mouseMoveEvent(QMouseEvent* event) {
+    // The magnifier shows where a click zooms: over the page only.
+    static const QCursor magnifier = magnifierCursor();
+    if (PageRect().contains(event->position().toPoint()))
+        setCursor(magnifier);
+    else
+        unsetCursor();
 }
 
 // ---- window ------------------------------------------------------------------------

@@ -868,9 +868,21 @@ void TReportPrinter::BeginDocument() {
         outputFile_ = PdfOutputFile().isEmpty() ? uniquePdfPath(Title()) : PdfOutputFile();
         printer_->setOutputFileName(outputFile_);
     }
+    // A device that cannot make copies itself (a PDF file) gets every copy
+    // as pages of its own: uncollated copies repeat each page at once,
+    // collated copies replay the whole document, kept in a page file, at the end.
+    copies_ = std::max(1, PrintCopies());
+    collate_ = PrintCollate();
+    manualCopies_ = copies_ > 1 && !printer_->supportsMultipleCopies();
+    kept_.reset();
+    if (manualCopies_) {
+        printer_->setCopyCount(1);
+        if (collate_)
+            kept_ = std::make_unique<PageFile>();
+    }
 }
 
-void TReportPrinter::OutputPage(const RecordedPage& page) {
+void TReportPrinter::playOnDevice(const RecordedPage& page) {
     if (!painter_) {
         // The device is opened with the first page that reaches it, so a job
         // whose pages all lie outside the range produces no document at all.
@@ -896,7 +908,25 @@ void TReportPrinter::OutputPage(const RecordedPage& page) {
     ++pagesOutput_;
 }
 
+void TReportPrinter::OutputPage(const RecordedPage& page) {
+    const int times = manualCopies_ && !collate_ ? copies_ : 1;
+    for (int i = 0; i < times; ++i)
+        playOnDevice(page);
+    if (kept_)
+        kept_->AddPage(page);
+}
+
 void TReportPrinter::EndDocument(bool aborted) {
+    if (!aborted && kept_ && painter_) {
+        try {
+            for (int copy = 2; copy <= copies_; ++copy)
+                for (int i = 0; i < kept_->PageCount(); ++i)
+                    playOnDevice(kept_->Page(i));
+        } catch (...) {
+            aborted = true;
+        }
+    }
+    kept_.reset();
     if (painter_) {
         if (aborted && !IsPdfPrinter(CurrentPrinterName()))
             printer_->abort();

@@ -302,6 +302,7 @@ public:
     ~TReportPrinter() override;
     // The PDF file the last job wrote (when it went to the PDF-file printer).
     QString OutputFile() const { return outputFile_; }
+    // Sheets sent to the device by the last job, copies made here included.
     int PagesOutput() const { return pagesOutput_; }
 
 protected:
@@ -311,10 +312,16 @@ protected:
     bool DeviceAvailable() const override;
 
 private:
+    void playOnDevice(const RecordedPage& page);
+
     std::unique_ptr<QPrinter> printer_;
     std::unique_ptr<class QPainter> painter_;
     QString outputFile_;
     int pagesOutput_ = 0;
+    int copies_ = 1;
+    bool collate_ = true;
+    bool manualCopies_ = false;
+    std::unique_ptr<PageFile> kept_;
 };
 
 // Records each finished page into a page file.

@@ -82,6 +82,7 @@ TEST_F(JobWindow, ACompletedPrintWaitsForOk) {
     EXPECT_EQ(statusOnPage3, QStringLiteral("Printing Page 3\n\n"));
     EXPECT_EQ(w.FinalStatus(), QStringLiteral("\rReport Print Completed!"));
     EXPECT_EQ(w.ButtonCaption(), QStringLiteral("Ok"));
+    EXPECT_TRUE(w.StatusLabel()->text().contains(pdf)) << "the user learns where the PDF went";
     EXPECT_TRUE(script.shown.empty());
     EXPECT_TRUE(QFile::exists(pdf));
     w.CancelButtonClick();

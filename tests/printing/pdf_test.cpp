@@ -157,3 +157,28 @@ TEST_F(PdfPrinting, ARecordedPageFileWritesTheSamePdf) {
     EXPECT_EQ(pdfPages(out), 4);
     EXPECT_TRUE(pdfText(out).contains(QStringLiteral("Quillbury test page 4")));
 }
+
+TEST_F(PdfPrinting, CopiesOfAPdfAreMadePageByPageOrDocumentByDocument) {
+    struct Case {
+        bool collate;
+        std::vector<int> order;
+    } cases[] = {{true, {1, 2, 3, 1, 2, 3}}, {false, {1, 1, 2, 2, 3, 3}}};
+    for (const Case& c : cases) {
+        SetPrintCopies(2);
+        SetPrintCollate(c.collate);
+        TReportPrinter printer;
+        printer.OnPrint = [](PrintSurface& s) { drawPages(s, 3); };
+        printer.RunJob();
+        SetPrintCopies(1);
+        SetPrintCollate(true);
+        EXPECT_EQ(printer.PagesOutput(), 6);
+        ASSERT_EQ(pdfPages(path), 6);
+        for (int sheet = 1; sheet <= 6; ++sheet) {
+            const QString text = run("pdftotext", {"-f", QString::number(sheet), "-l",
+                                                   QString::number(sheet), path, "-"});
+            EXPECT_TRUE(text.contains(
+                QStringLiteral("Quillbury test page %1").arg(c.order[size_t(sheet - 1)])))
+                << "sheet " << sheet << (c.collate ? " collated" : " uncollated");
+        }
+    }
+}

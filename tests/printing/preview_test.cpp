@@ -85,6 +85,8 @@ TEST(PreviewZoom, ButtonsAndClicksStepAndClamp) {
     QTest::mouseClick(v, Qt::RightButton, {}, v->PageRect().center());
     QTest::mouseClick(v, Qt::MiddleButton, {}, v->PageRect().center());
     EXPECT_DOUBLE_EQ(v->ZoomFactor(), 90);
+    QTest::mouseClick(v, Qt::LeftButton, {}, v->PageRect().topLeft() - QPoint(3, 3));
+    EXPECT_DOUBLE_EQ(v->ZoomFactor(), 90) << "a click beside the page does not zoom";
     form.Zoom100Click();
     EXPECT_DOUBLE_EQ(v->ZoomFactor(), 100);
     EXPECT_EQ(v->PageRect().width(), qRound(8.5 * v->ScreenDpi()));
