@@ -114,6 +114,8 @@ public:
     bool softSeek() const override { return t_->softSeek(); }
     void setTurboRead(bool on) override { t_->setTurboRead(on); }
     void setProgressHook(xbase::ProgressHook hook) override { t_->setProgressHook(std::move(hook)); }
+    std::string currentKey() override { return t_->currentKey(); }
+    void check(std::vector<std::string>& faults) override { t_->check(faults); }
 
 private:
     void checkPut() {
