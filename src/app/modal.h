@@ -1,0 +1,34 @@
+// Runs the main window's modal dialogs. A test installs a hook that fills in
+// and answers each dialog instead of running its event loop, so no test ever
+// waits for a user.
+#pragma once
+
+#include <functional>
+
+class QDialog;
+
+namespace qb {
+
+// Receives the dialog (constructed, not shown) and returns its result code
+// (QDialog::Accepted or Rejected); it may call the dialog's slots.
+using ModalHook = std::function<int(QDialog&)>;
+
+// Runs `dialog` modally (or through the installed hook) and returns its result.
+int RunModal(QDialog& dialog);
+
+// Installs a hook for the lifetime of the object.
+class ModalScript {
+public:
+    explicit ModalScript(ModalHook hook);
+    ~ModalScript();
+    ModalScript(const ModalScript&) = delete;
+    ModalScript& operator=(const ModalScript&) = delete;
+    int dialogsShown = 0;
+
+private:
+    ModalHook hook_;
+    ModalScript* previous_;
+    friend int RunModal(QDialog&);
+};
+
+} // namespace qb
