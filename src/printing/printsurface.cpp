@@ -2,6 +2,7 @@
 
 #include "app/messages.h"
 #include "printing/printers.h"
+#include "printing/printersetupdialog.h"
 #include "printing/tintcolor.h"
 
 #include <QCoreApplication>
@@ -11,7 +12,6 @@
 #include <QFontMetricsF>
 #include <QLabel>
 #include <QLocale>
-#include <QPageSetupDialog>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -312,19 +312,8 @@ bool PrintSurface::AskPrintOptions(QWidget* parent) {
 }
 
 bool PrintSurface::AskPrinterSetup(QWidget* parent) {
-    QPrinter printer(QPrinter::HighResolution);
-    ConfigurePrinter(printer);
-    QPageSetupDialog dialog(&printer, parent);
-    if (dialog.exec() != QDialog::Accepted)
-        return false;
-    if (printer.outputFormat() != QPrinter::PdfFormat && !printer.printerName().isEmpty())
-        SelectCurrentPrinter(printer.printerName());
-    pageSize_ = printer.pageLayout().pageSize();
-    orientation_ = printer.pageLayout().orientation() == QPageLayout::Landscape
-                       ? PrintOrientation::poLandScape
-                       : PrintOrientation::poPortrait;
-    ReadDeviceMetrics();
-    return true;
+    TPrinterSetupDialog dialog(*this, parent);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 // ---- device ----------------------------------------------------------------
@@ -777,12 +766,14 @@ bool PrintSurface::SelectPrinterByName(const QString& name) {
 
 QString PrintSurface::PrinterName() const { return CurrentPrinterName(); }
 
-QStringList PrintSurface::PaperNames() const {
+QStringList PrintSurface::PaperNamesFor(const QString& printer) {
     QStringList names;
-    for (const QPageSize& s : papersOf(CurrentPrinterName()))
+    for (const QPageSize& s : papersOf(printer))
         names << s.name();
     return names;
 }
+
+QStringList PrintSurface::PaperNames() const { return PaperNamesFor(CurrentPrinterName()); }
 
 bool PrintSurface::SelectPaperByName(const QString& name) {
     for (const QPageSize& s : papersOf(CurrentPrinterName())) {
@@ -801,12 +792,14 @@ QString PrintSurface::PaperName() const {
     return printer.pageLayout().pageSize().name();
 }
 
-QStringList PrintSurface::BinNames() const {
+QStringList PrintSurface::BinNamesFor(const QString& printer) {
     QStringList names;
-    for (QPrinter::PaperSource s : sourcesOf(CurrentPrinterName()))
+    for (QPrinter::PaperSource s : sourcesOf(printer))
         names << binName(s);
     return names;
 }
+
+QStringList PrintSurface::BinNames() const { return BinNamesFor(CurrentPrinterName()); }
 
 bool PrintSurface::SelectBinByName(const QString& name) {
     const QStringList names = BinNames();

@@ -92,7 +92,7 @@ public:
     void RefreshStatus();
     // The platform's print dialog: printer, copies, collation, page range.
     bool AskPrintOptions(QWidget* parent = nullptr);
-    // The platform's page set-up dialog: paper and orientation.
+    // The printer set-up dialog: printer, paper, paper source, orientation.
     bool AskPrinterSetup(QWidget* parent = nullptr);
 
     int PageNumber() const { return pageNumber_; }
@@ -224,6 +224,8 @@ public:
     bool SelectPrinterByName(const QString& name);
     QString PrinterName() const;
     QStringList PaperNames() const;
+    static QStringList PaperNamesFor(const QString& printer);
+    static QStringList BinNamesFor(const QString& printer);
     bool SelectPaperByName(const QString& name);
     QString PaperName() const;
     QStringList BinNames() const;
