@@ -11,7 +11,7 @@
 // static library's resources must be registered explicitly.
 static void registerSystemTables() {
     static const bool once = [] {
-        // Q_INIT_RESOURCE(sysdata); -- enabled once the tables are generated
+        Q_INIT_RESOURCE(sysdata);
         return true;
     }();
     (void)once;
