@@ -1,0 +1,223 @@
+// xbtool driven as a user drives it: through the binary, its output and its
+// exit status.
+#include "peer_fixture.h"
+#include "table_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sys/wait.h>
+
+namespace {
+
+struct Result {
+    int code;
+    std::string out, err;
+};
+
+Result run(const std::string& args, const std::string& input = "") {
+    static int counter = 0;
+    std::string base = (std::filesystem::temp_directory_path() / ("xbtool_cli_" + std::to_string(getpid()) + "_" +
+                                                                   std::to_string(counter++)))
+                           .string();
+    std::string cmd = std::string(QB_XBTOOL) + " " + args + " 2>" + base + ".err";
+    if (!input.empty()) {
+        std::ofstream(base + ".in", std::ios::binary) << input;
+        cmd += " <" + base + ".in";
+    }
+    FILE* p = popen(cmd.c_str(), "r");
+    Result r;
+    char buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        r.out.append(buf, n);
+    int status = pclose(p);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream err(base + ".err");
+    r.err.assign(std::istreambuf_iterator<char>(err), {});
+    std::filesystem::remove(base + ".err");
+    std::filesystem::remove(base + ".in");
+    return r;
+}
+
+std::vector<std::string> lines(const std::string& s) {
+    std::vector<std::string> v;
+    std::string cur;
+    for (char c : s) {
+        if (c == '\n') {
+            v.push_back(cur);
+            cur.clear();
+        } else
+            cur.push_back(c);
+    }
+    if (!cur.empty())
+        v.push_back(cur);
+    return v;
+}
+
+class Xbtool : public ::testing::Test {
+protected:
+    tabletest::TempDir dir;
+};
+
+TEST_F(Xbtool, DumpWritesUtf8WithEscapesAndAppendCopiesATableExactly) {
+    std::string src = peer::copyTable("ADDRPEER", dir.path());
+    Result dump = run("dump " + src);
+    ASSERT_EQ(dump.code, 0) << dump.err;
+    std::vector<std::string> ls = lines(dump.out);
+    ASSERT_EQ(ls.size(), 300u);
+    // Record 9: accented name; record 18: the deletion mark; record 8: memo lines.
+    EXPECT_EQ(ls[8].substr(0, 18), "9\t\tM\xC3\xBCller\tJ\xC3\xBCrgen");
+    EXPECT_EQ(ls[17].substr(0, 4), "18\t*");
+    EXPECT_NE(ls[7].find("\\r\\n"), std::string::npos);
+    EXPECT_EQ(ls[14].find("\xC3\x85str\xC3\xB6m"), 4u); // Åström
+    EXPECT_NE(ls[15].find("Dvo\xC5\xA1\xC3\xA1k"), std::string::npos); // Dvošák: 0x9A via UTF-8
+    EXPECT_EQ(std::count(ls[0].begin(), ls[0].end(), '\t'), 24);
+
+    std::string copy = dir.file("COPY.DBF");
+    Result info = run("info " + src);
+    ASSERT_EQ(info.code, 0);
+    std::string fields;
+    for (const std::string& l : lines(info.out))
+        if (l.size() > 2 && l.substr(0, 2) == "  " && l.find('(') == std::string::npos && l.find(' ', 2) < 12) {
+            std::istringstream ss(l);
+            std::string name, type, width, dec;
+            ss >> name >> type >> width >> dec;
+            if (dec.empty() || !std::isdigit(static_cast<unsigned char>(dec[0])))
+                continue;
+            fields += (fields.empty() ? "" : ",") + name + ":" + type + ":" + width + ":" + dec;
+        }
+    EXPECT_EQ(run("create " + copy + " --fields " + fields).code, 0);
+    EXPECT_EQ(run("index " + copy + " --tag LNAME --expr \"UPPER(LNAME)+UPPER(FNAME)\"").code, 0);
+    Result app = run("append " + copy, dump.out);
+    ASSERT_EQ(app.code, 0) << app.err;
+    Result again = run("dump " + copy);
+    EXPECT_EQ(again.out, dump.out);
+    // The tag was kept up to date while appending: same order as the peer's.
+    EXPECT_EQ(run("dump " + copy + " --tag LNAME").out, run("dump " + src + " --tag LNAME").out);
+    EXPECT_EQ(run("check " + copy).code, 0);
+}
+
+TEST_F(Xbtool, DumpFollowsTagFilterAndHiddenDeletions) {
+    std::string src = peer::copyTable("KEYTYPES", dir.path());
+    auto first = [](const std::string& out) {
+        std::vector<std::string> r;
+        for (const std::string& l : lines(out))
+            r.push_back(l.substr(0, l.find('\t')));
+        return r;
+    };
+    EXPECT_EQ(first(run("dump " + src + " --tag NAMEFOR").out),
+              (std::vector<std::string>{"2", "4", "6", "8", "9", "11", "12", "13"}));
+    EXPECT_EQ(first(run("dump " + src + " --filter \"AMOUNT<0\"").out),
+              (std::vector<std::string>{"3", "5", "7", "10"}));
+    EXPECT_EQ(first(run("dump " + src + " --filter \"AMOUNT<0\" --hide-deleted").out),
+              (std::vector<std::string>{"3", "7", "10"}));
+    Result bad = run("dump " + src + " --filter \"AMOUNT<\"");
+    EXPECT_EQ(bad.code, 2);
+    EXPECT_FALSE(bad.err.empty());
+}
+
+TEST_F(Xbtool, KeysAndSeeksMatchThePeerEngine) {
+    std::string csz = peer::copyTable("CSZ", dir.path());
+    Result keys = run("keys " + csz + " --tag STATE");
+    ASSERT_EQ(keys.code, 0) << keys.err;
+    std::vector<std::string> ls = lines(keys.out);
+    ASSERT_EQ(ls.size(), 10u);
+    EXPECT_EQ(ls[0], "494C2020\t1"); // "IL  "
+    EXPECT_EQ(ls[8], "54582020\t5"); // second "TX  "
+
+    std::string kt = peer::copyTable("KEYTYPES", dir.path());
+    EXPECT_EQ(lines(run("keys " + kt + " --tag AMOUNT").out)[0].substr(0, 16), "3F37E329374BC6A7"); // -12345.678: sign bit set, every bit inverted
+
+    peer::Expected e = peer::load(peer::fixtureDir() + "/KEYTYPES.expected.txt");
+    for (bool hide : {false, true})
+        for (bool soft : {false, true}) {
+            std::map<std::string, std::pair<std::string, std::string>> perTag; // keys, expected output
+            for (const peer::Seek& s : e.seeks) {
+                if (s.hideDeleted != hide || s.soft != soft)
+                    continue;
+                perTag[s.tag].first += s.key + "\n";
+                perTag[s.tag].second += s.found ? "found " + std::to_string(s.recno) + "\n"
+                                        : s.recno ? "not found " + std::to_string(s.recno) + "\n"
+                                                  : "not found eof\n";
+            }
+            for (auto& [tag, io] : perTag) {
+                SCOPED_TRACE(tag + (hide ? " hide" : "") + (soft ? " soft" : ""));
+                std::string keyFile = dir.file("keys.txt");
+                std::ofstream(keyFile, std::ios::binary) << io.first;
+                Result r = run("seek " + kt + " --tag " + tag + (hide ? " --hide-deleted" : "") +
+                               (soft ? " --soft" : "") + " --keys-from " + keyFile);
+                EXPECT_EQ(r.out, io.second);
+                EXPECT_EQ(r.code, io.second.find("not found") == std::string::npos ? 0 : 1);
+            }
+        }
+    EXPECT_EQ(run("seek " + csz + " --tag STATE TX").out, "found 4\n");
+    EXPECT_EQ(run("seek " + csz + " --tag STATE --exact T").code, 1);
+}
+
+TEST_F(Xbtool, CheckPassesOnEveryPeerTableAndNamesADamagedTag) {
+    for (const std::string& name : peer::tableNames()) {
+        SCOPED_TRACE(name);
+        std::string p = peer::copyTable(name, dir.path());
+        Result r = run("check " + p);
+        EXPECT_EQ(r.code, 0) << r.out << r.err;
+    }
+    // Change a key field behind the index's back.
+    std::string p = dir.file("CSZ.DBF");
+    {
+        std::fstream f(p, std::ios::in | std::ios::out | std::ios::binary);
+        char h[12];
+        f.read(h, 12);
+        unsigned headerLen = uint8_t(h[8]) | uint8_t(h[9]) << 8;
+        f.seekp(headerLen + 1 + 20); // record 1, field STATE
+        f.write("ZZZZ", 4);
+    }
+    Result r = run("check " + p);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.out.find("tag STATE"), std::string::npos) << r.out;
+    EXPECT_EQ(run("reindex " + p).code, 0);
+    EXPECT_EQ(run("check " + p).code, 0);
+}
+
+TEST_F(Xbtool, CreateIndexPackAndErrors) {
+    std::string p = dir.file("NEW.DBF");
+    ASSERT_EQ(run("create " + p + " --fields name:C:10,amt:N:6:1,ok:L,notes:M").code, 0);
+    EXPECT_EQ(run("append " + p, "0\t\tcarol\t1.5\tT\tfirst\\nsecond\n0\t*\talice\t2\tF\t\n0\t\tbob\t\t\t\n").code, 0);
+    EXPECT_EQ(run("index " + p + " --tag NAME --expr \"UPPER(NAME)\"").code, 0);
+    EXPECT_EQ(run("index " + p + " --tag POS --expr AMT --for \"AMT>0\" --descending").code, 0);
+    Result info = run("info " + p);
+    EXPECT_NE(info.out.find("records: 3"), std::string::npos);
+    EXPECT_NE(info.out.find("  NAME UPPER(NAME)\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("  POS AMT FOR AMT>0 DESCENDING\n"), std::string::npos) << info.out;
+    EXPECT_EQ(run("dump " + p + " --tag POS").out, "2\t*\talice\t2.0\tF\t\n1\t\tcarol\t1.5\tT\tfirst\\nsecond\n");
+    EXPECT_EQ(run("pack " + p).code, 0);
+    EXPECT_EQ(run("dump " + p + " --tag NAME").out, "2\t\tbob\t\t\t\n1\t\tcarol\t1.5\tT\tfirst\\nsecond\n");
+    EXPECT_EQ(run("check " + p).code, 0);
+
+    struct Case {
+        std::string args, input;
+    };
+    const Case errors[] = {
+        {"info " + dir.file("MISSING.DBF"), ""},
+        {"frobnicate " + p, ""},
+        {"dump", ""},
+        {"create " + p + " --fields a:C:5", ""},          // exists
+        {"create " + dir.file("X.DBF") + " --fields a:Q:5", ""},
+        {"keys " + p, ""},                                 // --tag missing
+        {"keys " + p + " --tag NOPE", ""},
+        {"append " + p, "0\t\tonly one value\n"},
+        {"index " + p + " --tag BAD --expr \"UPPER(\"", ""},
+    };
+    for (const Case& c : errors) {
+        SCOPED_TRACE(c.args);
+        Result r = run(c.args, c.input);
+        EXPECT_EQ(r.code, 2);
+        EXPECT_NE(r.err.find("xbtool: "), std::string::npos) << r.err;
+    }
+    Result help = run("--help");
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("--keys-from"), std::string::npos);
+}
+
+} // namespace
