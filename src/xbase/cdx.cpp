@@ -99,7 +99,7 @@ struct Node {
     bool root() const { return (attr & kAttrRoot) != 0; }
     int n() const { return int(recs.size()); }
     const uint8_t* key(int i) const { return keys.data() + size_t(i) * size_t(klen); }
-    size_t memory() const { return sizeof(Node) + keys.capacity() + recs.capacity() * 4 + kids.capacity() * 4 + trails.capacity(); }
+    size_t memory() const { return sizeof(Node) + 64 + keys.capacity() + recs.capacity() * 4 + kids.capacity() * 4 + trails.capacity(); }
 
     int trailOf(const uint8_t* k) const {
         int t = 0;
@@ -325,7 +325,7 @@ public:
     bool headerDirty = false;
     uint64_t tick = 0;
     size_t cacheBytes = 0;
-    size_t cacheLimit = 24u << 20;
+    size_t cacheLimit = 32u << 20;
     std::unordered_map<uint32_t, NodePtr> cache;
     uint64_t version = 0; // bumped on every tree change
 
@@ -854,14 +854,15 @@ public:
         // Entry sizes as they would be in separate nodes: each piece's first
         // key is stored whole.
         std::vector<int> cut; // start indexes of pieces after the first
+        // Sizes use the whole node's entry width (never smaller than a
+        // piece's own) and prefix sums of the stored key bytes.
+        const int bpe = leafLayoutFor(klen(), leaf->maxRec).bytesPerEntry;
+        std::vector<int> sum(size_t(n) + 1, 0);
+        for (int i = 0; i < n; ++i)
+            sum[size_t(i) + 1] = sum[size_t(i)] + leaf->storedOf(i);
         auto pieceSize = [&](int from, int to) {
-            int bytes = leaf->klen - leaf->trails[size_t(from)];
-            uint32_t maxR = leaf->recs[size_t(from)];
-            for (int i = from + 1; i < to; ++i) {
-                bytes += leaf->storedOf(i);
-                maxR = std::max(maxR, leaf->recs[size_t(i)]);
-            }
-            return (to - from) * leafLayoutFor(klen(), maxR).bytesPerEntry + bytes;
+            int bytes = leaf->klen - leaf->trails[size_t(from)] + sum[size_t(to)] - sum[size_t(from) + 1];
+            return (to - from) * bpe + bytes;
         };
         if (insertedAt == n - 1 && leaf->right == kNone && pieceSize(0, n - 1) <= kLeafSpace) {
             cut.push_back(n - 1); // appending in order: keep the left leaf full

@@ -22,7 +22,7 @@ inline constexpr uint8_t kOptCompact = 0x20;
 inline constexpr uint8_t kOptCompound = 0x40;
 inline constexpr uint8_t kOptDirectory = 0x80;
 inline constexpr int kMaxDepth = 64;       // deeper than any real tree: a cycle
-inline constexpr std::size_t kMaxCachedNodes = 8192;
+inline constexpr std::size_t kMaxCachedNodes = 65536;
 
 // "Open for writing" mark in the reserved area of the file header. Set (and
 // synced) before the first change reaches the file, cleared on a clean close.
