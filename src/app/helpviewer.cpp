@@ -303,7 +303,45 @@ void HelpViewer::sourceChanged(const QUrl& url) {
             contents_->setCurrentRow(i);
 }
 
+// A modal dialog blocks input to every other window, so help opened from a
+// dialog's Help button could be read but not scrolled, searched or followed.
+// While a modal dialog runs, the help window therefore becomes a window of
+// that dialog (which modality does not block), and returns to being a window
+// of its own when the dialog goes away.
+void HelpViewer::followModalDialog(QWidget* closing) {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == this || modal == closing)
+        modal = nullptr;
+    if (modal && modal != parentWidget())
+        setOwner(modal);
+}
+
+void HelpViewer::setOwner(QWidget* owner) {
+    if (QWidget* old = parentWidget())
+        old->removeEventFilter(this);
+    const bool wasVisible = isVisible();
+    const QRect frame = geometry();
+    setParent(owner, Qt::Window); // hides the window
+    setGeometry(frame);
+    if (owner)
+        owner->installEventFilter(this);
+    if (wasVisible)
+        show();
+}
+
+bool HelpViewer::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parentWidget() && event->type() == QEvent::Hide) {
+        // The dialog is closing (or being destroyed): move out before it takes
+        // this window with it. A further modal dialog below it takes over.
+        QWidget* closing = parentWidget();
+        setOwner(nullptr);
+        followModalDialog(closing);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void HelpViewer::raiseWindow() {
+    followModalDialog();
     if (!isVisible()) {
         CenterOnScreen(this);
         show();

@@ -88,8 +88,14 @@ public:
 public slots:
     void runSearch(const QString& query);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     explicit HelpViewer(QWidget* parent = nullptr);
+    // Keeps the window usable while a modal dialog runs (see the .cpp).
+    void followModalDialog(QWidget* closing = nullptr);
+    void setOwner(QWidget* owner);
     void openItem(QListWidgetItem* item);
     void sourceChanged(const QUrl& url);
     void raiseWindow();

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
@@ -149,6 +150,42 @@ TEST(HelpWindow, OpensTopicsContentsAndSearch) {
     EXPECT_FALSE(viewer->testAttribute(Qt::WA_QuitOnClose));
     qb::ShowHelpTopic(Faq);
     EXPECT_TRUE(viewer->isVisible());
+    viewer->close();
+}
+
+TEST(HelpWindow, StaysUsableWhileAModalDialogRuns) {
+    auto* outer = new QDialog;
+    outer->setModal(true);
+    outer->show();
+    ASSERT_EQ(QApplication::activeModalWidget(), outer);
+
+    // Opened from a dialog's Help button, help belongs to that dialog's
+    // window group, which the dialog's modality does not block.
+    qb::ShowHelpTopic(Preferences);
+    qb::HelpViewer* viewer = qb::HelpViewer::existing();
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_EQ(viewer->parentWidget(), outer);
+    EXPECT_TRUE(viewer->isWindow());
+    EXPECT_TRUE(viewer->isVisible());
+
+    // A dialog opened from the first one takes it over; closing it hands
+    // help back to the first.
+    auto* inner = new QDialog(outer);
+    inner->setModal(true);
+    inner->show();
+    qb::ShowHelpTopic(Faq);
+    EXPECT_EQ(viewer->parentWidget(), inner);
+    inner->accept();
+    EXPECT_EQ(viewer->parentWidget(), outer);
+    EXPECT_TRUE(viewer->isVisible());
+    delete inner;
+
+    // Destroying the dialog leaves help open on its own, same page.
+    delete outer;
+    ASSERT_EQ(qb::HelpViewer::existing(), viewer);
+    EXPECT_EQ(viewer->parentWidget(), nullptr);
+    EXPECT_TRUE(viewer->isVisible());
+    EXPECT_EQ(viewer->currentTopic(), Faq);
     viewer->close();
 }
 
