@@ -44,8 +44,8 @@ void drawSheets(PrintSurface& s, int pages) {
                 s.MoveCursor(x + 0.1, y + 0.42);
                 s.WriteText(QStringLiteral("%1 Maple Avenue").arg(100 + n % 900));
                 s.MoveCursor(x + 0.1, y + 0.59);
-                s.WriteText(QStringLiteral("Springfield IL 62704-%1").arg(n % 10000, 4, 10,
-                                                                           QLatin1Char('0')));
+                s.WriteText(QStringLiteral("Springfield IL 62704-%1")
+                                .arg(n % 10000, 4, 10, QLatin1Char('0')));
                 s.UseBrush(Qt::black, BrushStyle::Solid);
                 s.UsePen(Qt::black, PenStyle::Clear, 1);
                 for (int bar = 0; bar < 62; ++bar) {

@@ -43,8 +43,7 @@ QString forDisplay(QString text) {
 
 JobStatusWindow::JobStatusWindow(Mode mode, const JobWording& wording, QWidget* parent)
     : QDialog(parent), mode_(mode), wording_(wording), pages_(std::make_shared<PageFile>()),
-      printer_(std::make_unique<TReportPrinter>()),
-      filer_(std::make_unique<TReportFiler>(pages_)) {
+      printer_(std::make_unique<TReportPrinter>()), filer_(std::make_unique<TReportFiler>(pages_)) {
     setModal(true);
     setWindowTitle(mode == Mode::Print ? QStringLiteral("Print Status")
                                        : QStringLiteral("Preview Status"));
@@ -56,9 +55,8 @@ JobStatusWindow::JobStatusWindow(Mode mode, const JobWording& wording, QWidget* 
     status_->setFont(bold);
     status_->setMinimumSize(260, 70);
     layout->addWidget(status_, 1);
-    button_ = new QPushButton(mode == Mode::Print ? QStringLiteral("Cancel")
-                                                  : QStringLiteral("Stop"),
-                              this);
+    button_ = new QPushButton(
+        mode == Mode::Print ? QStringLiteral("Cancel") : QStringLiteral("Stop"), this);
     button_->setDefault(true);
     layout->addWidget(button_, 0, Qt::AlignHCenter);
     connect(button_, &QPushButton::clicked, this, &JobStatusWindow::CancelButtonClick);
@@ -78,7 +76,9 @@ bool JobStatusWindow::JobCancelled() const {
     return mode_ == Mode::Print ? printer_->JobCancelled() : filer_->JobCancelled();
 }
 
-QString JobStatusWindow::ButtonCaption() const { return button_->text(); }
+QString JobStatusWindow::ButtonCaption() const {
+    return button_->text();
+}
 
 void JobStatusWindow::Run() {
     if (started_)

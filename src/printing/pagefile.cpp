@@ -17,11 +17,17 @@ namespace qb {
 
 namespace {
 // std::nearbyint rounds halves to even in the default rounding mode.
-int roundToPixel(double v) { return static_cast<int>(std::nearbyint(v)); }
+int roundToPixel(double v) {
+    return static_cast<int>(std::nearbyint(v));
+}
 } // namespace
 
-int DeviceMapping::x(double inches) const { return roundToPixel((inches - offsetLeft) * dpiX); }
-int DeviceMapping::y(double inches) const { return roundToPixel((inches - offsetTop) * dpiY); }
+int DeviceMapping::x(double inches) const {
+    return roundToPixel((inches - offsetLeft) * dpiX);
+}
+int DeviceMapping::y(double inches) const {
+    return roundToPixel((inches - offsetTop) * dpiY);
+}
 
 // ---- playback --------------------------------------------------------------
 
@@ -37,11 +43,21 @@ QPen makePen(const PagePen& p, const DeviceMapping& m) {
     pen.setCapStyle(Qt::FlatCap);
     pen.setJoinStyle(Qt::MiterJoin);
     switch (p.style) {
-    case PenStyle::Dash: pen.setStyle(Qt::DashLine); break;
-    case PenStyle::Dot: pen.setStyle(Qt::DotLine); break;
-    case PenStyle::DashDot: pen.setStyle(Qt::DashDotLine); break;
-    case PenStyle::DashDotDot: pen.setStyle(Qt::DashDotDotLine); break;
-    default: pen.setStyle(Qt::SolidLine); break;
+    case PenStyle::Dash:
+        pen.setStyle(Qt::DashLine);
+        break;
+    case PenStyle::Dot:
+        pen.setStyle(Qt::DotLine);
+        break;
+    case PenStyle::DashDot:
+        pen.setStyle(Qt::DashDotLine);
+        break;
+    case PenStyle::DashDotDot:
+        pen.setStyle(Qt::DashDotDotLine);
+        break;
+    default:
+        pen.setStyle(Qt::SolidLine);
+        break;
     }
     return pen;
 }
@@ -50,14 +66,22 @@ QBrush makeBrush(const PageBrush& b) {
     if (!b.pattern.isNull())
         return QBrush(b.pattern);
     switch (b.style) {
-    case BrushStyle::Clear: return QBrush(Qt::NoBrush);
-    case BrushStyle::Horizontal: return QBrush(b.color, Qt::HorPattern);
-    case BrushStyle::Vertical: return QBrush(b.color, Qt::VerPattern);
-    case BrushStyle::FDiagonal: return QBrush(b.color, Qt::FDiagPattern);
-    case BrushStyle::BDiagonal: return QBrush(b.color, Qt::BDiagPattern);
-    case BrushStyle::Cross: return QBrush(b.color, Qt::CrossPattern);
-    case BrushStyle::DiagCross: return QBrush(b.color, Qt::DiagCrossPattern);
-    default: return QBrush(b.color);
+    case BrushStyle::Clear:
+        return QBrush(Qt::NoBrush);
+    case BrushStyle::Horizontal:
+        return QBrush(b.color, Qt::HorPattern);
+    case BrushStyle::Vertical:
+        return QBrush(b.color, Qt::VerPattern);
+    case BrushStyle::FDiagonal:
+        return QBrush(b.color, Qt::FDiagPattern);
+    case BrushStyle::BDiagonal:
+        return QBrush(b.color, Qt::BDiagPattern);
+    case BrushStyle::Cross:
+        return QBrush(b.color, Qt::CrossPattern);
+    case BrushStyle::DiagCross:
+        return QBrush(b.color, Qt::DiagCrossPattern);
+    default:
+        return QBrush(b.color);
     }
 }
 
@@ -115,11 +139,13 @@ void PlayPage(QPainter& painter, const RecordedPage& page, const DeviceMapping& 
     painter.setBackgroundMode(Qt::TransparentMode);
     for (const PageOp& op : page.ops) {
         switch (op.kind) {
-        case PageOp::Text: drawText(painter, op, m); break;
+        case PageOp::Text:
+            drawText(painter, op, m);
+            break;
         case PageOp::ClippedText: {
             painter.save();
-            const QRectF clip = mapRect(op.clip.left(), op.clip.top(), op.clip.right(),
-                                        op.clip.bottom(), m);
+            const QRectF clip =
+                mapRect(op.clip.left(), op.clip.top(), op.clip.right(), op.clip.bottom(), m);
             if (op.hasFill)
                 painter.fillRect(clip, op.fill);
             painter.setClipRect(clip, Qt::IntersectClip);
@@ -149,7 +175,9 @@ void PlayPage(QPainter& painter, const RecordedPage& page, const DeviceMapping& 
             painter.setRenderHint(QPainter::Antialiasing, false);
             break;
         }
-        case PageOp::FillRect: painter.fillRect(mapRect(op.x1, op.y1, op.x2, op.y2, m), op.fill); break;
+        case PageOp::FillRect:
+            painter.fillRect(mapRect(op.x1, op.y1, op.x2, op.y2, m), op.fill);
+            break;
         case PageOp::Image:
             if (!op.image.isNull())
                 painter.drawImage(mapRect(op.x1, op.y1, op.x2, op.y2, m), op.image);
@@ -210,12 +238,18 @@ void readBrush(QDataStream& s, PageBrush& b) {
 void writeOp(QDataStream& s, const PageOp& op) {
     s << static_cast<quint8>(op.kind) << op.x1 << op.y1;
     switch (op.kind) {
-    case PageOp::Text: s << op.text; writeFont(s, op.font); break;
+    case PageOp::Text:
+        s << op.text;
+        writeFont(s, op.font);
+        break;
     case PageOp::ClippedText:
         s << op.text << op.clip << op.hasFill << op.fill;
         writeFont(s, op.font);
         break;
-    case PageOp::Line: s << op.x2 << op.y2; writePen(s, op.pen); break;
+    case PageOp::Line:
+        s << op.x2 << op.y2;
+        writePen(s, op.pen);
+        break;
     case PageOp::Rectangle:
     case PageOp::Ellipse:
     case PageOp::RoundRect:
@@ -223,9 +257,15 @@ void writeOp(QDataStream& s, const PageOp& op) {
         writePen(s, op.pen);
         writeBrush(s, op.brush);
         break;
-    case PageOp::FillRect: s << op.x2 << op.y2 << op.fill; break;
-    case PageOp::Image: s << op.x2 << op.y2 << op.image; break;
-    case PageOp::Picture: s << op.x2 << op.y2 << op.picture; break;
+    case PageOp::FillRect:
+        s << op.x2 << op.y2 << op.fill;
+        break;
+    case PageOp::Image:
+        s << op.x2 << op.y2 << op.image;
+        break;
+    case PageOp::Picture:
+        s << op.x2 << op.y2 << op.picture;
+        break;
     }
 }
 
@@ -234,12 +274,18 @@ void readOp(QDataStream& s, PageOp& op) {
     s >> kind >> op.x1 >> op.y1;
     op.kind = static_cast<PageOp::Kind>(kind);
     switch (op.kind) {
-    case PageOp::Text: s >> op.text; readFont(s, op.font); break;
+    case PageOp::Text:
+        s >> op.text;
+        readFont(s, op.font);
+        break;
     case PageOp::ClippedText:
         s >> op.text >> op.clip >> op.hasFill >> op.fill;
         readFont(s, op.font);
         break;
-    case PageOp::Line: s >> op.x2 >> op.y2; readPen(s, op.pen); break;
+    case PageOp::Line:
+        s >> op.x2 >> op.y2;
+        readPen(s, op.pen);
+        break;
     case PageOp::Rectangle:
     case PageOp::Ellipse:
     case PageOp::RoundRect:
@@ -247,10 +293,18 @@ void readOp(QDataStream& s, PageOp& op) {
         readPen(s, op.pen);
         readBrush(s, op.brush);
         break;
-    case PageOp::FillRect: s >> op.x2 >> op.y2 >> op.fill; break;
-    case PageOp::Image: s >> op.x2 >> op.y2 >> op.image; break;
-    case PageOp::Picture: s >> op.x2 >> op.y2 >> op.picture; break;
-    default: s.setStatus(QDataStream::ReadCorruptData); break;
+    case PageOp::FillRect:
+        s >> op.x2 >> op.y2 >> op.fill;
+        break;
+    case PageOp::Image:
+        s >> op.x2 >> op.y2 >> op.image;
+        break;
+    case PageOp::Picture:
+        s >> op.x2 >> op.y2 >> op.picture;
+        break;
+    default:
+        s.setStatus(QDataStream::ReadCorruptData);
+        break;
     }
 }
 
@@ -261,7 +315,9 @@ void prepare(QDataStream& s) {
 
 } // namespace
 
-PageFile::PageFile(qint64 memoryLimit) : memoryLimit_(memoryLimit) { Clear(); }
+PageFile::PageFile(qint64 memoryLimit) : memoryLimit_(memoryLimit) {
+    Clear();
+}
 
 PageFile::~PageFile() = default;
 
@@ -273,7 +329,9 @@ void PageFile::Clear() {
     onDisk_ = false;
 }
 
-qint64 PageFile::ByteSize() const { return device_->size(); }
+qint64 PageFile::ByteSize() const {
+    return device_->size();
+}
 
 void PageFile::moveToDisk() {
     auto file = std::make_unique<QTemporaryFile>();
@@ -293,8 +351,7 @@ void PageFile::AddPage(const RecordedPage& page) {
     {
         QDataStream s(&raw, QIODevice::WriteOnly);
         prepare(s);
-        s << qint32(page.number) << page.paperWidth << page.paperHeight
-          << quint32(page.ops.size());
+        s << qint32(page.number) << page.paperWidth << page.paperHeight << quint32(page.ops.size());
         for (const PageOp& op : page.ops)
             writeOp(s, op);
     }

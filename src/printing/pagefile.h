@@ -82,8 +82,8 @@ struct PageOp {
 };
 
 struct RecordedPage {
-    int number = 0;           // page number within the job
-    double paperWidth = 8.5;  // inches, as composed (orientation applied)
+    int number = 0;          // page number within the job
+    double paperWidth = 8.5; // inches, as composed (orientation applied)
     double paperHeight = 11.0;
     std::vector<PageOp> ops;
 };

@@ -51,7 +51,9 @@ double TFilePreview::ScreenDpi() const {
     return dpi > 0 ? dpi : 96.0;
 }
 
-double TFilePreview::ClampZoom(double percent) { return std::clamp(percent, MinZoom, MaxZoom); }
+double TFilePreview::ClampZoom(double percent) {
+    return std::clamp(percent, MinZoom, MaxZoom);
+}
 
 double TFilePreview::FitWidthZoom(QSizeF paper, double dpi, QSize viewport, int scrollBarWidth,
                                   double marginPercent) {
@@ -219,8 +221,8 @@ TPreviewForm::TPreviewForm(QWidget* parent) : QDialog(parent) {
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     row->addSpacing(12);
-    add("ZoomInButton", QStringLiteral("Zoom In"), QStringLiteral("Zoom in"),
-        QStyle::SP_CustomBase, &TPreviewForm::ZoomInClick);
+    add("ZoomInButton", QStringLiteral("Zoom In"), QStringLiteral("Zoom in"), QStyle::SP_CustomBase,
+        &TPreviewForm::ZoomInClick);
     add("ZoomOutButton", QStringLiteral("Zoom Out"), QStringLiteral("Zoom out"),
         QStyle::SP_CustomBase, &TPreviewForm::ZoomOutClick);
     add("ZoomWidthButton", QStringLiteral("Page Width"), QStringLiteral("Zoom to page width"),
@@ -320,8 +322,12 @@ void TPreviewForm::zoomAround(double percent) {
     v->setValue(int(fy * viewer_->height() - vp.height() / 2.0));
 }
 
-void TPreviewForm::ZoomInClick() { zoomAround(viewer_->ZoomFactor() + viewer_->ZoomInc); }
-void TPreviewForm::ZoomOutClick() { zoomAround(viewer_->ZoomFactor() - viewer_->ZoomInc); }
+void TPreviewForm::ZoomInClick() {
+    zoomAround(viewer_->ZoomFactor() + viewer_->ZoomInc);
+}
+void TPreviewForm::ZoomOutClick() {
+    zoomAround(viewer_->ZoomFactor() - viewer_->ZoomInc);
+}
 
 void TPreviewForm::ZoomWidthClick() {
     const RecordedPage& p = viewer_->CurrentPage();
@@ -332,15 +338,18 @@ void TPreviewForm::ZoomWidthClick() {
 
 void TPreviewForm::ZoomPageClick() {
     const RecordedPage& p = viewer_->CurrentPage();
-    viewer_->SetZoomFactor(TFilePreview::FitPageZoom(QSizeF(p.paperWidth, p.paperHeight),
-                                                     viewer_->ScreenDpi(),
-                                                     scroll_->maximumViewportSize(),
-                                                     viewer_->MarginPercent));
+    viewer_->SetZoomFactor(
+        TFilePreview::FitPageZoom(QSizeF(p.paperWidth, p.paperHeight), viewer_->ScreenDpi(),
+                                  scroll_->maximumViewportSize(), viewer_->MarginPercent));
 }
 
-void TPreviewForm::Zoom100Click() { viewer_->SetZoomFactor(100.0); }
+void TPreviewForm::Zoom100Click() {
+    viewer_->SetZoomFactor(100.0);
+}
 
-void TPreviewForm::FirstPageClick() { viewer_->SetPageIndex(0); }
+void TPreviewForm::FirstPageClick() {
+    viewer_->SetPageIndex(0);
+}
 void TPreviewForm::PriorPageClick() {
     if (viewer_->PageIndex() > 0)
         viewer_->SetPageIndex(viewer_->PageIndex() - 1);
@@ -349,7 +358,9 @@ void TPreviewForm::NextPageClick() {
     if (viewer_->PageIndex() + 1 < viewer_->PageCount())
         viewer_->SetPageIndex(viewer_->PageIndex() + 1);
 }
-void TPreviewForm::LastPageClick() { viewer_->SetPageIndex(viewer_->PageCount() - 1); }
+void TPreviewForm::LastPageClick() {
+    viewer_->SetPageIndex(viewer_->PageCount() - 1);
+}
 
 void TPreviewForm::HelpClick() {
     Inform(QStringLiteral(
@@ -373,12 +384,20 @@ void TPreviewForm::resizeEvent(QResizeEvent* event) {
 void TPreviewForm::keyPressEvent(QKeyEvent* event) {
     QScrollBar* v = scroll_->verticalScrollBar();
     switch (event->key()) {
-    case Qt::Key_Up: v->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
-    case Qt::Key_Down: v->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
+    case Qt::Key_Up:
+        v->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        break;
+    case Qt::Key_Down:
+        v->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-    case Qt::Key_Escape: accept(); break;
-    default: QDialog::keyPressEvent(event); return;
+    case Qt::Key_Escape:
+        accept();
+        break;
+    default:
+        QDialog::keyPressEvent(event);
+        return;
     }
     event->accept();
 }

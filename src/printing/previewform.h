@@ -39,11 +39,10 @@ public:
     // The zoom at which the page plus its margins fills `viewport`'s width,
     // allowing for a vertical scroll bar of `scrollBarWidth` pixels when the
     // page is then taller than the viewport.
-    static double FitWidthZoom(QSizeF paperInches, double dpi, QSize viewport,
-                               int scrollBarWidth, double marginPercent);
+    static double FitWidthZoom(QSizeF paperInches, double dpi, QSize viewport, int scrollBarWidth,
+                               double marginPercent);
     // The zoom at which the whole page plus its margins fits `viewport`.
-    static double FitPageZoom(QSizeF paperInches, double dpi, QSize viewport,
-                              double marginPercent);
+    static double FitPageZoom(QSizeF paperInches, double dpi, QSize viewport, double marginPercent);
     static double ClampZoom(double percent);
 
     // Where the page lies inside the widget, in widget pixels.

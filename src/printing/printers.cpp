@@ -17,9 +17,13 @@ SharedPrinterSettings& shared() {
 }
 } // namespace
 
-QString PdfPrinterName() { return QStringLiteral("PDF file"); }
+QString PdfPrinterName() {
+    return QStringLiteral("PDF file");
+}
 
-bool IsPdfPrinter(const QString& name) { return name == PdfPrinterName(); }
+bool IsPdfPrinter(const QString& name) {
+    return name == PdfPrinterName();
+}
 
 QStringList AvailablePrinterNames() {
     QStringList names = QPrinterInfo::availablePrinterNames();
@@ -55,11 +59,23 @@ bool SelectCurrentPrinter(const QString& name) {
     return true;
 }
 
-int PrintCopies() { return shared().copies; }
-void SetPrintCopies(int copies) { shared().copies = copies < 1 ? 1 : copies; }
-bool PrintCollate() { return shared().collate; }
-void SetPrintCollate(bool on) { shared().collate = on; }
-QString PdfOutputFile() { return shared().pdfFile; }
-void SetPdfOutputFile(const QString& path) { shared().pdfFile = path; }
+int PrintCopies() {
+    return shared().copies;
+}
+void SetPrintCopies(int copies) {
+    shared().copies = copies < 1 ? 1 : copies;
+}
+bool PrintCollate() {
+    return shared().collate;
+}
+void SetPrintCollate(bool on) {
+    shared().collate = on;
+}
+QString PdfOutputFile() {
+    return shared().pdfFile;
+}
+void SetPdfOutputFile(const QString& path) {
+    shared().pdfFile = path;
+}
 
 } // namespace qb

@@ -29,7 +29,9 @@ namespace {
 constexpr double kMeasureDpi = 1200.0;
 constexpr double kEpsilon = 1e-9;
 
-int roundHalfEven(double v) { return static_cast<int>(std::nearbyint(v)); }
+int roundHalfEven(double v) {
+    return static_cast<int>(std::nearbyint(v));
+}
 
 QString displayStatus(QString text) {
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -45,12 +47,29 @@ QPageSize defaultPdfPaper() {
 
 QList<QPageSize> pdfPapers() {
     static const QPageSize::PageSizeId ids[] = {
-        QPageSize::Letter,     QPageSize::Legal,     QPageSize::Executive, QPageSize::Tabloid,
-        QPageSize::Ledger,     QPageSize::Statement, QPageSize::A3,        QPageSize::A4,
-        QPageSize::A5,         QPageSize::A6,        QPageSize::B4,        QPageSize::B5,
-        QPageSize::Envelope10, QPageSize::Envelope9, QPageSize::Envelope11, QPageSize::Envelope12,
-        QPageSize::Envelope14, QPageSize::EnvelopeMonarch, QPageSize::EnvelopePersonal,
-        QPageSize::EnvelopeDL, QPageSize::EnvelopeC5, QPageSize::EnvelopeC6, QPageSize::EnvelopeC4,
+        QPageSize::Letter,
+        QPageSize::Legal,
+        QPageSize::Executive,
+        QPageSize::Tabloid,
+        QPageSize::Ledger,
+        QPageSize::Statement,
+        QPageSize::A3,
+        QPageSize::A4,
+        QPageSize::A5,
+        QPageSize::A6,
+        QPageSize::B4,
+        QPageSize::B5,
+        QPageSize::Envelope10,
+        QPageSize::Envelope9,
+        QPageSize::Envelope11,
+        QPageSize::Envelope12,
+        QPageSize::Envelope14,
+        QPageSize::EnvelopeMonarch,
+        QPageSize::EnvelopePersonal,
+        QPageSize::EnvelopeDL,
+        QPageSize::EnvelopeC5,
+        QPageSize::EnvelopeC6,
+        QPageSize::EnvelopeC4,
     };
     QList<QPageSize> list;
     for (auto id : ids)
@@ -69,49 +88,69 @@ QList<QPageSize> papersOf(const QString& printer) {
 // The platform's paper codes the program hands over.
 QPageSize::PageSizeId paperFromCode(int code) {
     switch (code) {
-    case 1: case 2: return QPageSize::Letter;
-    case 3: return QPageSize::Tabloid;
-    case 4: return QPageSize::Ledger;
-    case 5: return QPageSize::Legal;
-    case 6: return QPageSize::Statement;
-    case 7: return QPageSize::Executive;
-    case 8: return QPageSize::A3;
-    case 9: case 10: return QPageSize::A4;
-    case 11: return QPageSize::A5;
-    case 12: return QPageSize::B4;
-    case 13: return QPageSize::B5;
-    case 14: return QPageSize::Folio;
-    case 19: return QPageSize::Envelope9;
-    case 20: return QPageSize::Envelope10;
-    case 21: return QPageSize::Envelope11;
-    case 22: return QPageSize::Envelope12;
-    case 23: return QPageSize::Envelope14;
-    case 27: return QPageSize::EnvelopeDL;
-    case 28: return QPageSize::EnvelopeC5;
-    case 29: return QPageSize::EnvelopeC3;
-    case 30: return QPageSize::EnvelopeC4;
-    case 31: return QPageSize::EnvelopeC6;
-    case 37: return QPageSize::EnvelopeMonarch;
-    case 38: return QPageSize::EnvelopePersonal;
-    default: return QPageSize::Custom;
+    case 1:
+    case 2:
+        return QPageSize::Letter;
+    case 3:
+        return QPageSize::Tabloid;
+    case 4:
+        return QPageSize::Ledger;
+    case 5:
+        return QPageSize::Legal;
+    case 6:
+        return QPageSize::Statement;
+    case 7:
+        return QPageSize::Executive;
+    case 8:
+        return QPageSize::A3;
+    case 9:
+    case 10:
+        return QPageSize::A4;
+    case 11:
+        return QPageSize::A5;
+    case 12:
+        return QPageSize::B4;
+    case 13:
+        return QPageSize::B5;
+    case 14:
+        return QPageSize::Folio;
+    case 19:
+        return QPageSize::Envelope9;
+    case 20:
+        return QPageSize::Envelope10;
+    case 21:
+        return QPageSize::Envelope11;
+    case 22:
+        return QPageSize::Envelope12;
+    case 23:
+        return QPageSize::Envelope14;
+    case 27:
+        return QPageSize::EnvelopeDL;
+    case 28:
+        return QPageSize::EnvelopeC5;
+    case 29:
+        return QPageSize::EnvelopeC3;
+    case 30:
+        return QPageSize::EnvelopeC4;
+    case 31:
+        return QPageSize::EnvelopeC6;
+    case 37:
+        return QPageSize::EnvelopeMonarch;
+    case 38:
+        return QPageSize::EnvelopePersonal;
+    default:
+        return QPageSize::Custom;
     }
 }
 
 const std::pair<QPrinter::PaperSource, const char*> kBinNames[] = {
-    {QPrinter::Auto, "Automatically Select"},
-    {QPrinter::OnlyOne, "Only One"},
-    {QPrinter::Lower, "Lower Tray"},
-    {QPrinter::Middle, "Middle Tray"},
-    {QPrinter::Upper, "Upper Tray"},
-    {QPrinter::Manual, "Manual Feed"},
-    {QPrinter::Envelope, "Envelope Feed"},
-    {QPrinter::EnvelopeManual, "Manual Envelope Feed"},
-    {QPrinter::Tractor, "Tractor Feed"},
-    {QPrinter::SmallFormat, "Small Format"},
-    {QPrinter::LargeFormat, "Large Format"},
-    {QPrinter::LargeCapacity, "Large Capacity"},
-    {QPrinter::Cassette, "Cassette"},
-    {QPrinter::FormSource, "Form Source"},
+    {QPrinter::Auto, "Automatically Select"}, {QPrinter::OnlyOne, "Only One"},
+    {QPrinter::Lower, "Lower Tray"},          {QPrinter::Middle, "Middle Tray"},
+    {QPrinter::Upper, "Upper Tray"},          {QPrinter::Manual, "Manual Feed"},
+    {QPrinter::Envelope, "Envelope Feed"},    {QPrinter::EnvelopeManual, "Manual Envelope Feed"},
+    {QPrinter::Tractor, "Tractor Feed"},      {QPrinter::SmallFormat, "Small Format"},
+    {QPrinter::LargeFormat, "Large Format"},  {QPrinter::LargeCapacity, "Large Capacity"},
+    {QPrinter::Cassette, "Cassette"},         {QPrinter::FormSource, "Form Source"},
 };
 
 QList<QPrinter::PaperSource> sourcesOf(const QString& printer) {
@@ -120,8 +159,8 @@ QList<QPrinter::PaperSource> sourcesOf(const QString& printer) {
     // The platform does not enumerate a system printer's trays; these are the
     // feeds the print system understands, and a printer without the chosen
     // one feeds from its default tray.
-    return {QPrinter::Auto,   QPrinter::Upper,    QPrinter::Lower,
-            QPrinter::Middle, QPrinter::Manual,   QPrinter::Envelope,
+    return {QPrinter::Auto,           QPrinter::Upper,        QPrinter::Lower,
+            QPrinter::Middle,         QPrinter::Manual,       QPrinter::Envelope,
             QPrinter::EnvelopeManual, QPrinter::LargeCapacity};
 }
 
@@ -228,7 +267,9 @@ void PrintSurface::NewPage() {
     startPage();
 }
 
-void PrintSurface::CancelJob() { cancelled_ = true; }
+void PrintSurface::CancelJob() {
+    cancelled_ = true;
+}
 
 QString PrintSurface::ExpandStatus(const QString& format, int page, int first, int last,
                                    const QStringList& lines) {
@@ -242,10 +283,18 @@ QString PrintSurface::ExpandStatus(const QString& format, int page, int first, i
         }
         const QChar k = format.at(++i);
         switch (k.toLower().unicode()) {
-        case 'p': out += QString::number(page); break;
-        case 'f': out += QString::number(first); break;
-        case 'l': out += QString::number(last); break;
-        case '%': out += QLatin1Char('%'); break;
+        case 'p':
+            out += QString::number(page);
+            break;
+        case 'f':
+            out += QString::number(first);
+            break;
+        case 'l':
+            out += QString::number(last);
+            break;
+        case '%':
+            out += QLatin1Char('%');
+            break;
         default:
             if (k >= QLatin1Char('0') && k <= QLatin1Char('9')) {
                 const int n = k.digitValue();
@@ -269,8 +318,12 @@ void PrintSurface::RefreshStatus() {
     QCoreApplication::processEvents();
 }
 
-int PrintSurface::Copies() const { return PrintCopies(); }
-void PrintSurface::SetCopies(int copies) { SetPrintCopies(copies); }
+int PrintSurface::Copies() const {
+    return PrintCopies();
+}
+void PrintSurface::SetCopies(int copies) {
+    SetPrintCopies(copies);
+}
 
 void PrintSurface::SetOrientation(PrintOrientation o) {
     orientation_ = o;
@@ -371,8 +424,8 @@ void PrintSurface::ReadDeviceMetrics() {
     } else {
         // No usable device: screen resolution, the last paper size given.
         m.dpiX = m.dpiY = 96;
-        const QSizeF size = (pageSize_.isValid() ? pageSize_ : defaultPdfPaper())
-                                .size(QPageSize::Inch);
+        const QSizeF size =
+            (pageSize_.isValid() ? pageSize_ : defaultPdfPaper()).size(QPageSize::Inch);
         const bool landscape = orientation_ == PrintOrientation::poLandScape;
         m.paperWidth = landscape ? size.height() : size.width();
         m.paperHeight = landscape ? size.width() : size.height();
@@ -391,8 +444,12 @@ DeviceMapping PrintSurface::Mapping() const {
                          metrics_.unprintableTop};
 }
 
-int PrintSurface::DevicePixelX(double inches) const { return Mapping().x(inches + originX_); }
-int PrintSurface::DevicePixelY(double inches) const { return Mapping().y(inches); }
+int PrintSurface::DevicePixelX(double inches) const {
+    return Mapping().x(inches + originX_);
+}
+int PrintSurface::DevicePixelY(double inches) const {
+    return Mapping().y(inches);
+}
 
 // ---- margins, area, cursor ---------------------------------------------------
 
@@ -544,8 +601,12 @@ void PrintSurface::SetItalic(bool on) {
     font_.italic = on;
     fontChanged();
 }
-void PrintSurface::SetUnderline(bool on) { font_.underline = on; }
-void PrintSurface::SetStrikeout(bool on) { font_.strikeout = on; }
+void PrintSurface::SetUnderline(bool on) {
+    font_.underline = on;
+}
+void PrintSurface::SetStrikeout(bool on) {
+    font_.strikeout = on;
+}
 
 void PrintSurface::SetTextAngle(double degrees) {
     double a = std::fmod(degrees, 360.0);
@@ -631,7 +692,9 @@ double PrintSurface::ColumnTextLeft() const {
     return i < 0 ? 0.0 : columns_[size_t(i)].left + columns_[size_t(i)].margin;
 }
 
-void PrintSurface::PushColumns() { columnStack_.push_back(columns_); }
+void PrintSurface::PushColumns() {
+    columnStack_.push_back(columns_);
+}
 
 void PrintSurface::PopColumns() {
     if (columnStack_.empty())
@@ -746,7 +809,9 @@ void PrintSurface::DrawBitmapRect(double x1, double y1, double x2, double y2,
 
 // ---- printer and paper ---------------------------------------------------------
 
-QStringList PrintSurface::PrinterNames() const { return AvailablePrinterNames(); }
+QStringList PrintSurface::PrinterNames() const {
+    return AvailablePrinterNames();
+}
 
 bool PrintSurface::SelectPrinterByName(const QString& name) {
     if (!SelectCurrentPrinter(name))
@@ -764,7 +829,9 @@ bool PrintSurface::SelectPrinterByName(const QString& name) {
     return true;
 }
 
-QString PrintSurface::PrinterName() const { return CurrentPrinterName(); }
+QString PrintSurface::PrinterName() const {
+    return CurrentPrinterName();
+}
 
 QStringList PrintSurface::PaperNamesFor(const QString& printer) {
     QStringList names;
@@ -773,7 +840,9 @@ QStringList PrintSurface::PaperNamesFor(const QString& printer) {
     return names;
 }
 
-QStringList PrintSurface::PaperNames() const { return PaperNamesFor(CurrentPrinterName()); }
+QStringList PrintSurface::PaperNames() const {
+    return PaperNamesFor(CurrentPrinterName());
+}
 
 bool PrintSurface::SelectPaperByName(const QString& name) {
     for (const QPageSize& s : papersOf(CurrentPrinterName())) {
@@ -799,7 +868,9 @@ QStringList PrintSurface::BinNamesFor(const QString& printer) {
     return names;
 }
 
-QStringList PrintSurface::BinNames() const { return BinNamesFor(CurrentPrinterName()); }
+QStringList PrintSurface::BinNames() const {
+    return BinNamesFor(CurrentPrinterName());
+}
 
 bool PrintSurface::SelectBinByName(const QString& name) {
     const QStringList names = BinNames();
@@ -826,8 +897,8 @@ void PrintSurface::SetCustomPaper(int paperCode, double width, double height) {
         const double h = std::nearbyint(height * 254.0) / 10.0;
         if (w <= 0 || h <= 0)
             return;
-        pageSize_ = QPageSize(QSizeF(w, h), QPageSize::Millimeter, QString(),
-                              QPageSize::ExactMatch);
+        pageSize_ =
+            QPageSize(QSizeF(w, h), QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
     }
     if (fakeMetrics_) {
         const QSizeF s = pageSize_.size(QPageSize::Inch);
@@ -882,9 +953,10 @@ void TReportPrinter::playOnDevice(const RecordedPage& page) {
         painter_ = std::make_unique<QPainter>();
         if (!painter_->begin(printer_.get())) {
             painter_.reset();
-            throw PrintError(outputFile_.isEmpty()
-                                 ? QStringLiteral("Unable to print on %1.").arg(CurrentPrinterName())
-                                 : QStringLiteral("Unable to write the file %1.").arg(outputFile_));
+            throw PrintError(
+                outputFile_.isEmpty()
+                    ? QStringLiteral("Unable to print on %1.").arg(CurrentPrinterName())
+                    : QStringLiteral("Unable to write the file %1.").arg(outputFile_));
         }
     } else {
         printer_->newPage();
@@ -944,6 +1016,8 @@ void TReportFiler::BeginDocument() {
     stream_->Clear();
 }
 
-void TReportFiler::OutputPage(const RecordedPage& page) { stream_->AddPage(page); }
+void TReportFiler::OutputPage(const RecordedPage& page) {
+    stream_->AddPage(page);
+}
 
 } // namespace qb

@@ -190,8 +190,8 @@ public:
 
     // ---- columns ------------------------------------------------------------
     void ClearColumns();
-    void AddColumn(double left, double width, Justify justify, double marginHundredths,
-                   int borders, int shade);
+    void AddColumn(double left, double width, Justify justify, double marginHundredths, int borders,
+                   int shade);
     void NextColumn();
     void NextColumn(int shade);
     double ColumnTextLeft() const;

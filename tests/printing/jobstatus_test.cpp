@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -112,6 +113,29 @@ TEST_F(JobWindow, CancellingAPrintAsksFirst) {
         EXPECT_EQ(QFile::exists(pdf), !c.cancelled) << "a cancelled document is aborted";
         QFile::remove(pdf);
     }
+}
+
+TEST_F(JobWindow, AClickWaitingInTheQueueIsSeenAtTheNextPageStart) {
+    script.answer(true);
+    JobStatusWindow w(JobStatusWindow::Mode::Print);
+    auto* button = w.findChild<QPushButton*>();
+    ASSERT_NE(button, nullptr);
+    int composed = 0;
+    w.Surface().OnPrint = [&](PrintSurface& s) {
+        for (int n = 1; n <= 5; ++n) {
+            if (n > 1)
+                s.NewPage(); // lets the pending click run
+            if (s.JobCancelled())
+                break;
+            ++composed;
+            if (n == 2)
+                QMetaObject::invokeMethod(button, &QPushButton::click, Qt::QueuedConnection);
+        }
+    };
+    w.Run();
+    EXPECT_EQ(composed, 2);
+    EXPECT_EQ(script.texts(), QStringList{QStringLiteral("Cancel Report Printing?")});
+    EXPECT_EQ(w.FinalStatus(), QStringLiteral("\rReport Print Canceled!"));
 }
 
 TEST_F(JobWindow, StoppingAPreviewKeepsThePagesSoFar) {

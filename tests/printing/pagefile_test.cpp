@@ -109,10 +109,10 @@ TEST(Playback, LinesLandOnTheDevicePixelsOfTheirInches) {
     PlayPage(p, file->Page(0), DeviceMapping{100, 100, 0.25, 0.5});
     p.end();
     const auto dark = [&](int x, int y) { return qGray(img.pixel(x, y)) < 128; };
-    EXPECT_TRUE(dark(75, 100));   // (1.0 - 0.25) * 100, between y 50 and 250
+    EXPECT_TRUE(dark(75, 100)); // (1.0 - 0.25) * 100, between y 50 and 250
     EXPECT_FALSE(dark(74, 100));
     EXPECT_FALSE(dark(76, 100));
-    EXPECT_TRUE(dark(250, 150));  // (2.0 - 0.5) * 100
+    EXPECT_TRUE(dark(250, 150)); // (2.0 - 0.5) * 100
     EXPECT_FALSE(dark(250, 149));
     EXPECT_FALSE(dark(250, 151));
     EXPECT_EQ(img.pixelColor(520, 480), QColor(Qt::red));
@@ -120,11 +120,13 @@ TEST(Playback, LinesLandOnTheDevicePixelsOfTheirInches) {
 }
 
 TEST(Playback, RotatedTextRunsUpThePage) {
-    auto file = Record([](PrintSurface& s) {
-        s.UseFont(QStringLiteral("Arial"), 24);
-        s.SetTextAngle(90);
-        s.WriteLeftAt(QStringLiteral("WWWWWW"), 4.0);
-    }, FakeDevice(100));
+    auto file = Record(
+        [](PrintSurface& s) {
+            s.UseFont(QStringLiteral("Arial"), 24);
+            s.SetTextAngle(90);
+            s.WriteLeftAt(QStringLiteral("WWWWWW"), 4.0);
+        },
+        FakeDevice(100));
     const RecordedPage page = file->Page(0);
     const double baseline = TextOps(page).at(0).y1;
     QImage img(850, 1100, QImage::Format_RGB32);

@@ -29,7 +29,9 @@ int pdfPages(const QString& path) {
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
-QString pdfText(const QString& path) { return run("pdftotext", {"-layout", path, "-"}); }
+QString pdfText(const QString& path) {
+    return run("pdftotext", {"-layout", path, "-"});
+}
 
 // Lays out `pages` pages, each with a heading and a few table rows.
 void drawPages(PrintSurface& s, int pages) {
@@ -109,9 +111,9 @@ TEST_F(PdfPrinting, TextLandsAtItsPositionOnTheSheet) {
                                           "yMax=\"([0-9.]+)\">Marker<"))
             .match(boxes);
     ASSERT_TRUE(m.hasMatch()) << boxes.toStdString();
-    EXPECT_NEAR(m.captured(1).toDouble(), 144.0, 1.5);               // 2 inches
-    EXPECT_LT(m.captured(2).toDouble(), 216.0);                      // top above the baseline
-    EXPECT_NEAR(m.captured(3).toDouble(), 216.0, 4.0);               // baseline at 3 inches
+    EXPECT_NEAR(m.captured(1).toDouble(), 144.0, 1.5); // 2 inches
+    EXPECT_LT(m.captured(2).toDouble(), 216.0);        // top above the baseline
+    EXPECT_NEAR(m.captured(3).toDouble(), 216.0, 4.0); // baseline at 3 inches
 }
 
 TEST_F(PdfPrinting, OnlyThePageRangeIsPrinted) {
@@ -181,4 +183,15 @@ TEST_F(PdfPrinting, CopiesOfAPdfAreMadePageByPageOrDocumentByDocument) {
                 << "sheet " << sheet << (c.collate ? " collated" : " uncollated");
         }
     }
+}
+
+TEST_F(PdfPrinting, TheJobTitleIsCutToThirtyOneCharacters) {
+    TReportPrinter printer;
+    printer.SetTitle(QStringLiteral("Single Record Report for the Membership Committee"));
+    printer.OnPrint = [](PrintSurface& s) { s.WriteLine(QStringLiteral("x")); };
+    printer.RunJob();
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("Title:\\s+(.*)\\n")).match(run("pdfinfo", {path}));
+    ASSERT_TRUE(m.hasMatch());
+    EXPECT_EQ(m.captured(1).trimmed(), QStringLiteral("Single Record Report for the Me"));
 }

@@ -15,33 +15,37 @@ using namespace qb::testing;
 namespace {
 
 std::shared_ptr<PageFile> samplePages(int pages) {
-    return Record([pages](PrintSurface& s) {
-        for (int n = 1; n <= pages; ++n) {
-            if (n > 1)
-                s.NewPage();
-            s.UseFont(QStringLiteral("Arial"), 14);
-            s.SetBold(true);
-            s.WriteLine(QStringLiteral("Membership list — page %1").arg(n));
-            s.UseFont(QStringLiteral("Arial"), 10);
-            s.ClearColumns();
-            s.AddColumn(s.AreaLeft(), 2.5, Justify::Left, 2, BorderBottom, 0);
-            s.AddColumn(-1, 3.0, Justify::Left, 2, BorderBottom, 0);
-            s.AddColumn(-1, 1.5, Justify::Right, 2, BorderBottom, 0);
-            const char* names[] = {"Abbott, Ruth", "Baker, Tom", "Cortez, Ana", "Dunn, Paul"};
-            for (int r = 0; r < 12; ++r) {
-                s.NextColumn(r % 2 ? 0 : 15);
-                s.WriteText(QString::fromUtf8(names[r % 4]));
-                s.WriteText(QStringLiteral("\t%1 Elm Street, Springfield\t%2").arg(100 + r).arg(62700 + r));
-                s.EndLine();
+    return Record(
+        [pages](PrintSurface& s) {
+            for (int n = 1; n <= pages; ++n) {
+                if (n > 1)
+                    s.NewPage();
+                s.UseFont(QStringLiteral("Arial"), 14);
+                s.SetBold(true);
+                s.WriteLine(QStringLiteral("Membership list — page %1").arg(n));
+                s.UseFont(QStringLiteral("Arial"), 10);
+                s.ClearColumns();
+                s.AddColumn(s.AreaLeft(), 2.5, Justify::Left, 2, BorderBottom, 0);
+                s.AddColumn(-1, 3.0, Justify::Left, 2, BorderBottom, 0);
+                s.AddColumn(-1, 1.5, Justify::Right, 2, BorderBottom, 0);
+                const char* names[] = {"Abbott, Ruth", "Baker, Tom", "Cortez, Ana", "Dunn, Paul"};
+                for (int r = 0; r < 12; ++r) {
+                    s.NextColumn(r % 2 ? 0 : 15);
+                    s.WriteText(QString::fromUtf8(names[r % 4]));
+                    s.WriteText(QStringLiteral("\t%1 Elm Street, Springfield\t%2")
+                                    .arg(100 + r)
+                                    .arg(62700 + r));
+                    s.EndLine();
+                }
+                s.UsePen(Qt::darkBlue, PenStyle::Solid, -2);
+                s.UseBrush(QColor(220, 230, 255), BrushStyle::Solid);
+                s.RoundRect(1.0, 5.0, 4.0, 6.5, 0.3, 0.3);
+                s.Ellipse(5.0, 5.0, 7.0, 6.5);
+                s.MoveCursor(1.2, 5.5);
+                s.WriteText(QStringLiteral("Tinted box"));
             }
-            s.UsePen(Qt::darkBlue, PenStyle::Solid, -2);
-            s.UseBrush(QColor(220, 230, 255), BrushStyle::Solid);
-            s.RoundRect(1.0, 5.0, 4.0, 6.5, 0.3, 0.3);
-            s.Ellipse(5.0, 5.0, 7.0, 6.5);
-            s.MoveCursor(1.2, 5.5);
-            s.WriteText(QStringLiteral("Tinted box"));
-        }
-    }, FakeDevice(300));
+        },
+        FakeDevice(300));
 }
 
 } // namespace
@@ -72,8 +76,8 @@ TEST(PreviewZoom, ButtonsAndClicksStepAndClamp) {
         double from;
         bool in;
         double to;
-    } cases[] = {{195, true, 200}, {15, false, 10}, {100, true, 110}, {100, false, 90},
-                 {200, true, 200}, {10, false, 10}};
+    } cases[] = {{195, true, 200}, {15, false, 10},  {100, true, 110},
+                 {100, false, 90}, {200, true, 200}, {10, false, 10}};
     for (const Case& c : cases) {
         v->SetZoomFactor(c.from);
         c.in ? form.ZoomInClick() : form.ZoomOutClick();
@@ -122,7 +126,8 @@ TEST(PreviewWindow, OnePageHidesThePageButtons) {
     form.SetPageFile(samplePages(1));
     form.show();
     EXPECT_EQ(form.Caption(), QStringLiteral("Preview Page 1 of 1 ( 100% )"));
-    for (const char* name : {"FirstPageButton", "PriorPageButton", "NextPageButton", "LastPageButton"})
+    for (const char* name :
+         {"FirstPageButton", "PriorPageButton", "NextPageButton", "LastPageButton"})
         EXPECT_FALSE(form.Button(QString::fromLatin1(name))->isVisible()) << name;
     EXPECT_TRUE(form.Button(QStringLiteral("Zoom100Button"))->isVisible());
 }

@@ -312,7 +312,8 @@ TEST(Drawing, ShapesCarryPenBrushAndRotation) {
     const PageOp round = OpsOfKind(page, PageOp::RoundRect).at(0);
     EXPECT_DOUBLE_EQ(round.rx, 0.2);
     EXPECT_DOUBLE_EQ(round.ry, 0.1);
-    EXPECT_EQ(round.brush.pattern.pixelColor(3, 3), QColor(Qt::green)) << "pattern survives the file";
+    EXPECT_EQ(round.brush.pattern.pixelColor(3, 3), QColor(Qt::green))
+        << "pattern survives the file";
     const auto texts = TextOps(page);
     EXPECT_DOUBLE_EQ(texts[0].font.angle, 90);
     EXPECT_TRUE(texts[1].hasFill);
@@ -326,7 +327,7 @@ TEST(Drawing, BitmapsScaleByDevicePixels) {
     QImage bitmap(60, 30, QImage::Format_RGB32);
     bitmap.fill(Qt::magenta);
     auto file = Record([&](PrintSurface& s) {
-        s.DrawBitmap(1, 1, 2, 4, bitmap);          // 120 x 120 device pixels at 600 dpi
+        s.DrawBitmap(1, 1, 2, 4, bitmap); // 120 x 120 device pixels at 600 dpi
         s.DrawBitmapRect(2, 2, 4, 3, bitmap);
         QPicture pic;
         QPainter p(&pic);
@@ -352,7 +353,9 @@ TEST(Job, EventsRunInOrderAndNewPageStartsFresh) {
         events.push_back("before");
         p.SetDeviceMetrics(FakeDevice());
     };
-    s.OnNewPage = [&](PrintSurface& p) { events.push_back("page " + std::to_string(p.PageNumber())); };
+    s.OnNewPage = [&](PrintSurface& p) {
+        events.push_back("page " + std::to_string(p.PageNumber()));
+    };
     s.OnAfterPrint = [&](PrintSurface&) { events.push_back("after"); };
     s.OnPrint = [&](PrintSurface& p) {
         events.push_back("print");
