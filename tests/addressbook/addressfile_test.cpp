@@ -189,6 +189,31 @@ TEST_F(AddressFileTest, IndexCheckNeedsAllTwentySixTags) {
     EXPECT_FALSE(CheckValidIndex(closed));
 }
 
+TEST_F(AddressFileTest, AnIndexLeftOpenForWritingIsInvalid) {
+    ASSERT_TRUE(copyPeer(QStringLiteral("ADDREMPT"), dir.path()));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("crash")));
+    {
+        // A writer that never closes: its files as they stand after a change.
+        auto t = xbase::Table::open(file(QStringLiteral("ADDREMPT.DBF")).toStdString());
+        t->appendBlank();
+        t->putString(t->fieldIndex("LNAME"), "Smith");
+        t->commit();
+        for (const char* ext : {".DBF", ".CDX", ".FPT"})
+            ASSERT_TRUE(QFile::copy(file(QStringLiteral("ADDREMPT") + QLatin1String(ext)),
+                                    file(QStringLiteral("crash/ADDREMPT") + QLatin1String(ext))));
+        t->close();
+    }
+    TableDataset table;
+    ASSERT_TRUE(OpenTableFile(file(QStringLiteral("crash/ADDREMPT.DBF")), table));
+    EXPECT_EQ(table.engine()->tagCount(), 26);
+    EXPECT_FALSE(CheckValidIndex(table));
+    ASSERT_TRUE(CreateAddressIndexes(table));
+    EXPECT_TRUE(CheckValidIndex(table));
+    // The writer that closed properly left a sound index.
+    ASSERT_TRUE(OpenTableFile(file(QStringLiteral("ADDREMPT.DBF")), table));
+    EXPECT_TRUE(CheckValidIndex(table));
+}
+
 TEST_F(AddressFileTest, DatasetShowsTheAddressFieldsInItsOrder) {
     TableDataset table;
     AddressFile::Configure(table);
