@@ -350,6 +350,12 @@ void HelpViewer::raiseWindow() {
     activateWindow();
 }
 
+// Windows beneath the application layer reach help through the hook.
+static const bool helpHookInstalled = [] {
+    SetHelpTopicHandler([](int topic) { ShowHelpTopic(topic); });
+    return true;
+}();
+
 void ShowHelpTopic(int topic) {
     HelpViewer::instance()->showTopic(topic);
 }

@@ -2,6 +2,8 @@
 // topic, shown in a help window with a contents list and a text search.
 #pragma once
 
+#include "storage/home.h"
+
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -17,25 +19,7 @@ class QTextBrowser;
 
 namespace qb {
 
-// Help topic numbers used by windows and dialogs.
-namespace HelpTopic {
-constexpr int Contents = 1000;
-constexpr int HowToUseHelp = 1001;
-constexpr int GettingStarted = 1002;
-constexpr int SearchingHelp = 1003;
-constexpr int TechnicalSupport = 1015;
-constexpr int DBaseImport = 1021;
-constexpr int AsciiImport = 1023;
-constexpr int Finding = 1026;
-constexpr int MainWindow = 1029;
-constexpr int AddingChanging = 1030;
-constexpr int NewFile = 1037;
-constexpr int Preferences = 1040;
-constexpr int RebuildIndexes = 1041;
-constexpr int RebuildSystemIndexes = 1042;
-constexpr int Faq = 2098;
-constexpr int Deleting = 2099;
-} // namespace HelpTopic
+// Topic numbers: qb::HelpTopic in storage/home.h.
 
 // One page of help.
 struct HelpPage {

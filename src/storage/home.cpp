@@ -1,4 +1,5 @@
 #include "storage/settings.h"
+#include "storage/home.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -37,7 +38,23 @@ QString normalizedDirectory(const QString& dir) {
 // The supplied tables, as installed into a new home's sysdata/.
 const char* const kSystemFiles[] = {"LBLTPL.DBF", "LBLTPL.CDX", "CSZ.DBF", "CSZ.CDX"};
 
+std::function<void(int)>& helpHandler() {
+    static std::function<void(int)> handler;
+    return handler;
+}
+
 } // namespace
+
+void RequestHelpTopic(int topic) {
+    if (helpHandler())
+        helpHandler()(topic);
+}
+
+std::function<void(int)> SetHelpTopicHandler(std::function<void(int)> handler) {
+    std::function<void(int)> previous = std::move(helpHandler());
+    helpHandler() = std::move(handler);
+    return previous;
+}
 
 QString ProgramDirectory() {
     auto& home = homeSetting();

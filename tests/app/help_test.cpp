@@ -153,6 +153,24 @@ TEST(HelpWindow, OpensTopicsContentsAndSearch) {
     viewer->close();
 }
 
+TEST(HelpWindow, LowerLayersReachItThroughTheHook) {
+    // As a dialog of the storage layer asks for its topic.
+    qb::RequestHelpTopic(RebuildSystemIndexes);
+    qb::HelpViewer* viewer = qb::HelpViewer::existing();
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_EQ(viewer->currentTopic(), RebuildSystemIndexes);
+    EXPECT_TRUE(viewer->isVisible());
+    viewer->close();
+
+    // A replaced handler receives the requests instead.
+    int asked = 0;
+    auto previous = qb::SetHelpTopicHandler([&](int topic) { asked = topic; });
+    qb::RequestHelpTopic(Faq);
+    EXPECT_EQ(asked, Faq);
+    EXPECT_EQ(viewer->currentTopic(), RebuildSystemIndexes);
+    qb::SetHelpTopicHandler(previous);
+}
+
 TEST(HelpWindow, StaysUsableWhileAModalDialogRuns) {
     auto* outer = new QDialog;
     outer->setModal(true);
