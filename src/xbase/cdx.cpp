@@ -1108,9 +1108,11 @@ public:
     explicit CursorImpl(TreeImpl& t) : t_(t) {}
 
     bool first() override {
+        hops_ = 0;
         return settle(t_.leftmostLeaf(), 0, true);
     }
     bool last() override {
+        hops_ = 0;
         NodePtr nd = t_.rightmostLeaf();
         return settle(nd, nd->n() - 1, false);
     }
@@ -1171,6 +1173,7 @@ private:
     uint32_t rec_ = 0;
     uint64_t version_ = 0;
     uint64_t hops_ = 0;
+    bool forward_ = true;
 
     bool stale() const { return version_ != t_.f_.version; }
 
@@ -1179,6 +1182,7 @@ private:
     }
     template <class Pred>
     bool seekPred(Pred ge) {
+        hops_ = 0;
         NodePtr leaf = t_.descend(ge, nullptr);
         int i = 0;
         while (i < leaf->n() && !ge(leaf->key(i), leaf->recs[size_t(i)]))
@@ -1188,7 +1192,12 @@ private:
     // Stands on entry i of `nd`, moving along the leaf chain over the ends of
     // nodes (and over empty leaves) in the given direction.
     bool settle(NodePtr nd, int i, bool forward) {
-        hops_ = 0;
+        // A walk in one direction crosses each leaf once: more hops than the
+        // file has pages means the chain loops.
+        if (forward != forward_) {
+            forward_ = forward;
+            hops_ = 0;
+        }
         const uint64_t maxHops = t_.f_.fileSize / kPage + 1;
         while (true) {
             if (i >= 0 && i < nd->n()) {
@@ -1211,6 +1220,9 @@ private:
             NodePtr nn = t_.load(nextOff);
             if (!nn->leaf())
                 t_.f_.corrupt("sibling link of a leaf points at an interior node");
+            if ((forward ? nn->left : nn->right) != nd->off)
+                t_.f_.corrupt("sibling links of leaves " + std::to_string(nd->off) + " and " +
+                              std::to_string(nn->off) + " disagree");
             nd = nn;
             i = forward ? 0 : nd->n() - 1;
         }
