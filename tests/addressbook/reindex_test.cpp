@@ -7,6 +7,8 @@
 #include "xbase/table.h"
 
 #include <QFile>
+#include <algorithm>
+#include <QProgressBar>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -53,7 +55,20 @@ TEST_F(AddressReindexTest, PackRemovesMarkedRecordsAndTagsComeBack) {
 
     TQBReindex dialog(table, &CreateAddressIndexes);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Rebuild indexes for ADDRPEER.DBF"));
+    // The engine's reports reach the gauge: the pack's run up to 100, then the
+    // tags' sum, which fills it again.
+    QList<int> shown;
+    auto* gauge = dialog.findChild<QProgressBar*>(QStringLiteral("Gauge"));
+    ASSERT_NE(gauge, nullptr);
+    QObject::connect(gauge, &QProgressBar::valueChanged, [&](int v) { shown << v; });
     dialog.DoitClick();
+    ASSERT_GE(shown.size(), 3);
+    EXPECT_EQ(shown.count(100), 2) << "pack end and the filled index phase";
+    EXPECT_EQ(shown.last(), 0); // reset when done
+    // Between the pack's end and the final reset the gauge only grows.
+    const QList<int> indexPhase = shown.mid(shown.indexOf(100) + 1, shown.size() - shown.indexOf(100) - 2);
+    EXPECT_TRUE(std::is_sorted(indexPhase.begin(), indexPhase.end()));
+    EXPECT_EQ(indexPhase.last(), 100);
     EXPECT_TRUE(dialog.succeeded());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.statusText(), QStringLiteral("Rebuilding indexes"));
