@@ -1,0 +1,67 @@
+// libFuzzer target: any bytes as a DBF table (with an empty memo file beside
+// it), opened read-only; every record, field and memo is read.
+#include "xbase/table.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+std::string scratch(const char* name) {
+    static std::string dir = [] {
+        char tmpl[] = "/tmp/qbfuzzdbfXXXXXX";
+        return std::string(mkdtemp(tmpl));
+    }();
+    return dir + "/" + name;
+}
+
+void writeAll(const std::string& path, const uint8_t* data, size_t size) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return;
+    if (size)
+        std::fwrite(data, 1, size, f);
+    std::fclose(f);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const std::string dbf = scratch("F.DBF");
+    static const std::string fpt = scratch("F.FPT");
+    static bool memoWritten = false;
+    if (!memoWritten) {
+        uint8_t header[512] = {0, 0, 0, 8, 0, 0, 0, 64};
+        writeAll(fpt, header, sizeof header);
+        memoWritten = true;
+    }
+    writeAll(dbf, data, size);
+    try {
+        xbase::OpenOptions o;
+        o.readOnly = true;
+        o.exclusive = false;
+        o.openProductionIndex = false;
+        auto t = xbase::Table::open(dbf, o);
+        const int n = int(t->fields().size());
+        for (t->goTop(); !t->eof(); t->skip()) {
+            t->deleted();
+            for (int i = 0; i < n; ++i) {
+                try {
+                    t->getString(i);
+                    t->isEmpty(i);
+                    char type = t->fields()[size_t(i)].type;
+                    if (type != 'M' && type != 'C' && type != 'D' && type != 'G' && type != 'P' && type != 'W')
+                        t->getNumber(i);
+                } catch (const xbase::Error&) {
+                }
+            }
+        }
+        t->goBottom();
+        t->skip(-3);
+        t->countVisible();
+    } catch (const xbase::Error&) {
+    }
+    return 0;
+}
