@@ -431,12 +431,13 @@ void PrintSurface::ReadDeviceMetrics() {
         m.paperHeight = landscape ? size.width() : size.height();
     }
     metrics_ = m;
+    UsePen(pen_.color, pen_.style, penRequest_);
 }
 
 void PrintSurface::SetDeviceMetrics(const DeviceMetrics& metrics) {
     metrics_ = metrics;
     fakeMetrics_ = true;
-    UsePen(pen_.color, pen_.style, penPixels_); // keep the pen's pixel width meaning
+    UsePen(pen_.color, pen_.style, penRequest_); // the pen's width means the same on this device
 }
 
 DeviceMapping PrintSurface::Mapping() const {
@@ -709,6 +710,7 @@ void PrintSurface::PopColumns() {
 void PrintSurface::UsePen(const QColor& color, PenStyle style, int width, PenMode) {
     pen_.color = color;
     pen_.style = style;
+    penRequest_ = width;
     if (width < 0)
         penPixels_ = std::max(1, roundHalfEven(-width / 100.0 * metrics_.dpiX));
     else

@@ -277,6 +277,7 @@ private:
     std::unique_ptr<QFontMetricsF> measure_; // at kMeasureDpi
     PagePen pen_;
     int penPixels_ = 1;
+    int penRequest_ = 1; // the width as given to UsePen
     PageBrush brush_;
 
     std::vector<ColumnStop> columns_;

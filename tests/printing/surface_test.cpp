@@ -80,6 +80,12 @@ TEST(Pen, NegativeWidthsAreHundredthsOfAnInchAtLeastOnePixel) {
         s.UsePen(Qt::black, PenStyle::Solid, c.width);
         EXPECT_EQ(s.PenWidthPixels(), c.pixels) << c.width << " at " << c.dpi;
     }
+    // A width in hundredths keeps its meaning when the device changes.
+    TReportFiler s;
+    s.SetDeviceMetrics(FakeDevice(300));
+    s.UsePen(Qt::black, PenStyle::Solid, -3);
+    s.SetDeviceMetrics(FakeDevice(1200));
+    EXPECT_EQ(s.PenWidthPixels(), 36);
     // The recorded width keeps its size on paper when played at another resolution.
     auto file = Record([](PrintSurface& s) {
         s.UsePen(Qt::black, PenStyle::Solid, -3);
