@@ -803,6 +803,7 @@ public:
             if (++hops > maxHops)
                 f_.corrupt("leaf chain of tag " + info_.name + " loops");
             nd = load(nd->right);
+            f_.trim(); // reading only: nothing held here is changed
         }
         return total;
     }
@@ -1201,6 +1202,7 @@ private:
         const uint64_t maxHops = t_.f_.fileSize / kPage + 1;
         while (true) {
             if (i >= 0 && i < nd->n()) {
+                t_.f_.trim(); // between operations: the cursor keeps its own node
                 node_ = nd;
                 idx_ = i;
                 valid_ = true;

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <random>
 #include <set>
 #include <string>
@@ -525,6 +527,67 @@ TEST(CdxWrite, UncleanCloseLeavesTheFileUntrusted) {
     }
     auto cdx = CompoundIndex::open(path, true);
     EXPECT_TRUE(cdx->trustworthy());
+}
+
+} // namespace
+
+namespace {
+
+// The address tags of the peer fixture, rebuilt from their listed entries by
+// this writer, read back by an independent reader (Perl's XBase::Index) in the
+// same order. Keys stay whole there too, because no written duplicate count
+// reaches into the previous key's trailing blanks.
+TEST(CdxWrite, IndependentReaderReadsRebuiltTagsInTheSameOrder) {
+    if (std::system("perl -MXBase::Index -e 1 2>/dev/null") != 0)
+        GTEST_SKIP() << "Perl XBase is not installed";
+    const std::string peer = std::string(QB_SHARED_DIR) + "/fixtures/peer/";
+    auto src = CompoundIndex::open(peer + "ADDRPEER.CDX", true);
+    TempDir dir;
+    const std::string path = dir.file("REBUILT.CDX");
+    const char* tags[] = {"NAME", "LNAME", "FNAME", "CITY", "STATE", "ZIP"};
+    std::map<std::string, std::vector<std::pair<uint32_t, std::string>>> want;
+    {
+        auto cdx = CompoundIndex::create(path);
+        for (const char* name : tags) {
+            IndexTree& from = src->tag(src->findTag(name));
+            TagInfo info = from.info();
+            IndexTree& to = cdx->addTag(info);
+            std::vector<Entry> entries = readAll(from);
+            for (auto& e : entries) {
+                std::string k(e.first.begin(), e.first.end());
+                while (!k.empty() && k.back() == ' ')
+                    k.pop_back();
+                want[name].emplace_back(e.second, k);
+            }
+            size_t i = 0;
+            to.bulkLoad([&](std::vector<uint8_t>& k, uint32_t& r) {
+                if (i == entries.size())
+                    return false;
+                k = entries[i].first;
+                r = entries[i].second;
+                ++i;
+                return true;
+            });
+        }
+        cdx->close();
+    }
+    for (const char* name : tags) {
+        SCOPED_TRACE(name);
+        const std::string out = dir.file(std::string(name) + ".txt");
+        const std::string cmd = "perl -MXBase::Index -e '$i = XBase::Index->new($ARGV[0], tag => $ARGV[1], "
+                                "type => \"char\") or die XBase::Index->errstr; $i->prepare_select; "
+                                "binmode STDOUT; while (($k, $r) = $i->fetch) { $k =~ s/ +$//; print \"$r|$k\\n\" }' " +
+                                path + " " + name + " > " + out;
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        std::ifstream in(out, std::ios::binary);
+        std::vector<std::pair<uint32_t, std::string>> got;
+        std::string line;
+        while (std::getline(in, line)) {
+            auto bar = line.find('|');
+            got.emplace_back(uint32_t(std::stoul(line.substr(0, bar))), line.substr(bar + 1));
+        }
+        EXPECT_EQ(got, want[name]);
+    }
 }
 
 } // namespace
