@@ -100,21 +100,25 @@ const std::vector<AddressTagDef>& Tags() {
 }
 
 const QStringList& CheckedTagNames() {
-    static const QStringList names = {
-        "NAME",  "LNAME", "FNAME",   "TITLE",  "ORG",    "STREET", "STREET2",
-        "CITY",  "STATE", "ZIP",     "COUNTRY", "PHONE", "PHONE2", "EMAIL",
-        "FAX",   "DATE",  "CODES",   "PREFIX", "MIDDLE", "USER1",  "USER2",
-        "DELETED", "STATEZIP", "ISDEL", "NOTISDEL", "TAG"};
+    static const QStringList names = {"NAME",     "LNAME", "FNAME", "TITLE",   "ORG",      "STREET",
+                                      "STREET2",  "CITY",  "STATE", "ZIP",     "COUNTRY",  "PHONE",
+                                      "PHONE2",   "EMAIL", "FAX",   "DATE",    "CODES",    "PREFIX",
+                                      "MIDDLE",   "USER1", "USER2", "DELETED", "STATEZIP", "ISDEL",
+                                      "NOTISDEL", "TAG"};
     return names;
 }
 
 const QStringList& DatasetFieldOrder() {
-    static const QStringList order = {
-        "Tagged", "FullName", "FullNameWithPrefix", "CityStateZip", "LNAME", "FNAME",
-        "MIDDLE", "PREFIX",   "TITLE",              "ORG",          "STREET", "STREET2",
-        "CITY",   "STATE",    "ZIP",                "COUNTRY",      "PHONE", "PHONE2",
-        "FAX",    "EMAIL",    "CODES",              "USER1",        "USER2", "MEMO",
-        "ISDEL",  "DATE",     "DisplayDate",        "TAG"};
+    static const QStringList order = {"Tagged",       "FullName", "FullNameWithPrefix",
+                                      "CityStateZip", "LNAME",    "FNAME",
+                                      "MIDDLE",       "PREFIX",   "TITLE",
+                                      "ORG",          "STREET",   "STREET2",
+                                      "CITY",         "STATE",    "ZIP",
+                                      "COUNTRY",      "PHONE",    "PHONE2",
+                                      "FAX",          "EMAIL",    "CODES",
+                                      "USER1",        "USER2",    "MEMO",
+                                      "ISDEL",        "DATE",     "DisplayDate",
+                                      "TAG"};
     return order;
 }
 
@@ -149,9 +153,9 @@ void CalcFields(TableDataset& table) {
     const QString fname = table.asString(QStringLiteral("FNAME"));
     const QString middle = table.asString(QStringLiteral("MIDDLE"));
     table.setCalcValue(kFullName, CalcFullName(fname, middle, lname));
-    table.setCalcValue(kFullNameWithPrefix,
-                       CalcFullNameWithPrefix(table.asString(QStringLiteral("PREFIX")), fname,
-                                              middle, lname));
+    table.setCalcValue(
+        kFullNameWithPrefix,
+        CalcFullNameWithPrefix(table.asString(QStringLiteral("PREFIX")), fname, middle, lname));
     table.setCalcValue(kCityStateZip, CalcCityStateZip(table.asString(QStringLiteral("CITY")),
                                                        table.asString(QStringLiteral("STATE")),
                                                        table.asString(QStringLiteral("ZIP"))));
@@ -165,7 +169,9 @@ void SetExtraFields(TableDataset& table, bool on) {
         table.resync();
 }
 
-bool ExtraFieldsOn(const TableDataset& table) { return table.isFieldVisible(kFullName); }
+bool ExtraFieldsOn(const TableDataset& table) {
+    return table.isFieldVisible(kFullName);
+}
 
 } // namespace AddressFile
 
@@ -202,12 +208,12 @@ AddressRecord AddressRecord::read(const TableDataset& t) {
 
 bool AddressRecord::write(TableDataset& t) const {
     const std::pair<const char*, const QString*> values[] = {
-        {"LNAME", &lname},   {"FNAME", &fname},     {"MIDDLE", &middle}, {"PREFIX", &prefix},
-        {"TITLE", &title},   {"ORG", &org},         {"STREET", &street}, {"STREET2", &street2},
-        {"CITY", &city},     {"STATE", &state},     {"ZIP", &zip},       {"COUNTRY", &country},
-        {"DATE", &date},     {"PHONE", &phone},     {"PHONE2", &phone2}, {"FAX", &fax},
-        {"EMAIL", &email},   {"CODES", &codes},     {"USER1", &user1},   {"USER2", &user2},
-        {"TAG", &tag},       {"MEMO", &memo}};
+        {"LNAME", &lname}, {"FNAME", &fname}, {"MIDDLE", &middle}, {"PREFIX", &prefix},
+        {"TITLE", &title}, {"ORG", &org},     {"STREET", &street}, {"STREET2", &street2},
+        {"CITY", &city},   {"STATE", &state}, {"ZIP", &zip},       {"COUNTRY", &country},
+        {"DATE", &date},   {"PHONE", &phone}, {"PHONE2", &phone2}, {"FAX", &fax},
+        {"EMAIL", &email}, {"CODES", &codes}, {"USER1", &user1},   {"USER2", &user2},
+        {"TAG", &tag},     {"MEMO", &memo}};
     for (const auto& [name, value] : values)
         if (!t.setValue(QLatin1String(name), *value))
             return false;
@@ -254,8 +260,8 @@ bool CreateAddressIndexes(TableDataset& table) {
         // A stale index file the engine did not open would otherwise be
         // taken up again by the first new tag.
         const QFileInfo dbf(table.filePath());
-        const QString cdx = findFileCaseInsensitive(dbf.absolutePath(),
-                                                    dbf.completeBaseName() + QStringLiteral(".CDX"));
+        const QString cdx = findFileCaseInsensitive(dbf.absolutePath(), dbf.completeBaseName() +
+                                                                            QStringLiteral(".CDX"));
         if (!cdx.isEmpty() && !QFile::remove(cdx))
             throw std::runtime_error("Cannot delete " + cdx.toStdString());
         for (const auto& tag : AddressFile::Tags())

@@ -19,14 +19,14 @@ struct AddressFieldDef {
     char type;
     int width;
     int decimals;
-    const char* label;   // display label; the field name where it has none
-    int gridWidth;       // default column width in characters; 0 = hidden
+    const char* label; // display label; the field name where it has none
+    int gridWidth;     // default column width in characters; 0 = hidden
 };
 
 // A calculated field of the address file's dataset.
 struct AddressCalcDef {
     const char* name;
-    char type;           // 'L' boolean, 'C' string
+    char type; // 'L' boolean, 'C' string
     int size;
     const char* label;
     bool shown;
@@ -39,8 +39,8 @@ struct AddressTagDef {
 
 // The values of one address record (trailing blanks removed).
 struct AddressRecord {
-    QString lname, fname, middle, prefix, title, org, street, street2, city, state, zip,
-        country, date, phone, phone2, fax, email, codes, user1, user2, tag, memo;
+    QString lname, fname, middle, prefix, title, org, street, street2, city, state, zip, country,
+        date, phone, phone2, fax, email, codes, user1, user2, tag, memo;
     bool isDel = false;
 
     // The current record of an address dataset (the edit buffer while editing).
@@ -81,8 +81,8 @@ bool ExtraFieldsOn(const TableDataset& table);
 // The calculated values, from values as read (trailing blanks removed), cut
 // to the fields' sizes.
 QString CalcFullName(const QString& fname, const QString& middle, const QString& lname);
-QString CalcFullNameWithPrefix(const QString& prefix, const QString& fname,
-                               const QString& middle, const QString& lname);
+QString CalcFullNameWithPrefix(const QString& prefix, const QString& fname, const QString& middle,
+                               const QString& lname);
 QString CalcCityStateZip(const QString& city, const QString& state, const QString& zip);
 
 // Blank-only trimming (tabs and other white space stay).

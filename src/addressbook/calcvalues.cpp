@@ -4,10 +4,14 @@
 namespace qb {
 
 namespace {
-QString cut(const QString& s, int size) { return s.size() > size ? s.left(size) : s; }
+QString cut(const QString& s, int size) {
+    return s.size() > size ? s.left(size) : s;
+}
 } // namespace
 
-QString Trim(const QString& s) { return TrimLeft(TrimRight(s)); }
+QString Trim(const QString& s) {
+    return TrimLeft(TrimRight(s));
+}
 
 QString TrimLeft(const QString& s) {
     qsizetype i = 0;
@@ -27,8 +31,8 @@ QString CalcFullName(const QString& fname, const QString& middle, const QString&
     return cut(TrimRight(fname + QLatin1Char(' ') + middle) + QLatin1Char(' ') + lname, 35);
 }
 
-QString CalcFullNameWithPrefix(const QString& prefix, const QString& fname,
-                               const QString& middle, const QString& lname) {
+QString CalcFullNameWithPrefix(const QString& prefix, const QString& fname, const QString& middle,
+                               const QString& lname) {
     return cut(Trim(prefix + QLatin1Char(' ') + fname + QLatin1Char(' ') + middle) +
                    QLatin1Char(' ') + lname,
                35);

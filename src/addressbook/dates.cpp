@@ -31,8 +31,8 @@ QString& keptFormat() {
 // One element of a date format.
 struct Token {
     enum Kind { Literal, Day, Month, Year } kind;
-    int count;      // letters in the run
-    QString text;   // for literals
+    int count;    // letters in the run
+    QString text; // for literals
 };
 
 std::vector<Token> tokenize(const QString& format) {
@@ -124,7 +124,9 @@ QString DisplayDateFormat() {
     return kept;
 }
 
-void SetDisplayDateFormat(const QString& format) { keptFormat() = format; }
+void SetDisplayDateFormat(const QString& format) {
+    keptFormat() = format;
+}
 
 QString FormatDate(const QDate& date, const QString& format) {
     if (!date.isValid())
@@ -213,8 +215,10 @@ std::optional<QDate> ParseDate(const QString& text, const QString& format) {
             // A weekday name may precede the date.
             bool weekday = false;
             for (int i = 1; i <= 7 && !weekday; ++i)
-                weekday = word.compare(locale.dayName(i, QLocale::LongFormat), Qt::CaseInsensitive) == 0 ||
-                          word.compare(locale.dayName(i, QLocale::ShortFormat), Qt::CaseInsensitive) == 0;
+                weekday =
+                    word.compare(locale.dayName(i, QLocale::LongFormat), Qt::CaseInsensitive) ==
+                        0 ||
+                    word.compare(locale.dayName(i, QLocale::ShortFormat), Qt::CaseInsensitive) == 0;
             if (!weekday)
                 return std::nullopt;
             continue;

@@ -30,9 +30,15 @@ QString NewTagId(const QDateTime& when) {
     return a + ToBase36(stamp);
 }
 
-QString NewTagId() { return NewTagId(QDateTime::currentDateTime()); }
+QString NewTagId() {
+    return NewTagId(QDateTime::currentDateTime());
+}
 
-QString GlobalTagId() { return currentId(); }
-void SetGlobalTagId(const QString& id) { currentId() = id; }
+QString GlobalTagId() {
+    return currentId();
+}
+void SetGlobalTagId(const QString& id) {
+    currentId() = id;
+}
 
 } // namespace qb

@@ -19,9 +19,13 @@ struct FieldConfig {
     bool visible = true;
 };
 
-QString upper(const QString& s) { return s.toUpper(); }
+QString upper(const QString& s) {
+    return s.toUpper();
+}
 
-bool isNumericType(char t) { return t == 'N' || t == 'F' || t == 'I' || t == 'B' || t == 'Y'; }
+bool isNumericType(char t) {
+    return t == 'N' || t == 'F' || t == 'I' || t == 'B' || t == 'Y';
+}
 
 QVariant emptyValue(const DatasetField& f) {
     if (f.type == 'L')
@@ -44,9 +48,8 @@ bool truthy(const QVariant& v) {
         return v.toBool();
     if (v.typeId() == QMetaType::QString) {
         const QString s = v.toString().trimmed().toUpper();
-        return s == QLatin1String("T") || s == QLatin1String("Y") ||
-               s == QLatin1String(".T.") || s == QLatin1String("TRUE") ||
-               s == QLatin1String("YES");
+        return s == QLatin1String("T") || s == QLatin1String("Y") || s == QLatin1String(".T.") ||
+               s == QLatin1String("TRUE") || s == QLatin1String("YES");
     }
     return v.toBool();
 }
@@ -66,7 +69,7 @@ struct TableDataset::Impl {
     QString initialOrder;
 
     // configuration kept across open/close
-    QHash<QString, FieldConfig> config;     // by upper name
+    QHash<QString, FieldConfig> config; // by upper name
     std::vector<DatasetField> calcDefs;
     QStringList fieldOrder;
     std::function<void(TableDataset&)> calcHandler;
@@ -74,18 +77,18 @@ struct TableDataset::Impl {
     // open table
     std::unique_ptr<xbase::Table> table;
     std::vector<DatasetField> fields;
-    QHash<QString, int> fieldIndex;         // upper name -> position in fields
+    QHash<QString, int> fieldIndex; // upper name -> position in fields
     QString error;
 
     State state = State::Inactive;
     bool bof = true;
     bool eof = true;
-    bool onRecord = false;                  // the engine stands on a visible record
+    bool onRecord = false; // the engine stands on a visible record
 
-    QHash<QString, QVariant> buffer;        // edit buffer: stored fields by upper name
-    QHash<QString, QVariant> original;      // the record as it was when the edit began
+    QHash<QString, QVariant> buffer;   // edit buffer: stored fields by upper name
+    QHash<QString, QVariant> original; // the record as it was when the edit began
     QHash<QString, QVariant> calcValues;
-    uint32_t insertFrom = 0;                // record to return to when an insert is cancelled
+    uint32_t insertFrom = 0; // record to return to when an insert is cancelled
     bool insertFromEof = false;
 
     // reading another record for readRecord(): values come from the engine
@@ -149,9 +152,9 @@ struct TableDataset::Impl {
             }
             return v.toDouble();
         }
-        QString s = v.typeId() == QMetaType::Bool ? (v.toBool() ? QStringLiteral("T")
-                                                                : QStringLiteral("F"))
-                                                  : v.toString();
+        QString s = v.typeId() == QMetaType::Bool
+                        ? (v.toBool() ? QStringLiteral("T") : QStringLiteral("F"))
+                        : v.toString();
         if (f.type != 'M' && f.size > 0 && s.size() > f.size)
             s.truncate(f.size);
         if (f.type != 'M')
@@ -336,16 +339,36 @@ void TableDataset::setDirectory(const QString& dir) {
         s += QLatin1Char('/');
     d->dir = s;
 }
-QString TableDataset::directory() const { return d->dir; }
-void TableDataset::setFileName(const QString& name) { d->fileName = name; }
-QString TableDataset::tableName() const { return d->fileName; }
-QString TableDataset::filePath() const { return d->dir + d->fileName; }
-void TableDataset::setExclusive(bool on) { d->exclusive = on; }
-bool TableDataset::exclusive() const { return d->exclusive; }
-void TableDataset::setReadOnly(bool on) { d->readOnly = on; }
-bool TableDataset::readOnly() const { return d->readOnly; }
-void TableDataset::setInitialOrder(const QString& tagName) { d->initialOrder = tagName; }
-void TableDataset::setOpenProductionIndex(bool on) { d->openIndex = on; }
+QString TableDataset::directory() const {
+    return d->dir;
+}
+void TableDataset::setFileName(const QString& name) {
+    d->fileName = name;
+}
+QString TableDataset::tableName() const {
+    return d->fileName;
+}
+QString TableDataset::filePath() const {
+    return d->dir + d->fileName;
+}
+void TableDataset::setExclusive(bool on) {
+    d->exclusive = on;
+}
+bool TableDataset::exclusive() const {
+    return d->exclusive;
+}
+void TableDataset::setReadOnly(bool on) {
+    d->readOnly = on;
+}
+bool TableDataset::readOnly() const {
+    return d->readOnly;
+}
+void TableDataset::setInitialOrder(const QString& tagName) {
+    d->initialOrder = tagName;
+}
+void TableDataset::setOpenProductionIndex(bool on) {
+    d->openIndex = on;
+}
 
 bool TableDataset::open() {
     close();
@@ -427,9 +450,15 @@ void TableDataset::close() {
     d->notifyScroll();
 }
 
-bool TableDataset::isOpen() const { return d->table != nullptr; }
-QString TableDataset::errorText() const { return d->error; }
-xbase::Table* TableDataset::engine() const { return d->table.get(); }
+bool TableDataset::isOpen() const {
+    return d->table != nullptr;
+}
+QString TableDataset::errorText() const {
+    return d->error;
+}
+xbase::Table* TableDataset::engine() const {
+    return d->table.get();
+}
 
 void TableDataset::resync() {
     if (!d->table)
@@ -441,8 +470,8 @@ void TableDataset::resync() {
 
 // ---- fields -------------------------------------------------------------------------
 
-void TableDataset::defineField(const QString& name, const QString& displayLabel,
-                               int displayWidth, bool visible) {
+void TableDataset::defineField(const QString& name, const QString& displayLabel, int displayWidth,
+                               bool visible) {
     d->config.insert(upper(name), FieldConfig{displayLabel, displayWidth, visible});
     auto it = d->fieldIndex.constFind(upper(name));
     if (it != d->fieldIndex.constEnd()) {
@@ -479,7 +508,9 @@ void TableDataset::setCalcHandler(std::function<void(TableDataset&)> handler) {
         d->computeCalc();
 }
 
-void TableDataset::setFieldOrder(const QStringList& names) { d->fieldOrder = names; }
+void TableDataset::setFieldOrder(const QStringList& names) {
+    d->fieldOrder = names;
+}
 
 QStringList TableDataset::fieldNames() const {
     QStringList out;
@@ -487,12 +518,18 @@ QStringList TableDataset::fieldNames() const {
         out << f.name;
     return out;
 }
-int TableDataset::fieldCount() const { return static_cast<int>(d->fields.size()); }
+int TableDataset::fieldCount() const {
+    return static_cast<int>(d->fields.size());
+}
 const DatasetField& TableDataset::fieldAt(int i) const {
     return d->fields.at(static_cast<size_t>(i));
 }
-bool TableDataset::hasField(const QString& name) const { return d->find(name) != nullptr; }
-const DatasetField& TableDataset::field(const QString& name) const { return d->need(name); }
+bool TableDataset::hasField(const QString& name) const {
+    return d->find(name) != nullptr;
+}
+const DatasetField& TableDataset::field(const QString& name) const {
+    return d->need(name);
+}
 
 void TableDataset::setFieldVisible(const QString& name, bool visible) {
     const QString u = upper(name);
@@ -563,12 +600,16 @@ QString TableDataset::asString(const QString& name) const {
     return v.toString();
 }
 
-bool TableDataset::asBool(const QString& name) const { return value(name).toBool(); }
+bool TableDataset::asBool(const QString& name) const {
+    return value(name).toBool();
+}
 double TableDataset::asNumber(const QString& name) const {
     const QVariant v = value(name);
     return v.typeId() == QMetaType::QString ? v.toString().trimmed().toDouble() : v.toDouble();
 }
-QString TableDataset::memo(const QString& name) const { return value(name).toString(); }
+QString TableDataset::memo(const QString& name) const {
+    return value(name).toString();
+}
 
 bool TableDataset::setValue(const QString& name, const QVariant& value) {
     const DatasetField& f = d->need(name);
@@ -611,7 +652,9 @@ void TableDataset::setCalcValue(const QString& name, const QVariant& value) {
 
 // ---- editing -------------------------------------------------------------------------
 
-TableDataset::State TableDataset::state() const { return d->state; }
+TableDataset::State TableDataset::state() const {
+    return d->state;
+}
 bool TableDataset::isEditing() const {
     return d->state == State::Edit || d->state == State::Insert;
 }
@@ -855,8 +898,12 @@ bool TableDataset::moveBy(long n) {
     return true;
 }
 
-bool TableDataset::next() { return moveBy(1); }
-bool TableDataset::prior() { return moveBy(-1); }
+bool TableDataset::next() {
+    return moveBy(1);
+}
+bool TableDataset::prior() {
+    return moveBy(-1);
+}
 
 bool TableDataset::gotoRecno(uint32_t recno) {
     if (!d->guardOpen() || !d->checkBrowse())
@@ -877,8 +924,12 @@ bool TableDataset::gotoRecno(uint32_t recno) {
     return true;
 }
 
-bool TableDataset::bof() const { return d->bof; }
-bool TableDataset::eof() const { return d->eof; }
+bool TableDataset::bof() const {
+    return d->bof;
+}
+bool TableDataset::eof() const {
+    return d->eof;
+}
 
 uint32_t TableDataset::recno() const {
     if (!d->table || d->state == State::Insert || !d->onRecord)
@@ -903,7 +954,9 @@ uint32_t TableDataset::recordCount() {
     return n;
 }
 
-uint32_t TableDataset::physicalCount() const { return d->table ? d->table->recCount() : 0; }
+uint32_t TableDataset::physicalCount() const {
+    return d->table ? d->table->recCount() : 0;
+}
 
 bool TableDataset::isEmpty() {
     if (!d->table)
@@ -965,11 +1018,17 @@ void TableDataset::setShowDeleted(bool show) {
     if (d->table)
         d->table->setDeleted(!show);
 }
-bool TableDataset::showDeleted() const { return d->showDeleted; }
+bool TableDataset::showDeleted() const {
+    return d->showDeleted;
+}
 
-TableDataset::Bookmark TableDataset::bookmark() const { return recno(); }
+TableDataset::Bookmark TableDataset::bookmark() const {
+    return recno();
+}
 
-bool TableDataset::gotoBookmark(Bookmark mark) { return gotoRecno(mark); }
+bool TableDataset::gotoBookmark(Bookmark mark) {
+    return gotoRecno(mark);
+}
 
 DatasetState TableDataset::save() const {
     DatasetState s;
@@ -1081,7 +1140,9 @@ RecordValues TableDataset::readRecord(uint32_t recno) {
 
 // ---- display suspension ------------------------------------------------------------
 
-void TableDataset::disableControls() { ++d->disabled; }
+void TableDataset::disableControls() {
+    ++d->disabled;
+}
 
 void TableDataset::enableControls() {
     if (d->disabled == 0)
@@ -1096,6 +1157,8 @@ void TableDataset::enableControls() {
     emit dataChanged();
 }
 
-bool TableDataset::controlsDisabled() const { return d->disabled > 0; }
+bool TableDataset::controlsDisabled() const {
+    return d->disabled > 0;
+}
 
 } // namespace qb

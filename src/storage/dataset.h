@@ -42,24 +42,24 @@ class TableDataset;
 
 // One field of the dataset: a stored table field or a calculated one.
 struct DatasetField {
-    QString name;          // table fields upper case; calculated fields as registered
-    char type = 'C';       // xBase type: C N F L D M; calculated: C (string) or L (boolean)
-    int size = 0;          // width in characters (memo: 10)
+    QString name;    // table fields upper case; calculated fields as registered
+    char type = 'C'; // xBase type: C N F L D M; calculated: C (string) or L (boolean)
+    int size = 0;    // width in characters (memo: 10)
     int decimals = 0;
-    QString displayLabel;  // caption; the field name when none was given
-    int displayWidth = 0;  // grid column width in characters; 0 = the field's size
+    QString displayLabel; // caption; the field name when none was given
+    int displayWidth = 0; // grid column width in characters; 0 = the field's size
     bool visible = true;
     bool calculated = false;
-    int tableIndex = -1;   // engine field index, -1 for calculated fields
+    int tableIndex = -1; // engine field index, -1 for calculated fields
 };
 
 // Where a dataset stood: order, filter and record. Restoring reopens nothing;
 // it re-selects the order, re-applies the filter and goes back to the record.
 struct DatasetState {
-    bool valid = false;    // false when saved from a closed dataset
-    QString order;         // tag name, "" = physical order
-    QString filter;        // engine filter expression, "" = none
-    uint32_t recno = 0;    // physical record number, 0 = none
+    bool valid = false; // false when saved from a closed dataset
+    QString order;      // tag name, "" = physical order
+    QString filter;     // engine filter expression, "" = none
+    uint32_t recno = 0; // physical record number, 0 = none
 };
 
 // Values of one record read without moving the dataset (for grid models).
@@ -87,11 +87,11 @@ public:
     void setDirectory(const QString& dir);
     QString directory() const;
     void setFileName(const QString& name);
-    QString tableName() const;              // the file name as set
-    QString filePath() const;               // directory() + tableName()
-    void setExclusive(bool on);             // default true
+    QString tableName() const;  // the file name as set
+    QString filePath() const;   // directory() + tableName()
+    void setExclusive(bool on); // default true
     bool exclusive() const;
-    void setReadOnly(bool on);              // default false
+    void setReadOnly(bool on); // default false
     bool readOnly() const;
     // Tag selected when the table opens ("" = physical order).
     void setInitialOrder(const QString& tagName);
@@ -126,15 +126,15 @@ public:
                      bool visible = true);
     // A calculated field (type 'C' with a size, or 'L'); its value is computed
     // by the calc handler each time a record is fetched. Kept across open/close.
-    void addCalculatedField(const QString& name, char type, int size,
-                            const QString& displayLabel, bool visible = true);
+    void addCalculatedField(const QString& name, char type, int size, const QString& displayLabel,
+                            bool visible = true);
     // Called after every record fetch; sets calculated values with setCalcValue().
     void setCalcHandler(std::function<void(TableDataset&)> handler);
     // Order of fieldNames(); names not listed follow in table order, then the
     // remaining calculated fields. Kept across open/close.
     void setFieldOrder(const QStringList& names);
 
-    QStringList fieldNames() const;         // in dataset order (empty while closed)
+    QStringList fieldNames() const; // in dataset order (empty while closed)
     int fieldCount() const;
     const DatasetField& fieldAt(int i) const;
     bool hasField(const QString& name) const;
@@ -147,7 +147,7 @@ public:
     // C D M: QString (trailing blanks removed); N F: double; L: bool.
     // In Edit/Insert the edit buffer is read. Unknown names throw std::out_of_range.
     QVariant value(const QString& name) const;
-    QString asString(const QString& name) const;   // L reads "T"/"F"/""
+    QString asString(const QString& name) const; // L reads "T"/"F"/""
     bool asBool(const QString& name) const;
     double asNumber(const QString& name) const;
     QString memo(const QString& name) const;
@@ -162,10 +162,10 @@ public:
 
     // ---- editing ----------------------------------------------------------------------
     State state() const;
-    bool isEditing() const;                 // Edit or Insert
-    bool hasRecord() const;                 // Browse/Edit on an existing record
-    bool edit();                            // Browse -> Edit (false when no record)
-    bool insert();                          // -> Insert (posts a pending edit first)
+    bool isEditing() const; // Edit or Insert
+    bool hasRecord() const; // Browse/Edit on an existing record
+    bool edit();            // Browse -> Edit (false when no record)
+    bool insert();          // -> Insert (posts a pending edit first)
     bool append() { return insert(); }
     // Writes the buffer through the engine. On failure the dataset stays in its
     // state with the buffer intact and errorText() holds the engine's text.
@@ -182,24 +182,24 @@ public:
     bool next();
     bool prior();
     bool moveBy(long n);
-    bool gotoRecno(uint32_t recno);         // physical record number
-    bool bof() const;                       // moved before the first record (or empty)
-    bool eof() const;                       // moved past the last record (or empty)
-    uint32_t recno() const;                 // 0 while inserting or with no record
-    uint32_t recordCount();                 // visible records (order, filter, deletion)
-    uint32_t physicalCount() const;         // all records in the file
-    bool isEmpty();                         // no visible record
+    bool gotoRecno(uint32_t recno); // physical record number
+    bool bof() const;               // moved before the first record (or empty)
+    bool eof() const;               // moved past the last record (or empty)
+    uint32_t recno() const;         // 0 while inserting or with no record
+    uint32_t recordCount();         // visible records (order, filter, deletion)
+    uint32_t physicalCount() const; // all records in the file
+    bool isEmpty();                 // no visible record
 
     // ---- order, filter, position -------------------------------------------------------
-    QString order() const;                  // current tag name, "" = physical
-    bool setOrder(const QString& tagName);  // stays on the same record
+    QString order() const;                 // current tag name, "" = physical
+    bool setOrder(const QString& tagName); // stays on the same record
     QString filterText() const;
     // Sets an engine filter ("" clears) and moves to the first visible record.
     bool setFilter(const QString& expression);
-    void setShowDeleted(bool show);         // engine SET DELETED OFF/ON
+    void setShowDeleted(bool show); // engine SET DELETED OFF/ON
     bool showDeleted() const;
     using Bookmark = uint32_t;
-    Bookmark bookmark() const;              // the current record number
+    Bookmark bookmark() const; // the current record number
     bool gotoBookmark(Bookmark mark);
     DatasetState save() const;
     bool restore(const DatasetState& state);
@@ -223,9 +223,9 @@ signals:
     void afterCancel();
     void afterDelete();
     void stateChanged(qb::TableDataset::State state);
-    void afterScroll();                      // the current record changed
-    void dataChanged();                      // what the views show changed
-    void fieldChanged(const QString& name);  // a buffer value changed
+    void afterScroll();                     // the current record changed
+    void dataChanged();                     // what the views show changed
+    void fieldChanged(const QString& name); // a buffer value changed
 
 private:
     struct Impl;
@@ -235,8 +235,7 @@ private:
 // Saves a dataset's order, filter and record and restores them on scope exit.
 class DatasetStateGuard {
 public:
-    explicit DatasetStateGuard(TableDataset& dataset)
-        : dataset_(dataset), state_(dataset.save()) {}
+    explicit DatasetStateGuard(TableDataset& dataset) : dataset_(dataset), state_(dataset.save()) {}
     ~DatasetStateGuard() { dataset_.restore(state_); }
     DatasetStateGuard(const DatasetStateGuard&) = delete;
     DatasetStateGuard& operator=(const DatasetStateGuard&) = delete;

@@ -50,7 +50,9 @@ void buildDialog(QDialog* dialog, QLabel*& status, QProgressBar*& gauge, QPushBu
     doit->setDefault(true);
 }
 
-void letMessagesRun() { QCoreApplication::processEvents(); }
+void letMessagesRun() {
+    QCoreApplication::processEvents();
+}
 
 QString indexFileOf(const QString& directory, const QString& tableFile) {
     const QString base = QFileInfo(tableFile).completeBaseName();
@@ -89,8 +91,12 @@ TQBReindex::TQBReindex(TableDataset& table, IndexCreator createIndexes, QWidget*
     connect(doit_, &QPushButton::clicked, this, &TQBReindex::DoitClick);
 }
 
-QString TQBReindex::statusText() const { return status_->text(); }
-int TQBReindex::gaugeValue() const { return gauge_->value(); }
+QString TQBReindex::statusText() const {
+    return status_->text();
+}
+int TQBReindex::gaugeValue() const {
+    return gauge_->value();
+}
 
 void TQBReindex::onProgress(int percent) {
     gauge_->setValue(progress_.report(percent));
@@ -166,8 +172,12 @@ TSystemReindex::TSystemReindex(QWidget* parent) : QDialog(parent), table_(new Ta
 
 TSystemReindex::~TSystemReindex() = default;
 
-QString TSystemReindex::statusText() const { return status_->text(); }
-int TSystemReindex::gaugeValue() const { return gauge_->value(); }
+QString TSystemReindex::statusText() const {
+    return status_->text();
+}
+int TSystemReindex::gaugeValue() const {
+    return gauge_->value();
+}
 
 void TSystemReindex::onProgress(int percent) {
     gauge_->setValue(qBound(0, percent, 100));

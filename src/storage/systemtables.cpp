@@ -31,13 +31,13 @@ QString baseName(const QString& fileName) {
 const SystemTableDef& LabelTableDef() {
     static const SystemTableDef def{
         QStringLiteral("LABEL.DBF"),
-        {F("DESCRIPT", 'C', 60), F("PRINTER", 'C', 2), F("LBLHEIGHT", 'N', 6, 3),
-         F("LBLWIDTH", 'N', 6, 3), F("NBRACROSS", 'N', 2), F("NBRDOWN", 'N', 2),
-         F("TOPMARG", 'N', 6, 3), F("LEFTMARG", 'N', 6, 3), F("HORIZPITCH", 'N', 6, 3),
+        {F("DESCRIPT", 'C', 60),    F("PRINTER", 'C', 2),       F("LBLHEIGHT", 'N', 6, 3),
+         F("LBLWIDTH", 'N', 6, 3),  F("NBRACROSS", 'N', 2),     F("NBRDOWN", 'N', 2),
+         F("TOPMARG", 'N', 6, 3),   F("LEFTMARG", 'N', 6, 3),   F("HORIZPITCH", 'N', 6, 3),
          F("VERTPITCH", 'N', 6, 3), F("SHEETWIDTH", 'N', 6, 3), F("SHEETDEPTH", 'N', 6, 3),
-         F("PAPERSIZE", 'C', 5), F("LBLSHAPE", 'C', 2), F("TPLDESCRIP", 'C', 60),
-         F("MANUFAC", 'C', 10), F("PRODTYPE", 'C', 25), F("MIDEXTRAX", 'N', 6, 3),
-         F("MIDEXTRAY", 'N', 6, 3), F("ART", 'C', 12), F("DELETED", 'L', 1),
+         F("PAPERSIZE", 'C', 5),    F("LBLSHAPE", 'C', 2),      F("TPLDESCRIP", 'C', 60),
+         F("MANUFAC", 'C', 10),     F("PRODTYPE", 'C', 25),     F("MIDEXTRAX", 'N', 6, 3),
+         F("MIDEXTRAY", 'N', 6, 3), F("ART", 'C', 12),          F("DELETED", 'L', 1),
          F("BINARY", 'C', 12)},
         QStringLiteral("DESCRIPT"),
         QStringLiteral("UPPER(descript)"),
@@ -108,7 +108,9 @@ const SystemTableDef& StateZipTableDef() {
     return def;
 }
 
-QString SystemDirectory() { return ProgramDirectory() + QStringLiteral("sysdata/"); }
+QString SystemDirectory() {
+    return ProgramDirectory() + QStringLiteral("sysdata/");
+}
 
 bool CreateSystemTable(const SystemTableDef& def, const QString& path, TableDataset& table) {
     table.close();
@@ -152,8 +154,8 @@ bool OpenSystemTable(const SystemTableDef& def, TableDataset& table) {
             return false;
         }
     }
-    const QString cdx = findFileCaseInsensitive(dir, baseName(table.tableName()) +
-                                                         QStringLiteral(".CDX"));
+    const QString cdx =
+        findFileCaseInsensitive(dir, baseName(table.tableName()) + QStringLiteral(".CDX"));
     if (cdx.isEmpty()) {
         try {
             table.engine()->createTag(def.tag.toStdString(), def.keyExpr.toStdString());
@@ -165,12 +167,24 @@ bool OpenSystemTable(const SystemTableDef& def, TableDataset& table) {
     return true;
 }
 
-bool OpenLabelTable(TableDataset& table) { return OpenSystemTable(LabelTableDef(), table); }
-bool OpenTemplateTable(TableDataset& table) { return OpenSystemTable(TemplateTableDef(), table); }
-bool OpenEnvelopeTable(TableDataset& table) { return OpenSystemTable(EnvelopeTableDef(), table); }
-bool OpenLetterTable(TableDataset& table) { return OpenSystemTable(LetterTableDef(), table); }
-bool OpenReportTable(TableDataset& table) { return OpenSystemTable(ReportTableDef(), table); }
-bool OpenStateZipTable(TableDataset& table) { return OpenSystemTable(StateZipTableDef(), table); }
+bool OpenLabelTable(TableDataset& table) {
+    return OpenSystemTable(LabelTableDef(), table);
+}
+bool OpenTemplateTable(TableDataset& table) {
+    return OpenSystemTable(TemplateTableDef(), table);
+}
+bool OpenEnvelopeTable(TableDataset& table) {
+    return OpenSystemTable(EnvelopeTableDef(), table);
+}
+bool OpenLetterTable(TableDataset& table) {
+    return OpenSystemTable(LetterTableDef(), table);
+}
+bool OpenReportTable(TableDataset& table) {
+    return OpenSystemTable(ReportTableDef(), table);
+}
+bool OpenStateZipTable(TableDataset& table) {
+    return OpenSystemTable(StateZipTableDef(), table);
+}
 
 bool CreateLabelTable(const QString& path, TableDataset& table) {
     return CreateSystemTable(LabelTableDef(), path, table);

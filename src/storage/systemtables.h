@@ -21,7 +21,7 @@ struct SystemTableDef {
     QString tag;                         // the one index tag
     QString keyExpr;
     bool createWhenMissing;
-    QString failMessage;                 // told once when opening fails
+    QString failMessage; // told once when opening fails
 };
 
 const SystemTableDef& LabelTableDef();

@@ -104,18 +104,24 @@ TEST_F(AddressFileTest, CreatedFileHasTheFieldsAndTagsInOrder) {
     t->close();
 
     // A second engine reads the same structure and tags.
-    const auto fieldList = perl(QStringLiteral(
-        "my $t = XBase->new('%1') or die; print join(',', map { "
-        "$_ . ':' . $t->field_type($_) . ':' . $t->field_length($_) } $t->field_names), "
-        "'|', $t->last_record + 1;").arg(path));
-    const auto tagList = perl(QStringLiteral(
-        "my $i = XBase::Index->new('%1', type => 'char') or die; print join(',', $i->tags);")
-                                  .arg(file(QStringLiteral("ADD0001.CDX"))));
+    const auto fieldList =
+        perl(QStringLiteral(
+                 "my $t = XBase->new('%1') or die; print join(',', map { "
+                 "$_ . ':' . $t->field_type($_) . ':' . $t->field_length($_) } $t->field_names), "
+                 "'|', $t->last_record + 1;")
+                 .arg(path));
+    const auto tagList = perl(
+        QStringLiteral(
+            "my $i = XBase::Index->new('%1', type => 'char') or die; print join(',', $i->tags);")
+            .arg(file(QStringLiteral("ADD0001.CDX"))));
     if (!fieldList || !tagList)
         GTEST_SKIP() << "perl with XBase not available";
     QStringList expected;
     for (const auto& d : defs)
-        expected << QStringLiteral("%1:%2:%3").arg(QLatin1String(d.name)).arg(QChar(d.type)).arg(d.width);
+        expected << QStringLiteral("%1:%2:%3")
+                        .arg(QLatin1String(d.name))
+                        .arg(QChar(d.type))
+                        .arg(d.width);
     EXPECT_EQ(*fieldList, expected.join(',') + QStringLiteral("|0"));
     QStringList names = AddressFile::CheckedTagNames();
     names.sort();
@@ -167,8 +173,8 @@ TEST_F(AddressFileTest, IndexCheckNeedsAllTwentySixTags) {
     EXPECT_TRUE(CheckValidIndex(table));
 
     // Rebuild the index by hand with every tag but one: each missing tag alone fails the check.
-    for (const QString& left : {QStringLiteral("TAG"), QStringLiteral("NAME"),
-                                QStringLiteral("NOTISDEL")}) {
+    for (const QString& left :
+         {QStringLiteral("TAG"), QStringLiteral("NAME"), QStringLiteral("NOTISDEL")}) {
         SCOPED_TRACE(left.toStdString());
         xbase::Table* t = table.engine();
         t->deleteIndexFile();
@@ -226,11 +232,16 @@ TEST_F(AddressFileTest, DatasetShowsTheAddressFieldsInItsOrder) {
         int width;
         bool visible;
     } cases[] = {
-        {"LNAME", "Last Name", 20, true},      {"ZIP", "Zip/Postal Code", 10, true},
-        {"DATE", "Actual Date", 0, false},     {"ISDEL", "Deleted", 0, false},
-        {"TAG", "TAG", 0, false},              {"MEMO", "MEMO", 0, false},
-        {"Tagged", "Tagged", 0, true},         {"FullName", "Full Name", 0, false},
-        {"CityStateZip", "City, State & Zip", 0, false}, {"DisplayDate", "Date", 0, true},
+        {"LNAME", "Last Name", 20, true},
+        {"ZIP", "Zip/Postal Code", 10, true},
+        {"DATE", "Actual Date", 0, false},
+        {"ISDEL", "Deleted", 0, false},
+        {"TAG", "TAG", 0, false},
+        {"MEMO", "MEMO", 0, false},
+        {"Tagged", "Tagged", 0, true},
+        {"FullName", "Full Name", 0, false},
+        {"CityStateZip", "City, State & Zip", 0, false},
+        {"DisplayDate", "Date", 0, true},
     };
     for (const auto& c : cases) {
         const DatasetField& f = table.field(QLatin1String(c.name));
@@ -259,11 +270,10 @@ TEST_F(AddressFileTest, CalculatedFieldsOverAPeerFile) {
         const char* displayDate;
         bool tagged;
     } dates[] = {
-        {1, "", false},           // all blank
-        {2, "04/20/2003", false},
-        {6, "08/13/2020", true},  // TAG 'V72WSZ1'
-        {10, "", false},          // 19970431
-        {11, "", false},          // ABCDEFGH
+        {1, "", false},                                    // all blank
+        {2, "04/20/2003", false}, {6, "08/13/2020", true}, // TAG 'V72WSZ1'
+        {10, "", false},                                   // 19970431
+        {11, "", false},                                   // ABCDEFGH
     };
     for (const auto& c : dates) {
         ASSERT_TRUE(table.gotoRecno(c.recno));
@@ -280,7 +290,8 @@ TEST_F(AddressFileTest, CalculatedFieldsOverAPeerFile) {
     EXPECT_TRUE(AddressFile::ExtraFieldsOn(table));
     EXPECT_TRUE(table.field(QStringLiteral("CityStateZip")).visible);
     EXPECT_EQ(table.asString(QStringLiteral("FullName")), QStringLiteral("john T smith"));
-    EXPECT_EQ(table.asString(QStringLiteral("CityStateZip")), QStringLiteral("Springfield IL 62701"));
+    EXPECT_EQ(table.asString(QStringLiteral("CityStateZip")),
+              QStringLiteral("Springfield IL 62701"));
 
     ASSERT_TRUE(table.gotoRecno(9)); // Windows-1252 text
     EXPECT_EQ(table.asString(QStringLiteral("FullNameWithPrefix")),

@@ -28,16 +28,16 @@ TEST(StoredDates, ParseAcceptsOnlyRealDatesOfEightDigits) {
         int year, month, day; // 0 = not a date
     } cases[] = {
         {"19970428", 1997, 4, 28},
-        {"20000229", 2000, 2, 29},        // leap year
-        {"19970428     ", 1997, 4, 28},   // the blank rest of the 15-wide field
-        {"19970431", 0, 0, 0},            // no such day
-        {"19000229", 0, 0, 0},            // 1900 is not a leap year
+        {"20000229", 2000, 2, 29},      // leap year
+        {"19970428     ", 1997, 4, 28}, // the blank rest of the 15-wide field
+        {"19970431", 0, 0, 0},          // no such day
+        {"19000229", 0, 0, 0},          // 1900 is not a leap year
         {"19971301", 0, 0, 0},
         {"ABCDEFGH", 0, 0, 0},
-        {"1997 428", 0, 0, 0},            // a blank inside a part
+        {"1997 428", 0, 0, 0}, // a blank inside a part
         {"1997-4-2", 0, 0, 0},
-        {"1997042", 0, 0, 0},             // too short
-        {"00000101", 0, 0, 0},            // there is no year 0
+        {"1997042", 0, 0, 0},  // too short
+        {"00000101", 0, 0, 0}, // there is no year 0
         {"", 0, 0, 0},
     };
     for (const auto& c : cases) {
@@ -68,14 +68,10 @@ TEST(StoredDates, WindowsFormatLettersBecomeOutput) {
         const char* format;
         const char* expected;
     } cases[] = {
-        {"mm/dd/yyyy", "04/08/1997"},
-        {"M/d/yy", "4/8/97"},
-        {"dd.MM.yyyy", "08.04.1997"},
-        {"yyyy-MM-dd", "1997-04-08"},
-        {"d/m/y", "8/4/97"},
-        {"'Day' d", "Day 8"},            // quoted text is copied
-        {"dd\"mm\"yy", "08mm97"},
-        {"yy-mm", "97-04"},
+        {"mm/dd/yyyy", "04/08/1997"}, {"M/d/yy", "4/8/97"},
+        {"dd.MM.yyyy", "08.04.1997"}, {"yyyy-MM-dd", "1997-04-08"},
+        {"d/m/y", "8/4/97"},          {"'Day' d", "Day 8"}, // quoted text is copied
+        {"dd\"mm\"yy", "08mm97"},     {"yy-mm", "97-04"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(FormatDate(date, QString::fromLatin1(c.format)), QString::fromLatin1(c.expected))
@@ -100,10 +96,10 @@ TEST(StoredDates, ImportedDatesBecomeStoredDatesOrEmpty) {
         {QStringLiteral("04/28/1997"), QStringLiteral("19970428")},
         {QStringLiteral("4/28/1997"), QStringLiteral("19970428")},
         {QStringLiteral("4-28-1997"), QStringLiteral("19970428")}, // any separator
-        {QStringLiteral("04/28/97"), QStringLiteral("19970428")},   // within 50 years
+        {QStringLiteral("04/28/97"), QStringLiteral("19970428")},  // within 50 years
         {QStringLiteral("01/02/%1").arg(thisCentury % 100 + 5, 2, 10, QLatin1Char('0')),
          QStringLiteral("%1%2").arg(thisCentury + 5).arg(QStringLiteral("0102"))},
-        {QStringLiteral("28/04/1997"), QString()},                  // month 28
+        {QStringLiteral("28/04/1997"), QString()}, // month 28
         {QStringLiteral("02/30/2001"), QString()},
         {QStringLiteral("19970431"), QString()},
         {QStringLiteral("next tuesday"), QString()},
@@ -149,8 +145,14 @@ TEST(TagIds, Base36DigitsMostSignificantFirst) {
         qint64 n;
         const char* expected;
     } cases[] = {
-        {0, ""}, {-5, ""}, {1, "1"}, {35, "Z"}, {36, "10"}, {31, "V"},
-        {428153005, "72WSZ1"}, {2176782335LL, "ZZZZZZ"},
+        {0, ""},
+        {-5, ""},
+        {1, "1"},
+        {35, "Z"},
+        {36, "10"},
+        {31, "V"},
+        {428153005, "72WSZ1"},
+        {2176782335LL, "ZZZZZZ"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ToBase36(c.n), QString::fromLatin1(c.expected)) << c.n;
@@ -173,7 +175,7 @@ TEST(CalculatedValues, NamesFollowTheTrimmingRules) {
         const char *fullName, *withPrefix;
     } cases[] = {
         {"Dr.", "John", "Q", "Smith", "John Q Smith", "Dr. John Q Smith"},
-        {"", "", "", "Smith", " Smith", " Smith"},          // leading blank stays
+        {"", "", "", "Smith", " Smith", " Smith"}, // leading blank stays
         {"", "John", "", "Smith", "John Smith", "John Smith"},
         {"Mr.", "", "", "Smith", " Smith", "Mr. Smith"},
         {"", "", "Q", "Smith", " Q Smith", "Q Smith"},
@@ -189,8 +191,11 @@ TEST(CalculatedValues, NamesFollowTheTrimmingRules) {
     // Cut to the fields' size of 35.
     const QString lname(30, QLatin1Char('L'));
     const QString fname(30, QLatin1Char('F'));
-    EXPECT_EQ(CalcFullName(fname, QStringLiteral("Q"), lname), (fname + QStringLiteral(" Q ") + lname).left(35));
-    EXPECT_EQ(CalcFullNameWithPrefix(QStringLiteral("Dr."), fname, QStringLiteral("Q"), lname).size(), 35);
+    EXPECT_EQ(CalcFullName(fname, QStringLiteral("Q"), lname),
+              (fname + QStringLiteral(" Q ") + lname).left(35));
+    EXPECT_EQ(
+        CalcFullNameWithPrefix(QStringLiteral("Dr."), fname, QStringLiteral("Q"), lname).size(),
+        35);
 }
 
 TEST(CalculatedValues, CityStateZipHasNoComma) {

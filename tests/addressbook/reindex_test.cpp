@@ -7,9 +7,9 @@
 #include "xbase/table.h"
 
 #include <QFile>
-#include <algorithm>
 #include <QProgressBar>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace qb;
@@ -66,7 +66,8 @@ TEST_F(AddressReindexTest, PackRemovesMarkedRecordsAndTagsComeBack) {
     EXPECT_EQ(shown.count(100), 2) << "pack end and the filled index phase";
     EXPECT_EQ(shown.last(), 0); // reset when done
     // Between the pack's end and the final reset the gauge only grows.
-    const QList<int> indexPhase = shown.mid(shown.indexOf(100) + 1, shown.size() - shown.indexOf(100) - 2);
+    const QList<int> indexPhase =
+        shown.mid(shown.indexOf(100) + 1, shown.size() - shown.indexOf(100) - 2);
     EXPECT_TRUE(std::is_sorted(indexPhase.begin(), indexPhase.end()));
     EXPECT_EQ(indexPhase.last(), 100);
     EXPECT_TRUE(dialog.succeeded());
@@ -87,8 +88,8 @@ TEST_F(AddressReindexTest, PackRemovesMarkedRecordsAndTagsComeBack) {
     for (uint32_t r : table.visibleRecnos()) {
         table.gotoRecno(r);
         marked += table.engine()->deleted() ? 1 : 0;
-        sawFullWidth = sawFullWidth ||
-                       table.asString(QStringLiteral("LNAME")) == QStringLiteral("Featherstonehaugh-Wolfeschlege");
+        sawFullWidth = sawFullWidth || table.asString(QStringLiteral("LNAME")) ==
+                                           QStringLiteral("Featherstonehaugh-Wolfeschlege");
     }
     EXPECT_EQ(marked, 0);
     EXPECT_FALSE(sawFullWidth);

@@ -18,7 +18,8 @@ TEST(CodePage, TypographicCharactersRoundTrip) {
         {QStringLiteral("\u2018q\u2019 \u201cq\u201d \u2013\u2014\u2026"),
          "\x91q\x92 \x93q\x94 \x96\x97\x85"},
         {QStringLiteral("\u0152uvre \u0153 \u0178 \u2122"), "\x8cuvre \x9c \x9f \x99"},
-        {QStringLiteral("K\u00f6nigstra\u00dfe"), "K\xf6nigstra\xdf" "e"},
+        {QStringLiteral("K\u00f6nigstra\u00dfe"), "K\xf6nigstra\xdf"
+                                                  "e"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ToDisk(c.text), c.bytes) << c.text.toStdString();
@@ -57,13 +58,13 @@ TEST(ReindexGauge, IndexPhaseAccumulatesRisesOver2100) {
     } cases[] = {
         {{}, 0, 0, 0},
         {{0}, 0, 0, 0},
-        {{10}, 10, 10, 0},                  // 0.476 rounds down
-        {{11}, 11, 11, 1},                  // 0.524 rounds up
+        {{10}, 10, 10, 0}, // 0.476 rounds down
+        {{11}, 11, 11, 1}, // 0.524 rounds up
         {{21}, 21, 21, 1},
-        {{0, 50, 100}, 100, 100, 5},        // 4.76
-        {{0, 100, 0, 100}, 200, 100, 10},   // the second tag starts at 0: nothing subtracted
-        {{30, 20, 40}, 50, 40, 2},          // a fall is not counted, the next rise only from 20
-        {{100, 100, 100}, 100, 100, 5},     // repeats add nothing
+        {{0, 50, 100}, 100, 100, 5},      // 4.76
+        {{0, 100, 0, 100}, 200, 100, 10}, // the second tag starts at 0: nothing subtracted
+        {{30, 20, 40}, 50, 40, 2},        // a fall is not counted, the next rise only from 20
+        {{100, 100, 100}, 100, 100, 5},   // repeats add nothing
     };
     for (const auto& c : cases) {
         ReindexProgress p;

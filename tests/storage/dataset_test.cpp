@@ -76,8 +76,7 @@ protected:
 TEST_F(DatasetTest, OpenBuildsFieldsAndRefusesMissingFiles) {
     ASSERT_TRUE(ds.open()) << ds.errorText().toStdString();
     EXPECT_EQ(ds.state(), TableDataset::State::Browse);
-    EXPECT_EQ(ds.fieldNames(),
-              QStringList({"NAME", "CITY", "AMOUNT", "OK", "NOTE"}));
+    EXPECT_EQ(ds.fieldNames(), QStringList({"NAME", "CITY", "AMOUNT", "OK", "NOTE"}));
     EXPECT_EQ(ds.field(QStringLiteral("amount")).type, 'N');
     EXPECT_EQ(ds.field(QStringLiteral("AMOUNT")).decimals, 2);
     EXPECT_EQ(ds.field(QStringLiteral("CITY")).size, 12);
@@ -393,8 +392,8 @@ TEST_F(DatasetTest, HandlerEventsAndStateChangesInOrder) {
     ds.post();
     ds.insert();
     ds.cancel();
-    EXPECT_EQ(events, QStringList({"edit", "state2", "post", "state1", "insert", "state3",
-                                   "cancel", "state1"}));
+    EXPECT_EQ(events, QStringList({"edit", "state2", "post", "state1", "insert", "state3", "cancel",
+                                   "state1"}));
     ASSERT_EQ(fieldSpy.count(), 1);
     EXPECT_EQ(fieldSpy.at(0).at(0).toString(), QStringLiteral("CITY"));
 }
@@ -445,9 +444,9 @@ TEST_F(DatasetTest, CalculatedFieldsFollowTheRecordAndTheBuffer) {
     int calls = 0;
     ds.setCalcHandler([&](TableDataset& t) {
         ++calls;
-        t.setCalcValue(QStringLiteral("Label"),
-                       t.asString(QStringLiteral("NAME")) + QStringLiteral(" of ") +
-                           t.asString(QStringLiteral("CITY")));
+        t.setCalcValue(QStringLiteral("Label"), t.asString(QStringLiteral("NAME")) +
+                                                    QStringLiteral(" of ") +
+                                                    t.asString(QStringLiteral("CITY")));
         t.setCalcValue(QStringLiteral("InParis"), t.asString(QStringLiteral("CITY")) == "Paris");
     });
     ASSERT_TRUE(ds.open());
@@ -506,10 +505,13 @@ TEST_F(DatasetTest, UnicodeIsStoredAsWindows1252) {
     ASSERT_TRUE(ds.post());
     ds.close();
     ASSERT_TRUE(ds.open());
-    EXPECT_EQ(ds.asString(QStringLiteral("NAME")), QStringLiteral("M\u00fcller \u20ac \u0161\u0160"));
+    EXPECT_EQ(ds.asString(QStringLiteral("NAME")),
+              QStringLiteral("M\u00fcller \u20ac \u0161\u0160"));
     EXPECT_EQ(ds.asString(QStringLiteral("CITY")), QStringLiteral("??"));
-    EXPECT_EQ(ds.memo(QStringLiteral("NOTE")), QStringLiteral("K\u00f6nigstra\u00dfe \u201cx\u201d"));
+    EXPECT_EQ(ds.memo(QStringLiteral("NOTE")),
+              QStringLiteral("K\u00f6nigstra\u00dfe \u201cx\u201d"));
     xbase::Table* t = ds.engine();
     EXPECT_EQ(t->getString(t->fieldIndex("NAME")), std::string("M\xfcller \x80 \x9a\x8a"));
-    EXPECT_EQ(t->getMemo(t->fieldIndex("NOTE")), std::string("K\xf6nigstra\xdf" "e \x93x\x94"));
+    EXPECT_EQ(t->getMemo(t->fieldIndex("NOTE")), std::string("K\xf6nigstra\xdf"
+                                                             "e \x93x\x94"));
 }

@@ -16,7 +16,7 @@ public:
     bool failCommit = false;
     bool failAppend = false;
     bool failPut = false;
-    int commits = 0;   // commits that reached the real table
+    int commits = 0; // commits that reached the real table
 
     void close() override { t_->close(); }
     const std::string& path() const override { return t_->path(); }
@@ -90,8 +90,7 @@ public:
     }
     void reindex() override { t_->reindex(); }
     bool indexTrustworthy() const override { return t_->indexTrustworthy(); }
-    void createTempIndex(const std::string& path, const std::string& keyExpr,
-                         bool empty) override {
+    void createTempIndex(const std::string& path, const std::string& keyExpr, bool empty) override {
         t_->createTempIndex(path, keyExpr, empty);
     }
     void tempKeyAdd() override { t_->tempKeyAdd(); }
@@ -113,7 +112,9 @@ public:
     void setSoftSeek(bool on) override { t_->setSoftSeek(on); }
     bool softSeek() const override { return t_->softSeek(); }
     void setTurboRead(bool on) override { t_->setTurboRead(on); }
-    void setProgressHook(xbase::ProgressHook hook) override { t_->setProgressHook(std::move(hook)); }
+    void setProgressHook(xbase::ProgressHook hook) override {
+        t_->setProgressHook(std::move(hook));
+    }
     std::string currentKey() override { return t_->currentKey(); }
     void check(std::vector<std::string>& faults) override { t_->check(faults); }
 
