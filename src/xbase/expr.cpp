@@ -88,12 +88,24 @@ std::string_view trimLeft(std::string_view s)
     return s.substr(i);
 }
 
-bool allBlank(std::string_view s)
+// EMPTY() also counts tabs and line breaks as nothing (memo text).
+bool allWhite(std::string_view s)
 {
     for (char c : s)
-        if (c != ' ')
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
             return false;
     return true;
+}
+
+// A whole number from a computed value, limited to [lo, hi]; NaN gives lo.
+// Every conversion of a computed double to an integer goes through here.
+long clampWhole(double v, long lo, long hi)
+{
+    if (!(v >= double(lo)))
+        return lo;
+    if (v >= double(hi))
+        return hi;
+    return long(v);
 }
 
 // Compare as if the shorter operand were padded with blanks.
@@ -292,7 +304,9 @@ private:
             size_t e = p;
             while (e < s_.size() && isDigit(s_[e]))
                 ++e;
-            if (e < s_.size() && s_[e] == '.' && e + 1 < s_.size() && isDigit(s_[e + 1])) {
+            // A point after the digits belongs to the number ("1." and "1.5")
+            // unless it opens a dotted word ("1.and.").
+            if (e < s_.size() && s_[e] == '.' && !(e + 1 < s_.size() && isAlpha(s_[e + 1]))) {
                 ++e;
                 while (e < s_.size() && isDigit(s_[e]))
                     ++e;
@@ -695,12 +709,12 @@ struct SubstrNode final : Node {
     {
         std::string_view v = s->str(c);
         double st = start->number(c);
-        long from = st < 1 ? 1 : (st > double(v.size()) + 1 ? long(v.size()) + 1 : long(st));
+        long from = clampWhole(st, 1, long(v.size()) + 1);
         size_t rest = v.size() - size_t(from - 1);
         size_t n = rest;
         if (len) {
             double l = len->number(c);
-            n = l <= 0 ? 0 : (l >= double(rest) ? rest : size_t(l));
+            n = size_t(clampWhole(l, 0, long(rest)));
         }
         return v.substr(size_t(from - 1), n);
     }
@@ -713,7 +727,7 @@ struct LeftRightNode final : Node {
     {
         std::string_view v = s->str(c);
         double l = count->number(c);
-        size_t n = l <= 0 ? 0 : (l >= double(v.size()) ? v.size() : size_t(l));
+        size_t n = size_t(clampWhole(l, 0, long(v.size())));
         return right ? v.substr(v.size() - n) : v.substr(0, n);
     }
 };
@@ -740,7 +754,7 @@ struct EmptyNode final : Node {
     bool logical(const EvalContext& c) const override
     {
         switch (a->type) {
-        case ValueType::Character: return allBlank(a->str(c));
+        case ValueType::Character: return allWhite(a->str(c));
         case ValueType::Numeric:
         case ValueType::Date: return a->number(c) == 0;
         case ValueType::Logical: return !a->logical(c);
@@ -757,11 +771,11 @@ struct StrNode final : Node {
         int width = 10, dec = 0;
         if (w) {
             double v = w->number(c);
-            width = v < 1 ? 1 : (v > 255 ? 255 : int(v));
+            width = int(clampWhole(v, 1, 255));
         }
         if (d) {
             double v = d->number(c);
-            dec = v < 0 ? 0 : (v > 255 ? 255 : int(v));
+            dec = int(clampWhole(v, 0, 255));
         }
         formatNumber(n->number(c), width, dec, buf);
         return buf;
@@ -783,7 +797,7 @@ struct DtosNode final : Node {
     mutable std::string buf;
     std::string_view str(const EvalContext& c) const override
     {
-        buf = dateFromJulian(long(a->number(c)));
+        buf = dateFromJulian(clampWhole(a->number(c), 0, 99999999));
         if (buf.empty())
             buf.assign(8, ' ');
         return buf;
@@ -795,7 +809,7 @@ struct DtocNode final : Node { // mm/dd/yyyy
     mutable std::string buf;
     std::string_view str(const EvalContext& c) const override
     {
-        std::string s = dateFromJulian(long(a->number(c)));
+        std::string s = dateFromJulian(clampWhole(a->number(c), 0, 99999999));
         if (s.empty())
             buf.assign(10, ' ');
         else
@@ -851,7 +865,7 @@ struct DatePartNode final : Node {
     DatePart part;
     double number(const EvalContext& c) const override
     {
-        std::string s = dateFromJulian(long(a->number(c)));
+        std::string s = dateFromJulian(clampWhole(a->number(c), 0, 99999999));
         if (s.empty())
             return 0;
         switch (part) {
@@ -875,9 +889,7 @@ struct NumFnNode final : Node {
         case NumFn::Abs: return std::fabs(v);
         case NumFn::Int: return std::trunc(v);
         case NumFn::Round: {
-            double d = b ? b->number(c) : 0;
-            d = d < -15 ? -15 : (d > 15 ? 15 : std::trunc(d));
-            return roundHalfAway(v, int(d));
+            return roundHalfAway(v, int(clampWhole(b ? b->number(c) : 0, -15, 15)));
         }
         }
         return v;
@@ -933,14 +945,7 @@ NodePtr finish(std::unique_ptr<Node> n, std::initializer_list<const Node*> child
 
 const ConstNode* asConst(const NodePtr& n) { return dynamic_cast<const ConstNode*>(n.get()); }
 
-int clampCount(double v, int hi)
-{
-    if (v <= 0)
-        return 0;
-    if (v >= double(hi))
-        return hi;
-    return int(v);
-}
+int clampCount(double v, int hi) { return int(clampWhole(v, 0, hi)); }
 
 class Parser {
 public:
@@ -1300,6 +1305,7 @@ private:
             }
         if (index < 0)
             fail("Unknown field " + t.text, t.pos);
+        readsRecord_ = true;
         const FieldDef& f = fields_[size_t(index)];
         NodePtr n;
         switch (f.type) {
@@ -1547,7 +1553,7 @@ private:
             n->width = 10;
             if (args.size() > 1) {
                 if (const ConstNode* w = asConst(args[1]))
-                    n->width = std::clamp(int(w->n), 1, 255);
+                    n->width = int(clampWhole(w->n, 1, 255));
                 else
                     n->width = 255;
             }
@@ -1657,8 +1663,13 @@ private:
         fail("Unknown function " + std::string(f.name), pos);
     }
 
+public:
+    bool readsRecord() const { return readsRecord_; }
+
+private:
     std::string_view text_;
     const std::vector<FieldDef>& fields_;
+    bool readsRecord_ = false;
     std::vector<Token> toks_;
     size_t at_ = 0;
     int nesting_ = 0;
@@ -1668,7 +1679,10 @@ private:
 
 class CompiledExpression final : public Expression {
 public:
-    CompiledExpression(std::string text, NodePtr root) : text_(std::move(text)), root_(std::move(root)) {}
+    CompiledExpression(std::string text, NodePtr root, bool readsRecord)
+        : text_(std::move(text)), root_(std::move(root)), readsRecord_(readsRecord)
+    {
+    }
 
     const std::string& text() const override { return text_; }
     ValueType type() const override { return root_->type; }
@@ -1684,17 +1698,20 @@ public:
     bool evalLogical(const EvalContext& ctx) const override
     {
         require(ValueType::Logical);
+        requireRecord(ctx);
         return root_->logical(ctx);
     }
     double evalNumeric(const EvalContext& ctx) const override
     {
         if (root_->type != ValueType::Numeric && root_->type != ValueType::Date)
             throw Error(Error::Code::Type, "The expression " + text_ + " is not numeric");
+        requireRecord(ctx);
         return root_->number(ctx);
     }
     std::string evalString(const EvalContext& ctx) const override
     {
         require(ValueType::Character);
+        requireRecord(ctx);
         return std::string(root_->str(ctx));
     }
 
@@ -1702,6 +1719,7 @@ public:
     {
         if (keyLength <= 0)
             return;
+        requireRecord(ctx);
         switch (root_->type) {
         case ValueType::Character: {
             std::string_view s = root_->str(ctx);
@@ -1738,8 +1756,15 @@ private:
                                                typeName(t));
     }
 
+    void requireRecord(const EvalContext& ctx) const
+    {
+        if (readsRecord_ && !ctx.record)
+            throw Error(Error::Code::State, "The expression " + text_ + " needs a record");
+    }
+
     std::string text_;
     NodePtr root_;
+    bool readsRecord_;
 };
 
 } // namespace
@@ -1748,7 +1773,7 @@ std::unique_ptr<Expression> Expression::compile(std::string_view text, const std
 {
     Parser p(text, fields);
     NodePtr root = p.parse();
-    return std::make_unique<CompiledExpression>(std::string(text), std::move(root));
+    return std::make_unique<CompiledExpression>(std::string(text), std::move(root), p.readsRecord());
 }
 
 void encodeNumericKey(double value, uint8_t out[8])

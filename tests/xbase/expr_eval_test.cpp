@@ -517,3 +517,61 @@ TEST(ExprEval, WrongResultTypeIsATypeError)
     EXPECT_THROW(compile("ACTIVE")->evalNumeric(smith().ctx()), Error);
     EXPECT_THROW(compile("AMOUNT")->evalString(smith().ctx()), Error);
 }
+
+TEST(ExprEval, OutOfRangeComputedValuesAreLimited)
+{
+    // 400 nines overflow to infinity; infinity minus itself is not a number.
+    const std::string huge(400, '9');
+    const std::string nan = "(" + huge + "-" + huge + ")";
+    const Record& r = smith();
+    struct Case {
+        std::string expr;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"SUBSTR(\"abc\"," + nan + ")", "abc"},
+        {"SUBSTR(\"abc\",2," + nan + ")", ""},
+        {"LEFT(\"abc\"," + huge + ")", "abc"},
+        {"RIGHT(\"abc\",-" + huge + ")", ""},
+        {"STR(" + huge + ",5)", "*****"},
+        {"STR(1," + nan + ")", "1"},
+        {"DTOS(BORN+" + huge + ")", "        "},
+        {"DTOS(BORN-" + huge + ")", "        "},
+        {"DTOC(BORN+" + nan + ")", "          "},
+        // An unusable count of places takes the lowest allowed (-15 places).
+        {"STR(ROUND(2.5," + nan + "),3)", "  0"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(str(c.expr, r), c.expected) << c.expr.substr(0, 60);
+    EXPECT_DOUBLE_EQ(num("YEAR(BORN+" + huge + ")", r), 0);
+    uint8_t k[8];
+    compile(nan)->evalKey(r.ctx(), k, 8);
+    EXPECT_EQ(hex(k, 8), "80 00 00 00 00 00 00 00");
+}
+
+TEST(ExprEval, LexicalDetails)
+{
+    const Record& r = smith();
+    EXPECT_DOUBLE_EQ(num("1.+.5", r), 1.5);
+    EXPECT_TRUE(holds("AMOUNT>1.and.ACTIVE", r));
+    EXPECT_TRUE(holds("AMOUNT>12.and..not.ISDEL", r));
+    EXPECT_TRUE(holds(" \tACTIVE\r\n", r));
+    // A memo holding only line breaks and blanks is empty.
+    class Blanks : public MemoSource {
+    public:
+        std::string memoText(const uint8_t*, int) override { return " \r\n\t"; }
+    } blanks;
+    EXPECT_TRUE(compile("EMPTY(NOTES)")->evalLogical(r.ctx(false, 1, &blanks)));
+}
+
+TEST(ExprEval, FieldsNeedARecord)
+{
+    EvalContext none;
+    EXPECT_TRUE(compile("1+1=2 .and. !DELETED()")->evalLogical(none));
+    try {
+        compile("ACTIVE")->evalLogical(none);
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.code(), Error::Code::State);
+    }
+}
