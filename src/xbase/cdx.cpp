@@ -88,7 +88,11 @@ struct Node {
     uint8_t fill = 0x20;
     bool dirty = false;
     uint64_t lastUse = 0;
-    std::vector<uint8_t> keys;    // n * klen
+    // Keys, `stride` bytes each. Interior nodes keep whole keys; leaves keep
+    // only as many leading bytes as their longest key needs (the rest is
+    // fill), which keeps mostly-blank keys small in the cache.
+    std::vector<uint8_t> keys;
+    int stride = 0;
     std::vector<uint32_t> recs;   // n
     std::vector<uint32_t> kids;   // interior only
     std::vector<uint8_t> trails;  // leaf only: trailing fill count of each key
@@ -98,9 +102,51 @@ struct Node {
     bool leaf() const { return (attr & kAttrLeaf) != 0; }
     bool root() const { return (attr & kAttrRoot) != 0; }
     int n() const { return int(recs.size()); }
-    const uint8_t* key(int i) const { return keys.data() + size_t(i) * size_t(klen); }
+    const uint8_t* raw(int i) const { return keys.data() + size_t(i) * size_t(stride); }
+    // Entry i's whole key. For a narrowed leaf it is built in one of a few
+    // rotating buffers, valid until a few more calls.
+    const uint8_t* key(int i) const {
+        if (stride == klen)
+            return raw(i);
+        static thread_local uint8_t ring[4][kMaxKeyLength];
+        static thread_local int next = 0;
+        uint8_t* out = ring[next++ & 3];
+        std::memcpy(out, raw(i), size_t(stride));
+        std::memset(out + stride, fill, size_t(klen - stride));
+        return out;
+    }
+    std::vector<uint8_t> keyVec(int i) const {
+        const uint8_t* k = key(i);
+        return std::vector<uint8_t>(k, k + klen);
+    }
+    // Leaf keys stored in `width` bytes each (width >= the longest key's
+    // significant length).
+    void restride(int width) {
+        if (width == stride)
+            return;
+        std::vector<uint8_t> nk(recs.size() * size_t(width), fill);
+        const int common = std::min(width, stride);
+        for (size_t i = 0; i < recs.size(); ++i)
+            std::memcpy(nk.data() + i * size_t(width), keys.data() + i * size_t(stride), size_t(common));
+        keys = std::move(nk);
+        stride = width;
+    }
+    // Narrows a leaf to its longest key.
+    void compact() {
+        int width = 1;
+        for (int i = 0; i < n(); ++i)
+            width = std::max(width, klen - trails[size_t(i)]);
+        restride(std::min(width, klen));
+    }
     size_t memory() const { return sizeof(Node) + 64 + keys.capacity() + recs.capacity() * 4 + kids.capacity() * 4 + trails.capacity(); }
 
+    int trailOfRaw(int i) const {
+        const uint8_t* k = raw(i);
+        int t = klen - stride;
+        while (t < klen && k[klen - 1 - t] == fill)
+            ++t;
+        return t;
+    }
     int trailOf(const uint8_t* k) const {
         int t = 0;
         while (t < klen && k[klen - 1 - t] == fill)
@@ -112,8 +158,8 @@ struct Node {
     int dupOf(int i) const {
         if (i == 0)
             return 0;
-        const uint8_t* a = key(i - 1);
-        const uint8_t* b = key(i);
+        const uint8_t* a = raw(i - 1);
+        const uint8_t* b = raw(i);
         int limit = std::min(klen - trails[i - 1], klen - trails[i]);
         int d = 0;
         while (d < limit && a[d] == b[d])
@@ -127,8 +173,8 @@ struct Node {
     int looseDupOf(int i) const {
         if (i == 0)
             return 0;
-        const uint8_t* a = key(i - 1);
-        const uint8_t* b = key(i);
+        const uint8_t* a = raw(i - 1);
+        const uint8_t* b = raw(i);
         int limit = klen - trails[i];
         int d = 0;
         while (d < limit && a[d] == b[d])
@@ -146,7 +192,7 @@ struct Node {
         keyBytes = 0;
         maxRec = 0;
         for (int i = 0; i < n(); ++i) {
-            trails[i] = uint8_t(trailOf(key(i)));
+            trails[i] = uint8_t(trailOfRaw(i));
             maxRec = std::max(maxRec, recs[i]);
         }
         for (int i = 0; i < n(); ++i)
@@ -160,9 +206,14 @@ struct Node {
     void leafInsert(int pos, const uint8_t* k, uint32_t r) {
         if (pos < n())
             keyBytes -= storedOf(pos);
-        keys.insert(keys.begin() + ptrdiff_t(pos) * klen, k, k + klen);
+        const int trail = trailOf(k);
+        if (klen - trail > stride)
+            restride(klen - trail);
+        if (stride == 0)
+            restride(1);
+        keys.insert(keys.begin() + ptrdiff_t(pos) * stride, k, k + stride);
         recs.insert(recs.begin() + pos, r);
-        trails.insert(trails.begin() + pos, uint8_t(trailOf(k)));
+        trails.insert(trails.begin() + pos, uint8_t(trail));
         keyBytes += storedOf(pos);
         if (pos + 1 < n())
             keyBytes += storedOf(pos + 1);
@@ -172,7 +223,7 @@ struct Node {
         keyBytes -= storedOf(pos);
         if (pos + 1 < n())
             keyBytes -= storedOf(pos + 1);
-        keys.erase(keys.begin() + ptrdiff_t(pos) * klen, keys.begin() + ptrdiff_t(pos + 1) * klen);
+        keys.erase(keys.begin() + ptrdiff_t(pos) * stride, keys.begin() + ptrdiff_t(pos + 1) * stride);
         recs.erase(recs.begin() + pos);
         trails.erase(trails.begin() + pos);
         if (pos < n())
@@ -221,7 +272,7 @@ void encodeNode(const Node& nd, uint8_t* page) {
         const int stored = nd.klen - dup - trail;
         end -= stored;
         total += stored;
-        std::memcpy(page + end, nd.key(i) + dup, size_t(stored));
+        std::memcpy(page + end, nd.raw(i) + dup, size_t(stored));
         uint64_t v = uint64_t(nd.recs[i]) | (uint64_t(dup) << l.recBits) |
                      (uint64_t(trail) << (l.recBits + l.dupBits));
         uint8_t* e = page + kLeafEntries + i * l.bytesPerEntry;
@@ -238,7 +289,7 @@ void encodeNode(const Node& nd, uint8_t* page) {
 
 // Decodes a page into `nd` (off/klen/fill already set). Returns an empty string
 // or the cause of the damage.
-std::string decodeNode(const uint8_t* page, Node& nd) {
+std::string decodeNode(const uint8_t* page, Node& nd, bool narrow = true) {
     nd.attr = rd16(page);
     const int n = rd16(page + 2);
     nd.left = rd32(page + 4);
@@ -248,6 +299,7 @@ std::string decodeNode(const uint8_t* page, Node& nd) {
     nd.kids.clear();
     nd.trails.clear();
     const int klen = nd.klen;
+    nd.stride = klen;
     if (nd.attr > 3)
         return "node at " + std::to_string(nd.off) + " has unknown attributes " + std::to_string(nd.attr);
     if (!nd.leaf()) {
@@ -307,6 +359,8 @@ std::string decodeNode(const uint8_t* page, Node& nd) {
         nd.recs[i] = rec;
     }
     nd.recomputeLeaf();
+    if (narrow)
+        nd.compact();
     return {};
 }
 
@@ -484,6 +538,7 @@ public:
         nd->klen = klen;
         nd->fill = fill;
         nd->attr = attr;
+        nd->stride = (attr & kAttrLeaf) ? 0 : klen;
         nd->dirty = true;
         nd->lastUse = ++tick;
         cacheBytes += nd->memory();
@@ -695,7 +750,7 @@ public:
             cur.left = prevOff;
             cur.right = rightOff;
             f_.writeNode(cur);
-            level.push_back({std::vector<uint8_t>(cur.key(cur.n() - 1), cur.key(cur.n() - 1) + klen()),
+            level.push_back({cur.keyVec(cur.n() - 1),
                              cur.recs.back(), cur.off});
             prevOff = cur.off;
         };
@@ -716,6 +771,7 @@ public:
                 uint32_t nextOff = f_.allocPage();
                 emit(nextOff);
                 cur.keys.clear();
+                cur.stride = 0;
                 cur.recs.clear();
                 cur.trails.clear();
                 cur.keyBytes = 0;
@@ -745,6 +801,7 @@ public:
                 offs[g] = f_.allocPage();
             for (size_t g = 0; g < groups; ++g) {
                 Node in;
+                in.stride = klen();
                 in.klen = klen();
                 in.off = offs[g];
                 in.attr = groups == 1 ? kAttrRoot : 0;
@@ -898,13 +955,16 @@ public:
         const bool wasRoot = leaf->root();
         size_t before = leaf->memory();
         std::vector<uint8_t> allKeys = leaf->keys;
+        const int allStride = leaf->stride;
         std::vector<uint32_t> allRecs = leaf->recs;
         uint32_t oldRight = leaf->right;
         for (size_t p = 0; p + 1 < bounds.size(); ++p) {
             NodePtr nd = p == 0 ? leaf : f_.fresh(f_.allocPage(), klen(), fill_, kAttrLeaf);
             size_t b0 = size_t(bounds[p]), b1 = size_t(bounds[p + 1]);
             size_t nb = nd->memory();
-            nd->keys.assign(allKeys.begin() + ptrdiff_t(b0 * klen()), allKeys.begin() + ptrdiff_t(b1 * klen()));
+            const size_t st = size_t(allStride);
+            nd->stride = allStride;
+            nd->keys.assign(allKeys.begin() + ptrdiff_t(b0 * st), allKeys.begin() + ptrdiff_t(b1 * st));
             nd->recs.assign(allRecs.begin() + ptrdiff_t(b0), allRecs.begin() + ptrdiff_t(b1));
             nd->recomputeLeaf();
             nd->attr = kAttrLeaf;
@@ -937,7 +997,7 @@ public:
             NodePtr r = f_.fresh(f_.allocPage(), klen(), fill_, kAttrRoot);
             size_t before = r->memory();
             const NodePtr& p0 = pieces[0];
-            r->keys.assign(p0->key(p0->n() - 1), p0->key(p0->n() - 1) + klen());
+            r->keys = p0->keyVec(p0->n() - 1);
             r->recs.push_back(p0->recs.back());
             r->kids.push_back(p0->off);
             f_.recount(r, before);
@@ -954,7 +1014,10 @@ public:
         for (size_t p = 1; p < pieces.size(); ++p) {
             const NodePtr& nd = pieces[p];
             size_t at = size_t(idx) + p;
-            parent->keys.insert(parent->keys.begin() + ptrdiff_t(at * klen()), nd->key(nd->n() - 1), nd->key(nd->n() - 1) + klen());
+            {
+                auto kv = nd->keyVec(nd->n() - 1);
+                parent->keys.insert(parent->keys.begin() + ptrdiff_t(at * klen()), kv.begin(), kv.end());
+            }
             parent->recs.insert(parent->recs.begin() + ptrdiff_t(at), nd->recs.back());
             parent->kids.insert(parent->kids.begin() + ptrdiff_t(at), nd->off);
         }
@@ -1062,16 +1125,15 @@ public:
         probe.klen = klen();
         probe.fill = fill_;
         probe.attr = kAttrLeaf;
-        probe.keys = leaf->keys;
-        probe.keys.insert(probe.keys.end(), right->keys.begin(), right->keys.end());
-        probe.recs = leaf->recs;
-        probe.recs.insert(probe.recs.end(), right->recs.begin(), right->recs.end());
-        probe.recomputeLeaf();
+        for (const Node* from : {leaf.get(), right.get()})
+            for (int i = 0; i < from->n(); ++i)
+                probe.leafInsert(probe.n(), from->key(i), from->recs[size_t(i)]);
         if (!probe.leafFits())
             return;
         // Move the right leaf's entries into `leaf`, then drop `right`.
         size_t before = leaf->memory();
         leaf->keys = std::move(probe.keys);
+        leaf->stride = probe.stride;
         leaf->recs = std::move(probe.recs);
         leaf->trails = std::move(probe.trails);
         leaf->keyBytes = probe.keyBytes;
@@ -1206,7 +1268,7 @@ private:
                 node_ = nd;
                 idx_ = i;
                 valid_ = true;
-                key_.assign(nd->key(i), nd->key(i) + t_.klen());
+                key_ = nd->keyVec(i);
                 rec_ = nd->recs[size_t(i)];
                 version_ = t_.f_.version;
                 return true;
@@ -1291,7 +1353,7 @@ void TreeImpl::verify(std::vector<std::string>& faults) {
             fault(where + e.what());
             continue;
         }
-        std::string err = decodeNode(page, nd);
+        std::string err = decodeNode(page, nd, false);
         if (!err.empty()) {
             fault(err);
             continue;
@@ -1346,14 +1408,14 @@ void TreeImpl::verify(std::vector<std::string>& faults) {
             for (int i = 0; i < nd.n(); ++i) {
                 if (havePrev && compareEntry(prevKey.data(), prevRec, nd.key(i), nd.recs[size_t(i)], klen()) > 0)
                     fault(where + "key out of order with the previous leaf");
-                prevKey.assign(nd.key(i), nd.key(i) + klen());
+                prevKey = nd.keyVec(i);
                 prevRec = nd.recs[size_t(i)];
                 havePrev = true;
             }
         } else {
             for (int i = nd.n() - 1; i >= 0; --i)
                 stack.push_back({nd.kids[size_t(i)], it.depth + 1, true,
-                                 std::vector<uint8_t>(nd.key(i), nd.key(i) + klen()), nd.recs[size_t(i)]});
+                                 nd.keyVec(i), nd.recs[size_t(i)]});
         }
         if (faults.size() >= faultLimit)
             return;
