@@ -26,10 +26,13 @@ namespace {
 
 using namespace qb::HelpTopic;
 
-const int kTopicsInUse[] = {Contents,       HowToUseHelp,   GettingStarted, SearchingHelp,
-                            TechnicalSupport, DBaseImport,  AsciiImport,    Finding,
-                            MainWindow,     AddingChanging, NewFile,        Preferences,
-                            RebuildIndexes, RebuildSystemIndexes, Faq,      Deleting};
+const int kTopicsInUse[] = {
+    Contents, HowToUseHelp, GettingStarted, SearchingHelp, TechnicalSupport, DBaseImport,
+    AsciiImport, Finding, MainWindow, AddingChanging, NewFile, Preferences, RebuildIndexes,
+    RebuildSystemIndexes, Faq, Deleting, Version1Import, Filters, Tags, Dialer, Labels,
+    LabelDesign, Envelopes, Letters, Reports, Preview, StateZipCheck, DuplicateCheck, Export,
+    BulkEdits, ZipCounts,
+};
 
 TEST(HelpPages, EveryTopicHasItsOwnRealPage) {
     const qb::HelpIndex& index = qb::HelpIndex::instance();
