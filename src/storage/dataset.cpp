@@ -992,6 +992,33 @@ bool TableDataset::setOrder(const QString& tagName) {
     return true;
 }
 
+bool TableDataset::seek(const QString& key) {
+    if (!d->guardOpen() || !d->checkBrowse())
+        return false;
+    xbase::Table& t = *d->table;
+    const uint32_t here = d->onRecord ? t.recno() : 0;
+    bool found = false;
+    try {
+        found = t.seek(ToDisk(key));
+        if (!found && !t.softSeek()) {
+            if (here > 0)
+                t.go(here);
+            else
+                t.goTop();
+        } else if (!found && t.eof()) {
+            t.goBottom();
+        }
+    } catch (const std::exception& e) {
+        d->setError(e);
+        d->settle();
+        return false;
+    }
+    d->bof = d->eof = false;
+    d->settle();
+    d->notifyScroll();
+    return found;
+}
+
 QString TableDataset::filterText() const {
     return d->table ? FromDisk(d->table->filter()) : QString();
 }

@@ -193,6 +193,12 @@ public:
     // ---- order, filter, position -------------------------------------------------------
     QString order() const;                 // current tag name, "" = physical
     bool setOrder(const QString& tagName); // stays on the same record
+    // Looks `key` up in the current order (posting a pending edit first).
+    // Found: that record becomes current. Not found: the record stays as it
+    // was, unless the engine's soft seek is on, which lands on the next key.
+    // With exact comparison off a key also matches longer stored keys that
+    // begin with it. False when not found or on failure (errorText()).
+    bool seek(const QString& key);
     QString filterText() const;
     // Sets an engine filter ("" clears) and moves to the first visible record.
     bool setFilter(const QString& expression);

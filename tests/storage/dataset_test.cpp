@@ -327,6 +327,40 @@ TEST_F(DatasetTest, OrderChangeKeepsTheRecordAndFilterLimitsTheView) {
     EXPECT_EQ(namesInOrder(), QStringList({"Carter", "Adams", "Baker"}));
 }
 
+TEST_F(DatasetTest, SeekFindsPrefixesAndStaysPutWhenNothingMatches) {
+    ASSERT_TRUE(ds.open());
+    fill({{"Carter", "Paris"}, {"M\u00fcller", "Oslo"}, {"Baker", "Paris"}});
+    ASSERT_TRUE(ds.setOrder(QStringLiteral("NAME")));
+    ASSERT_TRUE(ds.gotoRecno(3));
+    const struct {
+        QString key;
+        bool found;
+        const char* name; // the current record afterwards
+    } cases[] = {
+        {QStringLiteral("CARTER"), true, "Carter"},
+        {QStringLiteral("BAK"), true, "Baker"},            // a prefix matches
+        {QStringLiteral("ADAMS"), false, "Baker"},         // stays where it was
+        {QStringLiteral("M\u00dcL"), true, "M\u00fcller"}, // keys are upper-cased 1252 text
+        {QStringLiteral("ZZZ"), false, "M\u00fcller"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ds.seek(c.key), c.found) << c.key.toStdString();
+        EXPECT_EQ(ds.asString(QStringLiteral("NAME")), QString::fromUtf8(c.name))
+            << c.key.toStdString();
+        EXPECT_TRUE(ds.hasRecord());
+    }
+    // Soft seek lands on the next key.
+    ds.engine()->setSoftSeek(true);
+    EXPECT_FALSE(ds.seek(QStringLiteral("BZ")));
+    EXPECT_EQ(ds.asString(QStringLiteral("NAME")), QStringLiteral("Carter"));
+    ds.engine()->setSoftSeek(false);
+    // A pending edit is posted before the seek.
+    ds.setString(QStringLiteral("CITY"), QStringLiteral("Lima"));
+    EXPECT_TRUE(ds.seek(QStringLiteral("BAKER")));
+    EXPECT_EQ(ds.readRecord(1).values.value(QStringLiteral("CITY")).toString(),
+              QStringLiteral("Lima"));
+}
+
 TEST_F(DatasetTest, SavedStateComesBackAndSurvivesALostRecord) {
     ASSERT_TRUE(ds.open());
     fill({{"Carter", "Paris"}, {"Adams", "Oslo"}, {"Baker", "Paris"}});
