@@ -652,9 +652,17 @@ public:
             NodePtr nd = load(off);
             if (nd->leaf())
                 return nd;
-            int i = 0;
-            while (i < nd->n() && !ge(nd->key(i), nd->recs[i]))
-                ++i;
+            // First entry satisfying the predicate (binary search: the entries
+            // are in order and the predicate is monotone over them).
+            int lo = 0, hi = nd->n();
+            while (lo < hi) {
+                int mid = (lo + hi) / 2;
+                if (ge(nd->raw(mid), nd->recs[size_t(mid)]))
+                    hi = mid;
+                else
+                    lo = mid + 1;
+            }
+            int i = lo;
             if (i == nd->n())
                 i = nd->n() - 1;
             if (path)

@@ -591,3 +591,55 @@ TEST(CdxWrite, IndependentReaderReadsRebuiltTagsInTheSameOrder) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(CdxWrite, LeafEntryWidthGrowsWithRecordNumbers) {
+    struct Case {
+        int keyLength;
+        uint32_t maxRecno;
+        int bytes, recBits, dupBits, trailBits;
+    };
+    const Case cases[] = {
+        {60, 300, 3, 12, 6, 6},        // as the peer engine writes them
+        {60, 90000, 4, 20, 6, 6},
+        {1, 300, 3, 22, 1, 1},
+        {4, 10, 3, 18, 3, 3},          // the worked example's leaf
+        {60, 0, 3, 12, 6, 6},          // an empty tag
+        {10, 2000000, 4, 24, 4, 4},
+        {1, 0xFFFFFFFFu, 5, 32, 4, 4}, // record field is at most 32 bits: counts take the rest
+        {240, 0xFFFFFFFFu, 6, 32, 8, 8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.keyLength) + "/" + std::to_string(c.maxRecno));
+        auto l = cdxfmt::leafLayoutFor(c.keyLength, c.maxRecno);
+        EXPECT_EQ(l.bytesPerEntry, c.bytes);
+        EXPECT_EQ(l.recBits, c.recBits);
+        EXPECT_EQ(l.dupBits, c.dupBits);
+        EXPECT_EQ(l.trailBits, c.trailBits);
+    }
+    // And the extreme record numbers survive a round trip through the file.
+    TempDir dir;
+    const std::string path = dir.file("W.CDX");
+    Model m1, m240;
+    {
+        auto cdx = CompoundIndex::create(path);
+        IndexTree& t1 = cdx->addTag(charTag("ONE", 1));
+        IndexTree& t240 = cdx->addTag(charTag("LONG", 240));
+        for (uint32_t i = 0; i < 3000; ++i) {
+            uint32_t rec = i % 2 ? 0xFFFFFFFFu - i : i + 1;
+            auto k1 = charKey(std::string(1, char('A' + i % 4)), 1);
+            t1.insert(asKey(k1), rec);
+            m1.emplace(k1, rec);
+            auto k240 = charKey(std::string(size_t(i % 239), 'x') + std::to_string(i), 240);
+            t240.insert(asKey(k240), rec);
+            m240.emplace(k240, rec);
+        }
+        cdx->close();
+    }
+    auto cdx = CompoundIndex::open(path, true);
+    expectMatches(cdx->tag(0), m1);
+    expectMatches(cdx->tag(1), m240);
+}
+
+} // namespace
