@@ -940,8 +940,7 @@ uint32_t TableDataset::recno() const {
 uint32_t TableDataset::recordCount() {
     if (!d->table)
         return 0;
-    if (d->state == State::Insert)
-        return 0;
+    // While inserting, the engine still stands where the insert began.
     const uint32_t here = d->onRecord ? d->table->recno() : 0;
     uint32_t n = 0;
     try {

@@ -117,6 +117,7 @@ TEST_F(DatasetTest, InsertAppendsOnlyWhenPosted) {
     ASSERT_TRUE(ds.insert());
     EXPECT_EQ(ds.state(), TableDataset::State::Insert);
     EXPECT_EQ(ds.physicalCount(), 1u);
+    EXPECT_EQ(ds.recordCount(), 1u);
     EXPECT_EQ(ds.recno(), 0u);
     EXPECT_EQ(ds.asString(QStringLiteral("NAME")), QString()); // a blank buffer
     ds.setString(QStringLiteral("NAME"), QStringLiteral("Baker"));
