@@ -141,7 +141,8 @@ uint32_t MemoFile::append(std::string_view text) {
     std::memcpy(data.data() + 8, text.data(), text.size());
     file_.writeAt(uint64_t(block) * blockSize_, data.data(), data.size());
     nextFree_ = block + used;
-    writeHeader();
+    if (!batch_)
+        writeHeader();
     return block;
 }
 

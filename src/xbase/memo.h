@@ -39,6 +39,13 @@ public:
     uint32_t append(std::string_view text);
     // Empty the file to its header (zap).
     void reset();
+    // While batched (pack), appends leave the header's next-free pointer to
+    // endBatch(), which writes it once.
+    void beginBatch() { batch_ = true; }
+    void endBatch() {
+        batch_ = false;
+        writeHeader();
+    }
 
 private:
     uint32_t blocksFor(size_t length) const;
@@ -50,6 +57,7 @@ private:
     uint32_t nextFree_ = 8;
     uint32_t firstBlock_ = 8;
     bool readOnly_ = true;
+    bool batch_ = false;
 };
 
 } // namespace xbase

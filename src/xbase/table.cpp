@@ -222,6 +222,10 @@ private:
     // Navigation in the current order.
     bool treeFirst();
     bool treeLast();
+    // First stored entry >= key / last <= key over the key's own length; an
+    // empty key is a prefix of everything.
+    bool cursorSeek(const std::vector<uint8_t>& k) { return k.empty() ? cursor_->first() : cursor_->seek(Key(k)); }
+    bool cursorSeekLast(const std::vector<uint8_t>& k) { return k.empty() ? cursor_->last() : cursor_->seekLast(Key(k)); }
     bool treeNext();
     bool treePrev();
     bool inScopeForward() const; // not beyond the bottom scope
@@ -930,6 +934,7 @@ void TableImpl::pack() {
     if (rebuildMemo) {
         MemoFile::createFpt(tmpMemo, true);
         newMemo.open(tmpMemo, MemoFile::Kind::Fpt, false);
+        newMemo.beginBatch();
     }
     uint32_t kept = 0;
     uint32_t total = recCount_;
@@ -975,6 +980,7 @@ void TableImpl::pack() {
         throw;
     }
     if (rebuildMemo) {
+        newMemo.endBatch();
         newMemo.close();
         memo_.close();
         if (::rename(tmpMemo.c_str(), memoPath.c_str()) != 0)
@@ -1225,7 +1231,7 @@ void TableImpl::orderedTop() {
     bool ok;
     if (scopeTop_) {
         std::vector<uint8_t> k(scopeTop_->begin(), scopeTop_->end());
-        ok = t->info.descending ? cursor_->seekLast(Key(k)) : cursor_->seek(Key(k));
+        ok = t->info.descending ? cursorSeekLast(k) : cursorSeek(k);
     } else {
         ok = treeFirst();
     }
@@ -1246,7 +1252,7 @@ void TableImpl::orderedBottom() {
     bool ok;
     if (scopeBottom_) {
         std::vector<uint8_t> k(scopeBottom_->begin(), scopeBottom_->end());
-        ok = t->info.descending ? cursor_->seek(Key(k)) : cursor_->seekLast(Key(k));
+        ok = t->info.descending ? cursorSeek(k) : cursorSeekLast(k);
     } else {
         ok = treeLast();
     }
@@ -1313,7 +1319,7 @@ void TableImpl::orderedSkip(long n) {
                 ok = treeLast();
                 if (scopeBottom_) {
                     std::vector<uint8_t> k(scopeBottom_->begin(), scopeBottom_->end());
-                    ok = desc ? cursor_->seek(Key(k)) : cursor_->seekLast(Key(k));
+                    ok = desc ? cursorSeek(k) : cursorSeekLast(k);
                 }
                 state = 1;
                 while (ok && !inScopeForward())
@@ -1758,7 +1764,7 @@ bool TableImpl::seek(std::string_view text) {
     if (exact_ && t->info.type == KeyType::Character)
         k.resize(size_t(t->info.keyLength), ' ');
     bof_ = false;
-    bool ok = t->info.descending ? cursor_->seekLast(Key(k)) : cursor_->seek(Key(k));
+    bool ok = t->info.descending ? cursorSeekLast(k) : cursorSeek(k);
     // Entries before the top scope are not reachable.
     while (ok && !inScopeBackward())
         ok = treeNext();

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -465,6 +466,54 @@ TEST(TableOpen, MissingFilesAreNamed) {
         EXPECT_EQ(e.code(), Error::Code::NotFound);
         EXPECT_NE(std::string(e.what()).find("NOMEMO.FPT"), std::string::npos);
     }
+}
+
+} // namespace
+
+namespace {
+
+// A dBASE III table with a DBT memo file, built byte by byte: 512-byte
+// blocks, text ending at 0x1A.
+TEST(TableForeign, DBaseThreeMemoIsRead) {
+    TempDir dir;
+    std::string dbf(32 + 64 + 1, '\0');
+    dbf[0] = char(0x83);
+    dbf[4] = 3;
+    dbf[8] = char(97);
+    dbf[10] = char(1 + 6 + 10);
+    std::memcpy(&dbf[32], "NAME", 4);
+    dbf[32 + 11] = 'C';
+    dbf[32 + 16] = 6;
+    std::memcpy(&dbf[64], "NOTES", 5);
+    dbf[64 + 11] = 'M';
+    dbf[64 + 16] = 10;
+    dbf[96] = 0x0D;
+    dbf += std::string(" first ") + "0000000001";
+    dbf += std::string(" secnd ") + "          ";
+    dbf += std::string("*third ") + "         2";
+    dbf += '\x1A';
+    writeFile(dir.file("OLD.DBF"), dbf);
+    std::string dbt(512, '\0');
+    dbt[0] = 3;
+    dbt += "line one\r\nline two";
+    dbt += "\x1A\x1A";
+    dbt.resize(1024, '\0');
+    dbt += "x";
+    dbt += "\x1A\x1A";
+    writeFile(dir.file("OLD.DBT"), dbt);
+
+    OpenOptions ro;
+    ro.readOnly = true;
+    auto t = Table::open(dir.file("OLD.DBF"), ro);
+    EXPECT_EQ(t->version(), TableVersion::DBase3Memo);
+    t->goTop();
+    EXPECT_EQ(t->getString(0), "first");
+    EXPECT_EQ(t->getMemo(1), "line one\r\nline two"); // leading zeros accepted
+    t->skip();
+    EXPECT_EQ(t->getMemo(1), "");
+    t->skip();
+    EXPECT_TRUE(t->deleted());
+    EXPECT_EQ(t->getMemo(1), "x");
 }
 
 } // namespace
