@@ -1776,7 +1776,7 @@ bool TableImpl::seek(std::string_view text) {
         return false;
     }
     cursorValid_ = true;
-    found_ = std::memcmp(cursor_->key().data(), k.data(), k.size()) == 0;
+    found_ = k.empty() || std::memcmp(cursor_->key().data(), k.data(), k.size()) == 0;
     if (!found_ && !softSeek_) {
         setEof();
         cursorValid_ = false;
