@@ -10,28 +10,31 @@
 
 using namespace xbase;
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const int records = argc > 1 ? std::atoi(argv[1]) : 100000;
     std::vector<FieldDef> fields = {
-        {"LNAME", 'C', 30, 0, 0},  {"FNAME", 'C', 30, 0, 0},  {"MIDDLE", 'C', 1, 0, 0},  {"PREFIX", 'C', 12, 0, 0},
-        {"TITLE", 'C', 30, 0, 0},  {"ORG", 'C', 30, 0, 0},    {"STREET", 'C', 40, 0, 0}, {"STREET2", 'C', 40, 0, 0},
-        {"CITY", 'C', 30, 0, 0},   {"STATE", 'C', 20, 0, 0},  {"ZIP", 'C', 10, 0, 0},    {"COUNTRY", 'C', 30, 0, 0},
-        {"DATE", 'C', 15, 0, 0},   {"PHONE", 'C', 30, 0, 0},  {"PHONE2", 'C', 30, 0, 0}, {"FAX", 'C', 30, 0, 0},
-        {"EMAIL", 'C', 30, 0, 0},  {"CODES", 'C', 30, 0, 0},  {"USER1", 'C', 40, 0, 0},  {"USER2", 'C', 40, 0, 0},
-        {"ISDEL", 'L', 1, 0, 0},   {"TAG", 'C', 8, 0, 0},     {"MEMO", 'M', 10, 0, 0}};
+        {"LNAME", 'C', 30, 0, 0},  {"FNAME", 'C', 30, 0, 0},   {"MIDDLE", 'C', 1, 0, 0},
+        {"PREFIX", 'C', 12, 0, 0}, {"TITLE", 'C', 30, 0, 0},   {"ORG", 'C', 30, 0, 0},
+        {"STREET", 'C', 40, 0, 0}, {"STREET2", 'C', 40, 0, 0}, {"CITY", 'C', 30, 0, 0},
+        {"STATE", 'C', 20, 0, 0},  {"ZIP", 'C', 10, 0, 0},     {"COUNTRY", 'C', 30, 0, 0},
+        {"DATE", 'C', 15, 0, 0},   {"PHONE", 'C', 30, 0, 0},   {"PHONE2", 'C', 30, 0, 0},
+        {"FAX", 'C', 30, 0, 0},    {"EMAIL", 'C', 30, 0, 0},   {"CODES", 'C', 30, 0, 0},
+        {"USER1", 'C', 40, 0, 0},  {"USER2", 'C', 40, 0, 0},   {"ISDEL", 'L', 1, 0, 0},
+        {"TAG", 'C', 8, 0, 0},     {"MEMO", 'M', 10, 0, 0}};
     int off = 1;
     for (auto& f : fields) {
         f.offset = off;
         off += f.width;
     }
     const int recLen = off;
-    const char* names[] = {"Smith", "Jones", "Smythe", "Brown", "Small", "M\xFCller", "Garcia", "Lee"};
+    const char* names[] = {"Smith", "Jones",     "Smythe", "Brown",
+                           "Small", "M\xFCller", "Garcia", "Lee"};
     std::vector<uint8_t> data(size_t(records) * size_t(recLen), ' ');
     for (int r = 0; r < records; ++r) {
         uint8_t* rec = &data[size_t(r) * size_t(recLen)];
         auto put = [&](int field, const std::string& v) {
-            std::memcpy(rec + fields[size_t(field)].offset, v.data(), std::min<size_t>(v.size(), size_t(fields[size_t(field)].width)));
+            std::memcpy(rec + fields[size_t(field)].offset, v.data(),
+                        std::min<size_t>(v.size(), size_t(fields[size_t(field)].width)));
         };
         put(0, names[r % 8]);
         put(1, "John" + std::to_string(r % 97));
@@ -43,7 +46,9 @@ int main(int argc, char** argv)
     }
 
     using clock = std::chrono::steady_clock;
-    auto ms = [](clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
+    auto ms = [](clock::duration d) {
+        return std::chrono::duration<double, std::milli>(d).count();
+    };
 
     auto filter = Expression::compile("UPPER(LNAME)=\"SM\" .and. !ISDEL", fields);
     EvalContext ctx;
@@ -55,15 +60,35 @@ int main(int argc, char** argv)
         hits += filter->evalLogical(ctx);
     }
     auto t1 = clock::now();
-    std::printf("filter UPPER(LNAME)=\"SM\" .and. !ISDEL over %d records: %.1f ms (%d match)\n", records, ms(t1 - t0),
-                hits);
+    std::printf("filter UPPER(LNAME)=\"SM\" .and. !ISDEL over %d records: %.1f ms (%d match)\n",
+                records, ms(t1 - t0), hits);
 
-    const char* tags[] = {"UPPER(LNAME-FNAME)", "UPPER(LNAME)+UPPER(FNAME)", "UPPER(FNAME)", "UPPER(TITLE)",
-                          "UPPER(ORG)", "UPPER(STREET)", "UPPER(STREET2)", "UPPER(CITY+STATE)", "UPPER(STATE)",
-                          "UPPER(ZIP)", "UPPER(COUNTRY)", "UPPER(PHONE)", "UPPER(PHONE2)", "UPPER(EMAIL)",
-                          "UPPER(FAX)", "UPPER(USER1)", "UPPER(USER2)", "UPPER(DATE)", "UPPER(TAG)",
-                          "UPPER(CODES)", "UPPER(PREFIX)", "UPPER(MIDDLE)", "DELETED()", "UPPER(STATE-ZIP)",
-                          "ISDEL", "!ISDEL"};
+    const char* tags[] = {"UPPER(LNAME-FNAME)",
+                          "UPPER(LNAME)+UPPER(FNAME)",
+                          "UPPER(FNAME)",
+                          "UPPER(TITLE)",
+                          "UPPER(ORG)",
+                          "UPPER(STREET)",
+                          "UPPER(STREET2)",
+                          "UPPER(CITY+STATE)",
+                          "UPPER(STATE)",
+                          "UPPER(ZIP)",
+                          "UPPER(COUNTRY)",
+                          "UPPER(PHONE)",
+                          "UPPER(PHONE2)",
+                          "UPPER(EMAIL)",
+                          "UPPER(FAX)",
+                          "UPPER(USER1)",
+                          "UPPER(USER2)",
+                          "UPPER(DATE)",
+                          "UPPER(TAG)",
+                          "UPPER(CODES)",
+                          "UPPER(PREFIX)",
+                          "UPPER(MIDDLE)",
+                          "DELETED()",
+                          "UPPER(STATE-ZIP)",
+                          "ISDEL",
+                          "!ISDEL"};
     std::vector<std::unique_ptr<Expression>> keys;
     for (const char* t : tags)
         keys.push_back(Expression::compile(t, fields));

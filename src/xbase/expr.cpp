@@ -25,8 +25,7 @@ namespace {
 // Longest character result accepted at compile time.
 constexpr int kMaxWidth = 65535;
 
-const std::array<uint8_t, 256>& upperTable()
-{
+const std::array<uint8_t, 256>& upperTable() {
     static const std::array<uint8_t, 256> t = [] {
         std::array<uint8_t, 256> a{};
         for (int i = 0; i < 256; ++i)
@@ -36,8 +35,7 @@ const std::array<uint8_t, 256>& upperTable()
     return t;
 }
 
-const std::array<uint8_t, 256>& lowerTable()
-{
+const std::array<uint8_t, 256>& lowerTable() {
     static const std::array<uint8_t, 256> t = [] {
         std::array<uint8_t, 256> a{};
         for (int i = 0; i < 256; ++i)
@@ -47,19 +45,21 @@ const std::array<uint8_t, 256>& lowerTable()
     return t;
 }
 
-const char* typeName(ValueType t)
-{
+const char* typeName(ValueType t) {
     switch (t) {
-    case ValueType::Character: return "character";
-    case ValueType::Numeric: return "numeric";
-    case ValueType::Date: return "date";
-    case ValueType::Logical: return "logical";
+    case ValueType::Character:
+        return "character";
+    case ValueType::Numeric:
+        return "numeric";
+    case ValueType::Date:
+        return "date";
+    case ValueType::Logical:
+        return "logical";
     }
     return "?";
 }
 
-std::string upperAscii(std::string_view s)
-{
+std::string upperAscii(std::string_view s) {
     std::string r(s);
     for (char& c : r)
         if (c >= 'a' && c <= 'z')
@@ -67,21 +67,18 @@ std::string upperAscii(std::string_view s)
     return r;
 }
 
-[[noreturn]] void fail(const std::string& message, size_t pos)
-{
+[[noreturn]] void fail(const std::string& message, size_t pos) {
     throw ExpressionError(message + " at position " + std::to_string(pos), pos);
 }
 
-std::string_view trimRight(std::string_view s)
-{
+std::string_view trimRight(std::string_view s) {
     size_t n = s.size();
     while (n > 0 && s[n - 1] == ' ')
         --n;
     return s.substr(0, n);
 }
 
-std::string_view trimLeft(std::string_view s)
-{
+std::string_view trimLeft(std::string_view s) {
     size_t i = 0;
     while (i < s.size() && s[i] == ' ')
         ++i;
@@ -89,8 +86,7 @@ std::string_view trimLeft(std::string_view s)
 }
 
 // EMPTY() also counts tabs and line breaks as nothing (memo text).
-bool allWhite(std::string_view s)
-{
+bool allWhite(std::string_view s) {
     for (char c : s)
         if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
             return false;
@@ -99,8 +95,7 @@ bool allWhite(std::string_view s)
 
 // A whole number from a computed value, limited to [lo, hi]; NaN gives lo.
 // Every conversion of a computed double to an integer goes through here.
-long clampWhole(double v, long lo, long hi)
-{
+long clampWhole(double v, long lo, long hi) {
     if (!(v >= double(lo)))
         return lo;
     if (v >= double(hi))
@@ -109,8 +104,7 @@ long clampWhole(double v, long lo, long hi)
 }
 
 // Compare as if the shorter operand were padded with blanks.
-int comparePadded(std::string_view a, std::string_view b)
-{
+int comparePadded(std::string_view a, std::string_view b) {
     size_t n = std::min(a.size(), b.size());
     int r = n ? std::memcmp(a.data(), b.data(), n) : 0;
     if (r != 0)
@@ -127,8 +121,7 @@ int comparePadded(std::string_view a, std::string_view b)
 // Decimal text of a numeric field: leading blanks, optional sign, digits,
 // optional point and digits. Anything else ends the number; an unreadable
 // field (blank, overflow asterisks) reads as 0.
-double parseNumber(std::string_view s)
-{
+double parseNumber(std::string_view s) {
     size_t i = 0;
     while (i < s.size() && s[i] == ' ')
         ++i;
@@ -156,7 +149,7 @@ double parseNumber(std::string_view s)
     }
     if (!any)
         return 0;
-    static const double pow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9,
+    static const double pow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8, 1e9,
                                    1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
     double v = fracDigits <= 18 ? mant / pow10[fracDigits] : mant / std::pow(10.0, fracDigits);
     return neg ? -v : v;
@@ -164,8 +157,7 @@ double parseNumber(std::string_view s)
 
 // Round to `decimals` places, halves away from zero, forgiving the binary
 // representation error of decimal values (2.345 rounds to 2.35).
-double roundHalfAway(double v, int decimals)
-{
+double roundHalfAway(double v, int decimals) {
     if (decimals > 15 || decimals < -15 || !std::isfinite(v))
         return v;
     double f = std::pow(10.0, decimals);
@@ -177,8 +169,7 @@ double roundHalfAway(double v, int decimals)
 
 // xBase STR(): right-aligned in `width` with `decimals` digits after the
 // point; a value that does not fit gives `width` asterisks.
-void formatNumber(double v, int width, int decimals, std::string& out)
-{
+void formatNumber(double v, int width, int decimals, std::string& out) {
     out.clear();
     if (width <= 0)
         return;
@@ -219,11 +210,32 @@ void formatNumber(double v, int width, int decimals, std::string& out)
 // --------------------------------------------------------------- lexer --
 
 enum class Tok {
-    End, Ident, Number, String, True, False,
-    And, Or, Not,                    // .AND. .OR. .NOT. and the word forms (Not also for '!')
-    Plus, Minus, Star, Slash, Percent, Power,
-    Eq, EqEq, Ne, Lt, Le, Gt, Ge, Dollar,
-    LParen, RParen, Comma,
+    End,
+    Ident,
+    Number,
+    String,
+    True,
+    False,
+    And,
+    Or,
+    Not, // .AND. .OR. .NOT. and the word forms (Not also for '!')
+    Plus,
+    Minus,
+    Star,
+    Slash,
+    Percent,
+    Power,
+    Eq,
+    EqEq,
+    Ne,
+    Lt,
+    Le,
+    Gt,
+    Ge,
+    Dollar,
+    LParen,
+    RParen,
+    Comma,
 };
 
 struct Token {
@@ -237,8 +249,7 @@ class Lexer {
 public:
     explicit Lexer(std::string_view src) : s_(src) {}
 
-    std::vector<Token> run()
-    {
+    std::vector<Token> run() {
         std::vector<Token> out;
         for (;;) {
             Token t = next();
@@ -250,11 +261,12 @@ public:
     }
 
 private:
-    static bool isAlpha(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
+    static bool isAlpha(char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+    }
     static bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-    Token make(Tok k, size_t pos, size_t len)
-    {
+    Token make(Tok k, size_t pos, size_t len) {
         Token t;
         t.kind = k;
         t.pos = pos;
@@ -262,9 +274,9 @@ private:
         return t;
     }
 
-    Token next()
-    {
-        while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\t' || s_[i_] == '\r' || s_[i_] == '\n'))
+    Token next() {
+        while (i_ < s_.size() &&
+               (s_[i_] == ' ' || s_[i_] == '\t' || s_[i_] == '\r' || s_[i_] == '\n'))
             ++i_;
         size_t p = i_;
         if (p >= s_.size())
@@ -325,25 +337,40 @@ private:
             return t;
         }
         switch (c) {
-        case '+': return make(Tok::Plus, p, 1);
-        case '-': return make(Tok::Minus, p, 1);
-        case '*': return c1 == '*' ? make(Tok::Power, p, 2) : make(Tok::Star, p, 1);
-        case '/': return make(Tok::Slash, p, 1);
-        case '%': return make(Tok::Percent, p, 1);
-        case '^': return make(Tok::Power, p, 1);
-        case '=': return c1 == '=' ? make(Tok::EqEq, p, 2) : make(Tok::Eq, p, 1);
-        case '#': return make(Tok::Ne, p, 1);
-        case '!': return c1 == '=' ? make(Tok::Ne, p, 2) : make(Tok::Not, p, 1);
+        case '+':
+            return make(Tok::Plus, p, 1);
+        case '-':
+            return make(Tok::Minus, p, 1);
+        case '*':
+            return c1 == '*' ? make(Tok::Power, p, 2) : make(Tok::Star, p, 1);
+        case '/':
+            return make(Tok::Slash, p, 1);
+        case '%':
+            return make(Tok::Percent, p, 1);
+        case '^':
+            return make(Tok::Power, p, 1);
+        case '=':
+            return c1 == '=' ? make(Tok::EqEq, p, 2) : make(Tok::Eq, p, 1);
+        case '#':
+            return make(Tok::Ne, p, 1);
+        case '!':
+            return c1 == '=' ? make(Tok::Ne, p, 2) : make(Tok::Not, p, 1);
         case '<':
             if (c1 == '>')
                 return make(Tok::Ne, p, 2);
             return c1 == '=' ? make(Tok::Le, p, 2) : make(Tok::Lt, p, 1);
-        case '>': return c1 == '=' ? make(Tok::Ge, p, 2) : make(Tok::Gt, p, 1);
-        case '$': return make(Tok::Dollar, p, 1);
-        case '(': return make(Tok::LParen, p, 1);
-        case ')': return make(Tok::RParen, p, 1);
-        case ',': return make(Tok::Comma, p, 1);
-        default: break;
+        case '>':
+            return c1 == '=' ? make(Tok::Ge, p, 2) : make(Tok::Gt, p, 1);
+        case '$':
+            return make(Tok::Dollar, p, 1);
+        case '(':
+            return make(Tok::LParen, p, 1);
+        case ')':
+            return make(Tok::RParen, p, 1);
+        case ',':
+            return make(Tok::Comma, p, 1);
+        default:
+            break;
         }
         char shown[8];
         if (uint8_t(c) >= 0x20 && uint8_t(c) < 0x7F)
@@ -361,8 +388,8 @@ private:
 
 struct Node {
     ValueType type = ValueType::Logical;
-    int width = 0;     // character: fixed result width; others: key width
-    int depth = 1;     // height of the subtree
+    int width = 0; // character: fixed result width; others: key width
+    int depth = 1; // height of the subtree
     bool constant = false;
     size_t pos = 0;
 
@@ -383,8 +410,7 @@ struct ConstNode final : Node {
     std::string_view str(const EvalContext&) const override { return s; }
 };
 
-NodePtr makeConst(ValueType t, size_t pos)
-{
+NodePtr makeConst(ValueType t, size_t pos) {
     auto c = std::make_unique<ConstNode>();
     c->type = t;
     c->constant = true;
@@ -393,8 +419,7 @@ NodePtr makeConst(ValueType t, size_t pos)
 }
 
 // Evaluate a constant subtree once and keep only its value.
-NodePtr fold(NodePtr n)
-{
+NodePtr fold(NodePtr n) {
     if (!n->constant || dynamic_cast<ConstNode*>(n.get()))
         return n;
     EvalContext none;
@@ -404,10 +429,16 @@ NodePtr fold(NodePtr n)
     c->constant = true;
     c->pos = n->pos;
     switch (n->type) {
-    case ValueType::Logical: c->l = n->logical(none); break;
+    case ValueType::Logical:
+        c->l = n->logical(none);
+        break;
     case ValueType::Numeric:
-    case ValueType::Date: c->n = n->number(none); break;
-    case ValueType::Character: c->s = std::string(n->str(none)); break;
+    case ValueType::Date:
+        c->n = n->number(none);
+        break;
+    case ValueType::Character:
+        c->s = std::string(n->str(none));
+        break;
     }
     return c;
 }
@@ -416,32 +447,29 @@ NodePtr fold(NodePtr n)
 
 struct CharField final : Node {
     int offset;
-    std::string_view str(const EvalContext& c) const override
-    {
+    std::string_view str(const EvalContext& c) const override {
         return {reinterpret_cast<const char*>(c.record) + offset, size_t(width)};
     }
 };
 
 struct NumField final : Node {
     int offset, len;
-    double number(const EvalContext& c) const override
-    {
+    double number(const EvalContext& c) const override {
         return parseNumber({reinterpret_cast<const char*>(c.record) + offset, size_t(len)});
     }
 };
 
 struct IntField final : Node { // Visual FoxPro I: 4-byte little-endian
     int offset;
-    double number(const EvalContext& c) const override
-    {
+    double number(const EvalContext& c) const override {
         const uint8_t* p = c.record + offset;
-        uint32_t u = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+        uint32_t u =
+            uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
         return double(int32_t(u));
     }
 };
 
-uint64_t readLE64(const uint8_t* p)
-{
+uint64_t readLE64(const uint8_t* p) {
     uint64_t u = 0;
     for (int i = 7; i >= 0; --i)
         u = (u << 8) | p[i];
@@ -450,8 +478,7 @@ uint64_t readLE64(const uint8_t* p)
 
 struct DoubleField final : Node { // Visual FoxPro B: 8-byte little-endian double
     int offset;
-    double number(const EvalContext& c) const override
-    {
+    double number(const EvalContext& c) const override {
         uint64_t u = readLE64(c.record + offset);
         double d;
         std::memcpy(&d, &u, 8);
@@ -461,31 +488,31 @@ struct DoubleField final : Node { // Visual FoxPro B: 8-byte little-endian doubl
 
 struct CurrencyField final : Node { // Visual FoxPro Y: integer in ten-thousandths
     int offset;
-    double number(const EvalContext& c) const override { return double(int64_t(readLE64(c.record + offset))) / 1e4; }
+    double number(const EvalContext& c) const override {
+        return double(int64_t(readLE64(c.record + offset))) / 1e4;
+    }
 };
 
 struct DateField final : Node {
     int offset;
-    double number(const EvalContext& c) const override
-    {
+    double number(const EvalContext& c) const override {
         return double(julianDay({reinterpret_cast<const char*>(c.record) + offset, 8}));
     }
 };
 
 struct DateTimeField final : Node { // Visual FoxPro T: the day part
     int offset;
-    double number(const EvalContext& c) const override
-    {
+    double number(const EvalContext& c) const override {
         const uint8_t* p = c.record + offset;
-        uint32_t u = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+        uint32_t u =
+            uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
         return double(int32_t(u));
     }
 };
 
 struct LogicalField final : Node {
     int offset;
-    bool logical(const EvalContext& c) const override
-    {
+    bool logical(const EvalContext& c) const override {
         uint8_t b = c.record[offset];
         return b == 'T' || b == 't' || b == 'Y' || b == 'y';
     }
@@ -494,8 +521,7 @@ struct LogicalField final : Node {
 struct MemoField final : Node {
     int index;
     mutable std::string buf;
-    std::string_view str(const EvalContext& c) const override
-    {
+    std::string_view str(const EvalContext& c) const override {
         if (!c.memos)
             return {};
         buf = c.memos->memoText(c.record, index);
@@ -514,14 +540,13 @@ struct RecnoNode final : Node {
 };
 
 struct TodayNode final : Node {
-    double number(const EvalContext&) const override
-    {
+    double number(const EvalContext&) const override {
         std::time_t t = std::time(nullptr);
         std::tm tm{};
         localtime_r(&t, &tm);
         char buf[16];
-        std::snprintf(buf, sizeof buf, "%04d%02d%02d", (tm.tm_year + 1900) % 10000, (tm.tm_mon + 1) % 100,
-                      tm.tm_mday % 100);
+        std::snprintf(buf, sizeof buf, "%04d%02d%02d", (tm.tm_year + 1900) % 10000,
+                      (tm.tm_mon + 1) % 100, tm.tm_mday % 100);
         return double(julianDay(buf));
     }
 };
@@ -547,16 +572,21 @@ struct OrNode final : Node {
 
 enum class Rel { Eq, EqEq, Ne, Lt, Le, Gt, Ge };
 
-bool relHolds(Rel r, int cmp)
-{
+bool relHolds(Rel r, int cmp) {
     switch (r) {
     case Rel::Eq:
-    case Rel::EqEq: return cmp == 0;
-    case Rel::Ne: return cmp != 0;
-    case Rel::Lt: return cmp < 0;
-    case Rel::Le: return cmp <= 0;
-    case Rel::Gt: return cmp > 0;
-    case Rel::Ge: return cmp >= 0;
+    case Rel::EqEq:
+        return cmp == 0;
+    case Rel::Ne:
+        return cmp != 0;
+    case Rel::Lt:
+        return cmp < 0;
+    case Rel::Le:
+        return cmp <= 0;
+    case Rel::Gt:
+        return cmp > 0;
+    case Rel::Ge:
+        return cmp >= 0;
     }
     return false;
 }
@@ -564,12 +594,12 @@ bool relHolds(Rel r, int cmp)
 struct StrCompare final : Node {
     NodePtr a, b;
     Rel rel;
-    bool logical(const EvalContext& c) const override
-    {
+    bool logical(const EvalContext& c) const override {
         std::string_view l = a->str(c);
         std::string_view r = b->str(c);
         if (rel == Rel::EqEq)
-            return l.size() == r.size() && (l.empty() || std::memcmp(l.data(), r.data(), l.size()) == 0);
+            return l.size() == r.size() &&
+                   (l.empty() || std::memcmp(l.data(), r.data(), l.size()) == 0);
         if (c.exact)
             return relHolds(rel, comparePadded(l, r));
         // With exact off the left operand is compared over the right one's
@@ -586,8 +616,7 @@ struct StrCompare final : Node {
 struct NumCompare final : Node {
     NodePtr a, b;
     Rel rel;
-    bool logical(const EvalContext& c) const override
-    {
+    bool logical(const EvalContext& c) const override {
         double l = a->number(c), r = b->number(c);
         return relHolds(rel, l < r ? -1 : (l > r ? 1 : 0));
     }
@@ -596,13 +625,14 @@ struct NumCompare final : Node {
 struct LogCompare final : Node {
     NodePtr a, b;
     bool negate;
-    bool logical(const EvalContext& c) const override { return (a->logical(c) == b->logical(c)) != negate; }
+    bool logical(const EvalContext& c) const override {
+        return (a->logical(c) == b->logical(c)) != negate;
+    }
 };
 
 struct ContainsNode final : Node {
     NodePtr a, b;
-    bool logical(const EvalContext& c) const override
-    {
+    bool logical(const EvalContext& c) const override {
         std::string_view needle = a->str(c);
         std::string_view hay = b->str(c);
         return hay.find(needle) != std::string_view::npos;
@@ -616,16 +646,19 @@ enum class Arith { Add, Sub, Mul, Div, Mod, Pow };
 struct ArithNode final : Node {
     NodePtr a, b;
     Arith op;
-    double number(const EvalContext& c) const override
-    {
+    double number(const EvalContext& c) const override {
         double l = a->number(c), r = b->number(c);
         switch (op) {
-        case Arith::Add: return l + r;
-        case Arith::Sub: return l - r;
-        case Arith::Mul: return l * r;
+        case Arith::Add:
+            return l + r;
+        case Arith::Sub:
+            return l - r;
+        case Arith::Mul:
+            return l * r;
         // Division by zero gives 0 rather than stopping an index build or a
         // filtered scan half way.
-        case Arith::Div: return r == 0 ? 0 : l / r;
+        case Arith::Div:
+            return r == 0 ? 0 : l / r;
         case Arith::Mod: {
             if (r == 0)
                 return 0;
@@ -652,8 +685,7 @@ struct ConcatNode final : Node {
     NodePtr a, b;
     bool moveBlanks; // the '-' form: the left operand's trailing blanks go to the end
     mutable std::string buf;
-    std::string_view str(const EvalContext& c) const override
-    {
+    std::string_view str(const EvalContext& c) const override {
         std::string_view l = a->str(c);
         std::string_view r = b->str(c);
         buf.clear();
@@ -676,8 +708,7 @@ struct MapNode final : Node { // UPPER / LOWER
     NodePtr a;
     const std::array<uint8_t, 256>* table;
     mutable std::string buf;
-    std::string_view str(const EvalContext& c) const override
-    {
+    std::string_view str(const EvalContext& c) const override {
         std::string_view s = a->str(c);
         buf.resize(s.size());
         const uint8_t* t = table->data();
@@ -692,8 +723,7 @@ enum class TrimKind { Right, Left, Both };
 struct TrimNode final : Node {
     NodePtr a;
     TrimKind kind;
-    std::string_view str(const EvalContext& c) const override
-    {
+    std::string_view str(const EvalContext& c) const override {
         std::string_view s = a->str(c);
         if (kind != TrimKind::Left)
             s = trimRight(s);
@@ -705,8 +735,7 @@ struct TrimNode final : Node {
 
 struct SubstrNode final : Node {
     NodePtr s, start, len; // len may be null: to the end
-    std::string_view str(const EvalContext& c) const override
-    {
+    std::string_view str(const EvalContext& c) const override {
         std::string_view v = s->str(c);
         double st = start->number(c);
         long from = clampWhole(st, 1, long(v.size()) + 1);
@@ -723,8 +752,7 @@ struct SubstrNode final : Node {
 struct LeftRightNode final : Node {
     NodePtr s, count;
     bool right;
-    std::string_view str(const EvalContext& c) const override
-    {
+    std::string_view str(const EvalContext& c) const override {
         std::string_view v = s->str(c);
         double l = count->number(c);
         size_t n = size_t(clampWhole(l, 0, long(v.size())));
@@ -739,8 +767,7 @@ struct LenNode final : Node {
 
 struct AtNode final : Node {
     NodePtr needle, hay;
-    double number(const EvalContext& c) const override
-    {
+    double number(const EvalContext& c) const override {
         std::string_view n = needle->str(c);
         if (n.empty())
             return 0;
@@ -751,13 +778,15 @@ struct AtNode final : Node {
 
 struct EmptyNode final : Node {
     NodePtr a;
-    bool logical(const EvalContext& c) const override
-    {
+    bool logical(const EvalContext& c) const override {
         switch (a->type) {
-        case ValueType::Character: return allWhite(a->str(c));
+        case ValueType::Character:
+            return allWhite(a->str(c));
         case ValueType::Numeric:
-        case ValueType::Date: return a->number(c) == 0;
-        case ValueType::Logical: return !a->logical(c);
+        case ValueType::Date:
+            return a->number(c) == 0;
+        case ValueType::Logical:
+            return !a->logical(c);
         }
         return false;
     }
@@ -766,8 +795,7 @@ struct EmptyNode final : Node {
 struct StrNode final : Node {
     NodePtr n, w, d; // w and d may be null
     mutable std::string buf;
-    std::string_view str(const EvalContext& c) const override
-    {
+    std::string_view str(const EvalContext& c) const override {
         int width = 10, dec = 0;
         if (w) {
             double v = w->number(c);
@@ -795,8 +823,7 @@ struct SpaceNode final : Node {
 struct DtosNode final : Node {
     NodePtr a;
     mutable std::string buf;
-    std::string_view str(const EvalContext& c) const override
-    {
+    std::string_view str(const EvalContext& c) const override {
         buf = dateFromJulian(clampWhole(a->number(c), 0, 99999999));
         if (buf.empty())
             buf.assign(8, ' ');
@@ -807,8 +834,7 @@ struct DtosNode final : Node {
 struct DtocNode final : Node { // mm/dd/yyyy
     NodePtr a;
     mutable std::string buf;
-    std::string_view str(const EvalContext& c) const override
-    {
+    std::string_view str(const EvalContext& c) const override {
         std::string s = dateFromJulian(clampWhole(a->number(c), 0, 99999999));
         if (s.empty())
             buf.assign(10, ' ');
@@ -820,8 +846,7 @@ struct DtocNode final : Node { // mm/dd/yyyy
 
 // CTOD: mm/dd/yyyy (a two-digit year counts from 1900); anything else is a
 // blank date.
-long parseUsDate(std::string_view s)
-{
+long parseUsDate(std::string_view s) {
     s = trimRight(trimLeft(s));
     int part[3] = {0, 0, 0};
     int digits[3] = {0, 0, 0};
@@ -863,15 +888,17 @@ enum class DatePart { Year, Month, Day };
 struct DatePartNode final : Node {
     NodePtr a;
     DatePart part;
-    double number(const EvalContext& c) const override
-    {
+    double number(const EvalContext& c) const override {
         std::string s = dateFromJulian(clampWhole(a->number(c), 0, 99999999));
         if (s.empty())
             return 0;
         switch (part) {
-        case DatePart::Year: return std::stoi(s.substr(0, 4));
-        case DatePart::Month: return std::stoi(s.substr(4, 2));
-        case DatePart::Day: return std::stoi(s.substr(6, 2));
+        case DatePart::Year:
+            return std::stoi(s.substr(0, 4));
+        case DatePart::Month:
+            return std::stoi(s.substr(4, 2));
+        case DatePart::Day:
+            return std::stoi(s.substr(6, 2));
         }
         return 0;
     }
@@ -882,12 +909,13 @@ enum class NumFn { Abs, Int, Round };
 struct NumFnNode final : Node {
     NodePtr a, b;
     NumFn fn;
-    double number(const EvalContext& c) const override
-    {
+    double number(const EvalContext& c) const override {
         double v = a->number(c);
         switch (fn) {
-        case NumFn::Abs: return std::fabs(v);
-        case NumFn::Int: return std::trunc(v);
+        case NumFn::Abs:
+            return std::fabs(v);
+        case NumFn::Int:
+            return std::trunc(v);
         case NumFn::Round: {
             return roundHalfAway(v, int(clampWhole(b ? b->number(c) : 0, -15, 15)));
         }
@@ -899,10 +927,13 @@ struct NumFnNode final : Node {
 struct IifNode final : Node {
     NodePtr cond, a, b;
     mutable std::string buf;
-    bool logical(const EvalContext& c) const override { return cond->logical(c) ? a->logical(c) : b->logical(c); }
-    double number(const EvalContext& c) const override { return cond->logical(c) ? a->number(c) : b->number(c); }
-    std::string_view str(const EvalContext& c) const override
-    {
+    bool logical(const EvalContext& c) const override {
+        return cond->logical(c) ? a->logical(c) : b->logical(c);
+    }
+    double number(const EvalContext& c) const override {
+        return cond->logical(c) ? a->number(c) : b->number(c);
+    }
+    std::string_view str(const EvalContext& c) const override {
         return cond->logical(c) ? a->str(c) : b->str(c);
     }
 };
@@ -914,9 +945,7 @@ struct IifNode final : Node {
 constexpr int kMaxNesting = 200;
 constexpr int kMaxTreeDepth = 1000;
 
-template <class T>
-std::unique_ptr<T> node(ValueType type, size_t pos)
-{
+template <class T> std::unique_ptr<T> node(ValueType type, size_t pos) {
     auto n = std::make_unique<T>();
     n->type = type;
     n->pos = pos;
@@ -924,8 +953,8 @@ std::unique_ptr<T> node(ValueType type, size_t pos)
 }
 
 // Settle depth and constness from the children, then fold constants.
-NodePtr finish(std::unique_ptr<Node> n, std::initializer_list<const Node*> children, bool pure = true)
-{
+NodePtr finish(std::unique_ptr<Node> n, std::initializer_list<const Node*> children,
+               bool pure = true) {
     int depth = 0;
     bool constant = pure;
     for (const Node* c : children) {
@@ -943,19 +972,20 @@ NodePtr finish(std::unique_ptr<Node> n, std::initializer_list<const Node*> child
     return fold(std::move(n));
 }
 
-const ConstNode* asConst(const NodePtr& n) { return dynamic_cast<const ConstNode*>(n.get()); }
+const ConstNode* asConst(const NodePtr& n) {
+    return dynamic_cast<const ConstNode*>(n.get());
+}
 
-int clampCount(double v, int hi) { return int(clampWhole(v, 0, hi)); }
+int clampCount(double v, int hi) {
+    return int(clampWhole(v, 0, hi));
+}
 
 class Parser {
 public:
     Parser(std::string_view text, const std::vector<FieldDef>& fields)
-        : text_(text), fields_(fields), toks_(Lexer(text).run())
-    {
-    }
+        : text_(text), fields_(fields), toks_(Lexer(text).run()) {}
 
-    NodePtr parse()
-    {
+    NodePtr parse() {
         if (peek().kind == Tok::End)
             fail("Empty expression", peek().pos);
         NodePtr n = parseOr();
@@ -968,8 +998,7 @@ public:
 
 private:
     struct Nest {
-        explicit Nest(Parser& p, size_t pos) : p_(p)
-        {
+        explicit Nest(Parser& p, size_t pos) : p_(p) {
             if (++p_.nesting_ > kMaxNesting)
                 fail("Expression too deeply nested", pos);
         }
@@ -977,15 +1006,13 @@ private:
         Parser& p_;
     };
 
-    const Token& peek(size_t ahead = 0) const
-    {
+    const Token& peek(size_t ahead = 0) const {
         size_t i = std::min(at_ + ahead, toks_.size() - 1);
         return toks_[i];
     }
     const Token& take() { return toks_[std::min(at_++, toks_.size() - 1)]; }
 
-    std::string describe(const Token& t) const
-    {
+    std::string describe(const Token& t) const {
         if (t.kind == Tok::End)
             return "end of expression";
         size_t i = size_t(&t - toks_.data());
@@ -996,8 +1023,7 @@ private:
     bool isWord(const Token& t, const char* w) const { return t.kind == Tok::Ident && t.text == w; }
 
     // Can this token begin an operand?
-    bool startsOperand(const Token& t) const
-    {
+    bool startsOperand(const Token& t) const {
         switch (t.kind) {
         case Tok::Ident:
         case Tok::Number:
@@ -1007,19 +1033,19 @@ private:
         case Tok::Not:
         case Tok::Minus:
         case Tok::Plus:
-        case Tok::LParen: return true;
-        default: return false;
+        case Tok::LParen:
+            return true;
+        default:
+            return false;
         }
     }
 
-    void expect(const NodePtr& n, ValueType t, const std::string& what)
-    {
+    void expect(const NodePtr& n, ValueType t, const std::string& what) {
         if (n->type != t)
             fail(what + " needs a " + typeName(t) + " value, not " + typeName(n->type), n->pos);
     }
 
-    NodePtr parseOr()
-    {
+    NodePtr parseOr() {
         NodePtr l = parseAnd();
         while (peek().kind == Tok::Or || isWord(peek(), "OR")) {
             size_t pos = take().pos;
@@ -1035,8 +1061,7 @@ private:
         return l;
     }
 
-    NodePtr parseAnd()
-    {
+    NodePtr parseAnd() {
         NodePtr l = parseNot();
         while (peek().kind == Tok::And || isWord(peek(), "AND")) {
             size_t pos = take().pos;
@@ -1052,8 +1077,7 @@ private:
         return l;
     }
 
-    bool atNot() const
-    {
+    bool atNot() const {
         if (peek().kind == Tok::Not)
             return true;
         // The word NOT is the operator unless a field of that name stands alone.
@@ -1061,8 +1085,7 @@ private:
                peek(1).kind != Tok::Plus;
     }
 
-    NodePtr parseNot()
-    {
+    NodePtr parseNot() {
         if (atNot()) {
             size_t pos = take().pos;
             Nest guard(*this, pos);
@@ -1076,21 +1099,37 @@ private:
         return parseCompare();
     }
 
-    NodePtr parseCompare()
-    {
+    NodePtr parseCompare() {
         NodePtr l = parseAdd();
         Tok k = peek().kind;
         Rel rel;
         switch (k) {
-        case Tok::Eq: rel = Rel::Eq; break;
-        case Tok::EqEq: rel = Rel::EqEq; break;
-        case Tok::Ne: rel = Rel::Ne; break;
-        case Tok::Lt: rel = Rel::Lt; break;
-        case Tok::Le: rel = Rel::Le; break;
-        case Tok::Gt: rel = Rel::Gt; break;
-        case Tok::Ge: rel = Rel::Ge; break;
-        case Tok::Dollar: rel = Rel::Eq; break;
-        default: return l;
+        case Tok::Eq:
+            rel = Rel::Eq;
+            break;
+        case Tok::EqEq:
+            rel = Rel::EqEq;
+            break;
+        case Tok::Ne:
+            rel = Rel::Ne;
+            break;
+        case Tok::Lt:
+            rel = Rel::Lt;
+            break;
+        case Tok::Le:
+            rel = Rel::Le;
+            break;
+        case Tok::Gt:
+            rel = Rel::Gt;
+            break;
+        case Tok::Ge:
+            rel = Rel::Ge;
+            break;
+        case Tok::Dollar:
+            rel = Rel::Eq;
+            break;
+        default:
+            return l;
         }
         const Token& op = take();
         size_t pos = op.pos;
@@ -1106,8 +1145,8 @@ private:
             return finish(std::move(n), {a, b});
         }
         if (l->type != r->type)
-            fail("Cannot compare " + std::string(typeName(l->type)) + " with " + typeName(r->type) + " using " +
-                     opText,
+            fail("Cannot compare " + std::string(typeName(l->type)) + " with " + typeName(r->type) +
+                     " using " + opText,
                  pos);
         const Node *a = l.get(), *b = r.get();
         switch (l->type) {
@@ -1140,8 +1179,7 @@ private:
         return l;
     }
 
-    NodePtr parseAdd()
-    {
+    NodePtr parseAdd() {
         NodePtr l = parseMul();
         while (peek().kind == Tok::Plus || peek().kind == Tok::Minus) {
             bool minus = take().kind == Tok::Minus;
@@ -1152,8 +1190,7 @@ private:
         return l;
     }
 
-    NodePtr binaryAdd(NodePtr l, NodePtr r, bool minus, size_t pos)
-    {
+    NodePtr binaryAdd(NodePtr l, NodePtr r, bool minus, size_t pos) {
         const Node *a = l.get(), *b = r.get();
         ValueType lt = l->type, rt = r->type;
         if (lt == ValueType::Character && rt == ValueType::Character) {
@@ -1174,8 +1211,8 @@ private:
         else if (minus && lt == ValueType::Date && rt == ValueType::Date)
             result = ValueType::Numeric;
         else
-            fail(std::string("Cannot ") + (minus ? "subtract " : "add ") + typeName(rt) + (minus ? " from " : " to ") +
-                     typeName(lt),
+            fail(std::string("Cannot ") + (minus ? "subtract " : "add ") + typeName(rt) +
+                     (minus ? " from " : " to ") + typeName(lt),
                  pos);
         auto n = node<ArithNode>(result, pos);
         n->width = 8;
@@ -1185,8 +1222,7 @@ private:
         return finish(std::move(n), {a, b});
     }
 
-    NodePtr arith(NodePtr l, NodePtr r, Arith op, size_t pos, const std::string& opText)
-    {
+    NodePtr arith(NodePtr l, NodePtr r, Arith op, size_t pos, const std::string& opText) {
         expect(l, ValueType::Numeric, opText);
         expect(r, ValueType::Numeric, opText);
         const Node *a = l.get(), *b = r.get();
@@ -1198,8 +1234,7 @@ private:
         return finish(std::move(n), {a, b});
     }
 
-    NodePtr parseMul()
-    {
+    NodePtr parseMul() {
         NodePtr l = parsePow();
         for (;;) {
             Tok k = peek().kind;
@@ -1209,13 +1244,13 @@ private:
             std::string opText = describe(op);
             size_t pos = op.pos;
             NodePtr r = parsePow();
-            l = arith(std::move(l), std::move(r), k == Tok::Star ? Arith::Mul : (k == Tok::Slash ? Arith::Div : Arith::Mod),
+            l = arith(std::move(l), std::move(r),
+                      k == Tok::Star ? Arith::Mul : (k == Tok::Slash ? Arith::Div : Arith::Mod),
                       pos, opText);
         }
     }
 
-    NodePtr parsePow()
-    {
+    NodePtr parsePow() {
         NodePtr l = parseUnary();
         if (peek().kind != Tok::Power)
             return l;
@@ -1227,8 +1262,7 @@ private:
         return arith(std::move(l), std::move(r), Arith::Pow, pos, opText);
     }
 
-    NodePtr parseUnary()
-    {
+    NodePtr parseUnary() {
         Tok k = peek().kind;
         if (k == Tok::Minus || k == Tok::Plus) {
             size_t pos = take().pos;
@@ -1248,8 +1282,7 @@ private:
         return parsePrimary();
     }
 
-    NodePtr parsePrimary()
-    {
+    NodePtr parsePrimary() {
         const Token& t = peek();
         switch (t.kind) {
         case Tok::Number: {
@@ -1289,14 +1322,16 @@ private:
                 return parseCall(t);
             return fieldNode(t);
         }
-        case Tok::End: fail("Unexpected end of expression", t.pos);
-        case Tok::RParen: fail("Unexpected )", t.pos);
-        default: fail("Unexpected " + describe(t), t.pos);
+        case Tok::End:
+            fail("Unexpected end of expression", t.pos);
+        case Tok::RParen:
+            fail("Unexpected )", t.pos);
+        default:
+            fail("Unexpected " + describe(t), t.pos);
         }
     }
 
-    NodePtr fieldNode(const Token& t)
-    {
+    NodePtr fieldNode(const Token& t) {
         int index = -1;
         for (size_t i = 0; i < fields_.size(); ++i)
             if (upperAscii(fields_[i].name) == t.text) {
@@ -1368,7 +1403,8 @@ private:
             n = std::move(x);
             break;
         }
-        default: fail("Field " + t.text + " has a type expressions cannot read", t.pos);
+        default:
+            fail("Field " + t.text + " has a type expressions cannot read", t.pos);
         }
         if (n->type == ValueType::Numeric || n->type == ValueType::Date)
             n->width = 8;
@@ -1379,8 +1415,34 @@ private:
     // ---- function calls
 
     enum class Fn {
-        Upper, Lower, Trim, Ltrim, Alltrim, Substr, Left, Right, Len, Empty, Deleted, Recno, Str, Val, Dtos, Dtoc,
-        Ctod, Stod, Date, Year, Month, Day, Iif, At, Space, Abs, Int, Round,
+        Upper,
+        Lower,
+        Trim,
+        Ltrim,
+        Alltrim,
+        Substr,
+        Left,
+        Right,
+        Len,
+        Empty,
+        Deleted,
+        Recno,
+        Str,
+        Val,
+        Dtos,
+        Dtoc,
+        Ctod,
+        Stod,
+        Date,
+        Year,
+        Month,
+        Day,
+        Iif,
+        At,
+        Space,
+        Abs,
+        Int,
+        Round,
     };
 
     struct FnInfo {
@@ -1389,19 +1451,23 @@ private:
         int minArgs, maxArgs;
     };
 
-    static const FnInfo* findFunction(const std::string& name)
-    {
+    static const FnInfo* findFunction(const std::string& name) {
         static const FnInfo table[] = {
-            {"UPPER", Fn::Upper, 1, 1},     {"LOWER", Fn::Lower, 1, 1},   {"TRIM", Fn::Trim, 1, 1},
-            {"RTRIM", Fn::Trim, 1, 1},      {"LTRIM", Fn::Ltrim, 1, 1},   {"ALLTRIM", Fn::Alltrim, 1, 1},
-            {"SUBSTR", Fn::Substr, 2, 3},   {"LEFT", Fn::Left, 2, 2},     {"RIGHT", Fn::Right, 2, 2},
-            {"LEN", Fn::Len, 1, 1},         {"EMPTY", Fn::Empty, 1, 1},   {"DELETED", Fn::Deleted, 0, 0},
-            {"RECNO", Fn::Recno, 0, 0},     {"STR", Fn::Str, 1, 3},       {"VAL", Fn::Val, 1, 1},
-            {"DTOS", Fn::Dtos, 1, 1},       {"DTOC", Fn::Dtoc, 1, 1},     {"CTOD", Fn::Ctod, 1, 1},
-            {"STOD", Fn::Stod, 1, 1},       {"DATE", Fn::Date, 0, 0},     {"YEAR", Fn::Year, 1, 1},
-            {"MONTH", Fn::Month, 1, 1},     {"DAY", Fn::Day, 1, 1},       {"IIF", Fn::Iif, 3, 3},
-            {"AT", Fn::At, 2, 2},           {"SPACE", Fn::Space, 1, 1},   {"ABS", Fn::Abs, 1, 1},
-            {"INT", Fn::Int, 1, 1},         {"ROUND", Fn::Round, 2, 2},
+            {"UPPER", Fn::Upper, 1, 1},   {"LOWER", Fn::Lower, 1, 1},
+            {"TRIM", Fn::Trim, 1, 1},     {"RTRIM", Fn::Trim, 1, 1},
+            {"LTRIM", Fn::Ltrim, 1, 1},   {"ALLTRIM", Fn::Alltrim, 1, 1},
+            {"SUBSTR", Fn::Substr, 2, 3}, {"LEFT", Fn::Left, 2, 2},
+            {"RIGHT", Fn::Right, 2, 2},   {"LEN", Fn::Len, 1, 1},
+            {"EMPTY", Fn::Empty, 1, 1},   {"DELETED", Fn::Deleted, 0, 0},
+            {"RECNO", Fn::Recno, 0, 0},   {"STR", Fn::Str, 1, 3},
+            {"VAL", Fn::Val, 1, 1},       {"DTOS", Fn::Dtos, 1, 1},
+            {"DTOC", Fn::Dtoc, 1, 1},     {"CTOD", Fn::Ctod, 1, 1},
+            {"STOD", Fn::Stod, 1, 1},     {"DATE", Fn::Date, 0, 0},
+            {"YEAR", Fn::Year, 1, 1},     {"MONTH", Fn::Month, 1, 1},
+            {"DAY", Fn::Day, 1, 1},       {"IIF", Fn::Iif, 3, 3},
+            {"AT", Fn::At, 2, 2},         {"SPACE", Fn::Space, 1, 1},
+            {"ABS", Fn::Abs, 1, 1},       {"INT", Fn::Int, 1, 1},
+            {"ROUND", Fn::Round, 2, 2},
         };
         for (const FnInfo& f : table)
             if (name == f.name)
@@ -1409,13 +1475,13 @@ private:
         // xBase accepts a name cut to four or more letters.
         if (name.size() >= 4)
             for (const FnInfo& f : table)
-                if (std::strlen(f.name) > name.size() && std::string_view(f.name).substr(0, name.size()) == name)
+                if (std::strlen(f.name) > name.size() &&
+                    std::string_view(f.name).substr(0, name.size()) == name)
                     return &f;
         return nullptr;
     }
 
-    NodePtr parseCall(const Token& nameTok)
-    {
+    NodePtr parseCall(const Token& nameTok) {
         size_t open = take().pos; // (
         Nest guard(*this, open);
         std::vector<NodePtr> args;
@@ -1438,18 +1504,20 @@ private:
         int n = int(args.size());
         if (n < f->minArgs || n > f->maxArgs) {
             std::string want = f->minArgs == f->maxArgs ? std::to_string(f->minArgs)
-                                                          : std::to_string(f->minArgs) + " to " + std::to_string(f->maxArgs);
-            fail(std::string(f->name) + "() takes " + want + (f->maxArgs == 1 ? " argument" : " arguments") + ", not " +
-                     std::to_string(n),
+                                                        : std::to_string(f->minArgs) + " to " +
+                                                              std::to_string(f->maxArgs);
+            fail(std::string(f->name) + "() takes " + want +
+                     (f->maxArgs == 1 ? " argument" : " arguments") + ", not " + std::to_string(n),
                  nameTok.pos);
         }
         return build(*f, std::move(args), nameTok.pos);
     }
 
-    NodePtr build(const FnInfo& f, std::vector<NodePtr> args, size_t pos)
-    {
+    NodePtr build(const FnInfo& f, std::vector<NodePtr> args, size_t pos) {
         std::string what = std::string(f.name) + "()";
-        auto arg = [&](size_t i) -> const Node* { return i < args.size() ? args[i].get() : nullptr; };
+        auto arg = [&](size_t i) -> const Node* {
+            return i < args.size() ? args[i].get() : nullptr;
+        };
         switch (f.fn) {
         case Fn::Upper:
         case Fn::Lower: {
@@ -1467,7 +1535,8 @@ private:
             expect(args[0], ValueType::Character, what);
             auto n = node<TrimNode>(ValueType::Character, pos);
             n->width = args[0]->width;
-            n->kind = f.fn == Fn::Trim ? TrimKind::Right : (f.fn == Fn::Ltrim ? TrimKind::Left : TrimKind::Both);
+            n->kind = f.fn == Fn::Trim ? TrimKind::Right
+                                       : (f.fn == Fn::Ltrim ? TrimKind::Left : TrimKind::Both);
             const Node* a = arg(0);
             n->a = std::move(args[0]);
             return finish(std::move(n), {a});
@@ -1626,7 +1695,8 @@ private:
             expect(args[0], ValueType::Date, what);
             auto n = node<DatePartNode>(ValueType::Numeric, pos);
             n->width = 8;
-            n->part = f.fn == Fn::Year ? DatePart::Year : (f.fn == Fn::Month ? DatePart::Month : DatePart::Day);
+            n->part = f.fn == Fn::Year ? DatePart::Year
+                                       : (f.fn == Fn::Month ? DatePart::Month : DatePart::Day);
             const Node* a = arg(0);
             n->a = std::move(args[0]);
             return finish(std::move(n), {a});
@@ -1648,8 +1718,8 @@ private:
         case Fn::Iif: {
             expect(args[0], ValueType::Logical, what);
             if (args[1]->type != args[2]->type)
-                fail("IIF() needs both results of one type, not " + std::string(typeName(args[1]->type)) + " and " +
-                         typeName(args[2]->type),
+                fail("IIF() needs both results of one type, not " +
+                         std::string(typeName(args[1]->type)) + " and " + typeName(args[2]->type),
                      args[2]->pos);
             auto n = node<IifNode>(args[1]->type, pos);
             n->width = std::max(args[1]->width, args[2]->width);
@@ -1680,43 +1750,39 @@ private:
 class CompiledExpression final : public Expression {
 public:
     CompiledExpression(std::string text, NodePtr root, bool readsRecord)
-        : text_(std::move(text)), root_(std::move(root)), readsRecord_(readsRecord)
-    {
-    }
+        : text_(std::move(text)), root_(std::move(root)), readsRecord_(readsRecord) {}
 
     const std::string& text() const override { return text_; }
     ValueType type() const override { return root_->type; }
-    int width() const override
-    {
+    int width() const override {
         switch (root_->type) {
-        case ValueType::Character: return root_->width;
-        case ValueType::Logical: return 1;
-        default: return 8;
+        case ValueType::Character:
+            return root_->width;
+        case ValueType::Logical:
+            return 1;
+        default:
+            return 8;
         }
     }
 
-    bool evalLogical(const EvalContext& ctx) const override
-    {
+    bool evalLogical(const EvalContext& ctx) const override {
         require(ValueType::Logical);
         requireRecord(ctx);
         return root_->logical(ctx);
     }
-    double evalNumeric(const EvalContext& ctx) const override
-    {
+    double evalNumeric(const EvalContext& ctx) const override {
         if (root_->type != ValueType::Numeric && root_->type != ValueType::Date)
             throw Error(Error::Code::Type, "The expression " + text_ + " is not numeric");
         requireRecord(ctx);
         return root_->number(ctx);
     }
-    std::string evalString(const EvalContext& ctx) const override
-    {
+    std::string evalString(const EvalContext& ctx) const override {
         require(ValueType::Character);
         requireRecord(ctx);
         return std::string(root_->str(ctx));
     }
 
-    void evalKey(const EvalContext& ctx, uint8_t* out, int keyLength) const override
-    {
+    void evalKey(const EvalContext& ctx, uint8_t* out, int keyLength) const override {
         if (keyLength <= 0)
             return;
         requireRecord(ctx);
@@ -1749,15 +1815,13 @@ public:
     }
 
 private:
-    void require(ValueType t) const
-    {
+    void require(ValueType t) const {
         if (root_->type != t)
-            throw Error(Error::Code::Type, "The expression " + text_ + " is " + typeName(root_->type) + ", not " +
-                                               typeName(t));
+            throw Error(Error::Code::Type, "The expression " + text_ + " is " +
+                                               typeName(root_->type) + ", not " + typeName(t));
     }
 
-    void requireRecord(const EvalContext& ctx) const
-    {
+    void requireRecord(const EvalContext& ctx) const {
         if (readsRecord_ && !ctx.record)
             throw Error(Error::Code::State, "The expression " + text_ + " needs a record");
     }
@@ -1769,15 +1833,15 @@ private:
 
 } // namespace
 
-std::unique_ptr<Expression> Expression::compile(std::string_view text, const std::vector<FieldDef>& fields)
-{
+std::unique_ptr<Expression> Expression::compile(std::string_view text,
+                                                const std::vector<FieldDef>& fields) {
     Parser p(text, fields);
     NodePtr root = p.parse();
-    return std::make_unique<CompiledExpression>(std::string(text), std::move(root), p.readsRecord());
+    return std::make_unique<CompiledExpression>(std::string(text), std::move(root),
+                                                p.readsRecord());
 }
 
-void encodeNumericKey(double value, uint8_t out[8])
-{
+void encodeNumericKey(double value, uint8_t out[8]) {
     // -0 is stored as +0 and a NaN (never produced by the evaluator) as 0, so
     // equal values always give equal keys.
     if (value == 0 || std::isnan(value))
@@ -1794,8 +1858,7 @@ void encodeNumericKey(double value, uint8_t out[8])
     }
 }
 
-double decodeNumericKey(const uint8_t in[8])
-{
+double decodeNumericKey(const uint8_t in[8]) {
     uint64_t bits = 0;
     for (int i = 0; i < 8; ++i)
         bits = (bits << 8) | in[i];
@@ -1808,8 +1871,7 @@ double decodeNumericKey(const uint8_t in[8])
     return d;
 }
 
-long julianDay(std::string_view s)
-{
+long julianDay(std::string_view s) {
     if (s.size() < 8)
         return 0;
     int v[8];
@@ -1834,8 +1896,7 @@ long julianDay(std::string_view s)
     return d + (153 * mm + 2) / 5 + 365 * yy + yy / 4 - yy / 100 + yy / 400 - 32045;
 }
 
-std::string dateFromJulian(long j)
-{
+std::string dateFromJulian(long j) {
     if (j <= 0)
         return {};
     long a = j + 32044;
@@ -1854,33 +1915,41 @@ std::string dateFromJulian(long j)
     return buf;
 }
 
-uint8_t upper1252(uint8_t c)
-{
+uint8_t upper1252(uint8_t c) {
     if (c >= 'a' && c <= 'z')
         return uint8_t(c - 0x20);
     if (c >= 0xE0 && c <= 0xFE && c != 0xF7)
         return uint8_t(c - 0x20);
     switch (c) {
-    case 0x9A: return 0x8A;
-    case 0x9C: return 0x8C;
-    case 0x9E: return 0x8E;
-    case 0xFF: return 0x9F;
-    default: return c;
+    case 0x9A:
+        return 0x8A;
+    case 0x9C:
+        return 0x8C;
+    case 0x9E:
+        return 0x8E;
+    case 0xFF:
+        return 0x9F;
+    default:
+        return c;
     }
 }
 
-uint8_t lower1252(uint8_t c)
-{
+uint8_t lower1252(uint8_t c) {
     if (c >= 'A' && c <= 'Z')
         return uint8_t(c + 0x20);
     if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
         return uint8_t(c + 0x20);
     switch (c) {
-    case 0x8A: return 0x9A;
-    case 0x8C: return 0x9C;
-    case 0x8E: return 0x9E;
-    case 0x9F: return 0xFF;
-    default: return c;
+    case 0x8A:
+        return 0x9A;
+    case 0x8C:
+        return 0x9C;
+    case 0x8E:
+        return 0x9E;
+    case 0x9F:
+        return 0xFF;
+    default:
+        return c;
     }
 }
 

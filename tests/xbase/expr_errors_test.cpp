@@ -12,10 +12,12 @@ using namespace xbase;
 
 namespace {
 
-std::vector<FieldDef> fields()
-{
-    std::vector<FieldDef> f = {{"LNAME", 'C', 30, 0, 0}, {"AMOUNT", 'N', 10, 3, 0}, {"BORN", 'D', 8, 0, 0},
-                               {"ISDEL", 'L', 1, 0, 0},  {"NOTES", 'M', 10, 0, 0}};
+std::vector<FieldDef> fields() {
+    std::vector<FieldDef> f = {{"LNAME", 'C', 30, 0, 0},
+                               {"AMOUNT", 'N', 10, 3, 0},
+                               {"BORN", 'D', 8, 0, 0},
+                               {"ISDEL", 'L', 1, 0, 0},
+                               {"NOTES", 'M', 10, 0, 0}};
     int off = 1;
     for (auto& x : f) {
         x.offset = off;
@@ -29,8 +31,7 @@ struct Failure {
     std::string message;
 };
 
-Failure failure(const std::string& text)
-{
+Failure failure(const std::string& text) {
     try {
         Expression::compile(text, fields());
     } catch (const ExpressionError& e) {
@@ -43,8 +44,7 @@ Failure failure(const std::string& text)
 
 } // namespace
 
-TEST(ExprErrors, PositionAndMessage)
-{
+TEST(ExprErrors, PositionAndMessage) {
     struct Case {
         const char* text;
         size_t position;
@@ -94,8 +94,7 @@ TEST(ExprErrors, PositionAndMessage)
     }
 }
 
-TEST(ExprErrors, DeepNestingIsAnErrorNotAStackOverflow)
-{
+TEST(ExprErrors, DeepNestingIsAnErrorNotAStackOverflow) {
     const int n = 100000;
     const std::string deep[] = {
         std::string(n, '(') + "ISDEL" + std::string(n, ')'),

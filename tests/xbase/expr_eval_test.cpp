@@ -14,12 +14,12 @@ using namespace xbase;
 
 namespace {
 
-std::vector<FieldDef> testFields()
-{
-    std::vector<FieldDef> f = {{"LNAME", 'C', 30, 0, 0}, {"FNAME", 'C', 30, 0, 0}, {"STATE", 'C', 20, 0, 0},
-                               {"ZIP", 'C', 10, 0, 0},   {"DATE", 'C', 15, 0, 0},  {"AMOUNT", 'N', 10, 3, 0},
-                               {"BORN", 'D', 8, 0, 0},   {"ACTIVE", 'L', 1, 0, 0}, {"ISDEL", 'L', 1, 0, 0},
-                               {"NOTES", 'M', 10, 0, 0}};
+std::vector<FieldDef> testFields() {
+    std::vector<FieldDef> f = {{"LNAME", 'C', 30, 0, 0}, {"FNAME", 'C', 30, 0, 0},
+                               {"STATE", 'C', 20, 0, 0}, {"ZIP", 'C', 10, 0, 0},
+                               {"DATE", 'C', 15, 0, 0},  {"AMOUNT", 'N', 10, 3, 0},
+                               {"BORN", 'D', 8, 0, 0},   {"ACTIVE", 'L', 1, 0, 0},
+                               {"ISDEL", 'L', 1, 0, 0},  {"NOTES", 'M', 10, 0, 0}};
     int off = 1;
     for (auto& x : f) {
         x.offset = off;
@@ -33,16 +33,14 @@ using Values = std::map<std::string, std::string>;
 // A record image: every field blank-padded (N right-aligned), deletion flag first.
 class Record {
 public:
-    explicit Record(Values values = {}, bool deleted = false)
-    {
+    explicit Record(Values values = {}, bool deleted = false) {
         fields_ = testFields();
         bytes_.assign(size_t(fields_.back().offset + fields_.back().width), ' ');
         bytes_[0] = deleted ? '*' : ' ';
         for (auto& [name, v] : values)
             set(name, v);
     }
-    void set(const std::string& name, const std::string& v)
-    {
+    void set(const std::string& name, const std::string& v) {
         for (auto& f : fields_)
             if (f.name == name) {
                 ASSERT_LE(v.size(), size_t(f.width));
@@ -53,8 +51,7 @@ public:
             }
         FAIL() << "no field " << name;
     }
-    EvalContext ctx(bool exact = false, uint32_t recno = 7, MemoSource* memos = nullptr) const
-    {
+    EvalContext ctx(bool exact = false, uint32_t recno = 7, MemoSource* memos = nullptr) const {
         EvalContext c;
         c.record = bytes_.data();
         c.recno = recno;
@@ -68,19 +65,23 @@ private:
     std::vector<uint8_t> bytes_;
 };
 
-std::unique_ptr<Expression> compile(const std::string& text) { return Expression::compile(text, testFields()); }
+std::unique_ptr<Expression> compile(const std::string& text) {
+    return Expression::compile(text, testFields());
+}
 
-bool holds(const std::string& text, const Record& r, bool exact = false)
-{
+bool holds(const std::string& text, const Record& r, bool exact = false) {
     return compile(text)->evalLogical(r.ctx(exact));
 }
 
-std::string str(const std::string& text, const Record& r) { return compile(text)->evalString(r.ctx()); }
+std::string str(const std::string& text, const Record& r) {
+    return compile(text)->evalString(r.ctx());
+}
 
-double num(const std::string& text, const Record& r) { return compile(text)->evalNumeric(r.ctx()); }
+double num(const std::string& text, const Record& r) {
+    return compile(text)->evalNumeric(r.ctx());
+}
 
-std::string hex(const uint8_t* p, size_t n)
-{
+std::string hex(const uint8_t* p, size_t n) {
     static const char* d = "0123456789ABCDEF";
     std::string s;
     for (size_t i = 0; i < n; ++i) {
@@ -92,24 +93,22 @@ std::string hex(const uint8_t* p, size_t n)
     return s;
 }
 
-const Record& smith()
-{
+const Record& smith() {
     static const Record r(Values{{"LNAME", "Smith"},
-                           {"FNAME", "John"},
-                           {"STATE", "IL"},
-                           {"ZIP", "62701"},
-                           {"DATE", "19970428"},
-                           {"AMOUNT", "12.500"},
-                           {"BORN", "20000229"},
-                           {"ACTIVE", "T"},
-                           {"ISDEL", "F"}});
+                                 {"FNAME", "John"},
+                                 {"STATE", "IL"},
+                                 {"ZIP", "62701"},
+                                 {"DATE", "19970428"},
+                                 {"AMOUNT", "12.500"},
+                                 {"BORN", "20000229"},
+                                 {"ACTIVE", "T"},
+                                 {"ISDEL", "F"}});
     return r;
 }
 
 } // namespace
 
-TEST(ExprCompare, StringOperatorsUnderExactOffAndOn)
-{
+TEST(ExprCompare, StringOperatorsUnderExactOffAndOn) {
     struct Case {
         const char* expr;
         bool exactOff;
@@ -156,8 +155,7 @@ TEST(ExprCompare, StringOperatorsUnderExactOffAndOn)
     }
 }
 
-TEST(ExprCompare, NumbersDatesAndLogicals)
-{
+TEST(ExprCompare, NumbersDatesAndLogicals) {
     struct Case {
         const char* expr;
         bool expected;
@@ -195,19 +193,20 @@ TEST(ExprCompare, NumbersDatesAndLogicals)
         EXPECT_EQ(holds(c.expr, smith()), c.expected) << c.expr;
 }
 
-TEST(ExprCompare, KeywordsAndNamesInAnyCase)
-{
+TEST(ExprCompare, KeywordsAndNamesInAnyCase) {
     Record r(Values{{"LNAME", "Smith"}, {"ISDEL", "F"}});
-    for (const char* e : {"upper(lname)=\"SMITH\" .AND. !isdel", "Upper(LName)=\"SMITH\" .And. .NOT.IsDel",
-                          "UPPE(LNAME)=\"SMITH\" .and. !ISDEL", "(UPPER(LNAME)=\"JONES\").or.(UPPER(LNAME)=\"SMITH\")"})
+    for (const char* e :
+         {"upper(lname)=\"SMITH\" .AND. !isdel", "Upper(LName)=\"SMITH\" .And. .NOT.IsDel",
+          "UPPE(LNAME)=\"SMITH\" .and. !ISDEL",
+          "(UPPER(LNAME)=\"JONES\").or.(UPPER(LNAME)=\"SMITH\")"})
         EXPECT_TRUE(holds(e, r)) << e;
 }
 
-TEST(ExprString, DelimitersAndConcatenation)
-{
+TEST(ExprString, DelimitersAndConcatenation) {
     const Record& r = smith();
     EXPECT_EQ(str("\"it's\"+'say \"hi\"'+[a'b\"c]", r), "it'ssay \"hi\"a'b\"c");
-    EXPECT_EQ(str("LNAME+FNAME", r), "Smith" + std::string(25, ' ') + "John" + std::string(26, ' '));
+    EXPECT_EQ(str("LNAME+FNAME", r),
+              "Smith" + std::string(25, ' ') + "John" + std::string(26, ' '));
     // '-' moves the left operand's trailing blanks to the end.
     EXPECT_EQ(str("LNAME-FNAME", r), "SmithJohn" + std::string(51, ' '));
     EXPECT_EQ(str("\"a  \"-\"b \"-\"c\"", r), "abc   ");
@@ -215,8 +214,7 @@ TEST(ExprString, DelimitersAndConcatenation)
     EXPECT_EQ(compile("LNAME-FNAME")->width(), 60);
 }
 
-TEST(ExprString, Functions)
-{
+TEST(ExprString, Functions) {
     const Record& r = smith();
     struct Case {
         const char* expr;
@@ -259,40 +257,44 @@ TEST(ExprString, Functions)
         EXPECT_EQ(str(c.expr, r), c.expected) << c.expr;
 }
 
-TEST(ExprNumeric, Functions)
-{
+TEST(ExprNumeric, Functions) {
     const Record& r = smith();
     struct Case {
         const char* expr;
         double expected;
     };
     const Case cases[] = {
-        {"LEN(LNAME)", 30},        {"LEN(TRIM(LNAME))", 5},     {"VAL(\"  -12.25xyz\")", -12.25},
-        {"VAL(ZIP)", 62701},       {"VAL(\"abc\")", 0},         {"AT(\"it\",LNAME)", 3},
-        {"AT(\"zz\",LNAME)", 0},   {"RECNO()", 7},              {"YEAR(BORN)", 2000},
-        {"MONTH(BORN)", 2},        {"DAY(BORN)", 29},           {"ABS(-2.5)", 2.5},
-        {"INT(-2.7)", -2},         {"ROUND(2.345,2)", 2.35},    {"ROUND(1250,-2)", 1300},
-        {"BORN", 2451604},         {"IIF(ACTIVE,1,2)", 1},      {"YEAR(STOD(\"\"))", 0},
+        {"LEN(LNAME)", 30},      {"LEN(TRIM(LNAME))", 5},  {"VAL(\"  -12.25xyz\")", -12.25},
+        {"VAL(ZIP)", 62701},     {"VAL(\"abc\")", 0},      {"AT(\"it\",LNAME)", 3},
+        {"AT(\"zz\",LNAME)", 0}, {"RECNO()", 7},           {"YEAR(BORN)", 2000},
+        {"MONTH(BORN)", 2},      {"DAY(BORN)", 29},        {"ABS(-2.5)", 2.5},
+        {"INT(-2.7)", -2},       {"ROUND(2.345,2)", 2.35}, {"ROUND(1250,-2)", 1300},
+        {"BORN", 2451604},       {"IIF(ACTIVE,1,2)", 1},   {"YEAR(STOD(\"\"))", 0},
     };
     for (const Case& c : cases)
         EXPECT_DOUBLE_EQ(num(c.expr, r), c.expected) << c.expr;
 }
 
-TEST(ExprFields, BlankAndOddFieldValues)
-{
+TEST(ExprFields, BlankAndOddFieldValues) {
     Record blank;
     EXPECT_DOUBLE_EQ(num("AMOUNT", blank), 0);
     EXPECT_DOUBLE_EQ(num("BORN", blank), 0);
     EXPECT_FALSE(holds("ACTIVE", blank)); // blank logical reads false
     EXPECT_TRUE(holds("!ISDEL", blank));
-    EXPECT_TRUE(holds("EMPTY(LNAME) .and. EMPTY(AMOUNT) .and. EMPTY(BORN) .and. EMPTY(ACTIVE)", blank));
+    EXPECT_TRUE(
+        holds("EMPTY(LNAME) .and. EMPTY(AMOUNT) .and. EMPTY(BORN) .and. EMPTY(ACTIVE)", blank));
     EXPECT_FALSE(holds("EMPTY(LNAME)", smith()));
 
     struct Logical {
         const char* byte;
         bool value;
     };
-    for (Logical l : {Logical{"T", true}, {"t", true}, {"Y", true}, {"y", true}, {"F", false}, {"N", false},
+    for (Logical l : {Logical{"T", true},
+                      {"t", true},
+                      {"Y", true},
+                      {"y", true},
+                      {"F", false},
+                      {"N", false},
                       {"?", false}}) {
         Record r(Values{{"ACTIVE", l.byte}});
         EXPECT_EQ(holds("ACTIVE", r), l.value) << l.byte;
@@ -302,7 +304,8 @@ TEST(ExprFields, BlankAndOddFieldValues)
         const char* text;
         double value;
     };
-    for (Num n : {Num{"-12345.678", -12345.678}, {"0.001", 0.001}, {"**********", 0}, {"-.5", -0.5}}) {
+    for (Num n :
+         {Num{"-12345.678", -12345.678}, {"0.001", 0.001}, {"**********", 0}, {"-.5", -0.5}}) {
         Record r(Values{{"AMOUNT", n.text}});
         EXPECT_DOUBLE_EQ(num("AMOUNT", r), n.value) << n.text;
     }
@@ -311,8 +314,7 @@ TEST(ExprFields, BlankAndOddFieldValues)
     EXPECT_DOUBLE_EQ(num("BORN", bad), 0);
 }
 
-TEST(ExprFields, DeletedAndRecno)
-{
+TEST(ExprFields, DeletedAndRecno) {
     Record live(Values{{"ISDEL", "T"}}), marked({}, true);
     EXPECT_FALSE(holds("DELETED()", live));
     EXPECT_TRUE(holds("DELETED()", marked));
@@ -325,8 +327,7 @@ TEST(ExprFields, DeletedAndRecno)
 namespace {
 class FakeMemos : public MemoSource {
 public:
-    std::string memoText(const uint8_t*, int fieldIndex) override
-    {
+    std::string memoText(const uint8_t*, int fieldIndex) override {
         lastField = fieldIndex;
         return "line one\r\nline two";
     }
@@ -334,8 +335,7 @@ public:
 };
 } // namespace
 
-TEST(ExprFields, MemoReadsThroughTheMemoSource)
-{
+TEST(ExprFields, MemoReadsThroughTheMemoSource) {
     FakeMemos memos;
     auto e = compile("\"two\"$NOTES");
     EXPECT_TRUE(e->evalLogical(smith().ctx(false, 1, &memos)));
@@ -343,16 +343,15 @@ TEST(ExprFields, MemoReadsThroughTheMemoSource)
     EXPECT_FALSE(e->evalLogical(smith().ctx(false, 1, nullptr))); // no memo file: empty
 }
 
-TEST(ExprKeys, NumericAndDateEncodings)
-{
+TEST(ExprKeys, NumericAndDateEncodings) {
     struct Case {
         double value;
         const char* bytes;
     };
     const Case cases[] = {
-        {0, "80 00 00 00 00 00 00 00"},      {-0.0, "80 00 00 00 00 00 00 00"},
-        {1, "BF F0 00 00 00 00 00 00"},      {-1, "40 0F FF FF FF FF FF FF"},
-        {-100, "3F A6 FF FF FF FF FF FF"},   {2451604, "C1 42 B4 4A 00 00 00 00"},
+        {0, "80 00 00 00 00 00 00 00"},    {-0.0, "80 00 00 00 00 00 00 00"},
+        {1, "BF F0 00 00 00 00 00 00"},    {-1, "40 0F FF FF FF FF FF FF"},
+        {-100, "3F A6 FF FF FF FF FF FF"}, {2451604, "C1 42 B4 4A 00 00 00 00"},
     };
     for (const Case& c : cases) {
         uint8_t k[8];
@@ -361,7 +360,8 @@ TEST(ExprKeys, NumericAndDateEncodings)
         EXPECT_EQ(decodeNumericKey(k), c.value == 0 ? 0.0 : c.value);
     }
     // Keys of ascending values compare ascending as bytes.
-    const double ordered[] = {-1e300, -12345.678, -100, -1, -0.001, 0, 0.001, 1, 7, 100, 12345.678, 1e300};
+    const double ordered[] = {-1e300, -12345.678, -100, -1,  -0.001,    0,
+                              0.001,  1,          7,    100, 12345.678, 1e300};
     for (size_t i = 1; i < std::size(ordered); ++i) {
         uint8_t a[8], b[8];
         encodeNumericKey(ordered[i - 1], a);
@@ -370,8 +370,7 @@ TEST(ExprKeys, NumericAndDateEncodings)
     }
 }
 
-TEST(ExprKeys, EvalKeyPerType)
-{
+TEST(ExprKeys, EvalKeyPerType) {
     uint8_t k[64];
     auto key = [&](const std::string& text, const Record& r, int len) {
         auto e = compile(text);
@@ -380,9 +379,12 @@ TEST(ExprKeys, EvalKeyPerType)
         return std::string(reinterpret_cast<char*>(k), size_t(len));
     };
     Record blank;
-    EXPECT_EQ(hex(reinterpret_cast<const uint8_t*>(key("BORN", smith(), 8).data()), 8), "C1 42 B4 4A 00 00 00 00");
-    EXPECT_EQ(hex(reinterpret_cast<const uint8_t*>(key("BORN", blank, 8).data()), 8), "80 00 00 00 00 00 00 00");
-    EXPECT_EQ(hex(reinterpret_cast<const uint8_t*>(key("AMOUNT", smith(), 8).data()), 8), "C0 29 00 00 00 00 00 00");
+    EXPECT_EQ(hex(reinterpret_cast<const uint8_t*>(key("BORN", smith(), 8).data()), 8),
+              "C1 42 B4 4A 00 00 00 00");
+    EXPECT_EQ(hex(reinterpret_cast<const uint8_t*>(key("BORN", blank, 8).data()), 8),
+              "80 00 00 00 00 00 00 00");
+    EXPECT_EQ(hex(reinterpret_cast<const uint8_t*>(key("AMOUNT", smith(), 8).data()), 8),
+              "C0 29 00 00 00 00 00 00");
     EXPECT_EQ(key("DELETED()", blank, 1), "F");
     EXPECT_EQ(key("!ISDEL", blank, 1), "T");
     EXPECT_EQ(key("UPPER(LNAME)+UPPER(FNAME)", smith(), 60),
@@ -396,15 +398,16 @@ TEST(ExprKeys, EvalKeyPerType)
     EXPECT_EQ(key("UPPER(LEFT(LNAME,1))", smith(), 1), "S");
 }
 
-TEST(ExprKeys, AddressTagWidths)
-{
+TEST(ExprKeys, AddressTagWidths) {
     std::vector<FieldDef> fields = {
-        {"LNAME", 'C', 30, 0, 0},  {"FNAME", 'C', 30, 0, 0},   {"MIDDLE", 'C', 1, 0, 0},  {"PREFIX", 'C', 12, 0, 0},
-        {"TITLE", 'C', 30, 0, 0},  {"ORG", 'C', 30, 0, 0},     {"STREET", 'C', 40, 0, 0}, {"STREET2", 'C', 40, 0, 0},
-        {"CITY", 'C', 30, 0, 0},   {"STATE", 'C', 20, 0, 0},   {"ZIP", 'C', 10, 0, 0},    {"COUNTRY", 'C', 30, 0, 0},
-        {"DATE", 'C', 15, 0, 0},   {"PHONE", 'C', 30, 0, 0},   {"PHONE2", 'C', 30, 0, 0}, {"FAX", 'C', 30, 0, 0},
-        {"EMAIL", 'C', 30, 0, 0},  {"CODES", 'C', 30, 0, 0},   {"USER1", 'C', 40, 0, 0},  {"USER2", 'C', 40, 0, 0},
-        {"ISDEL", 'L', 1, 0, 0},   {"TAG", 'C', 8, 0, 0},      {"MEMO", 'M', 10, 0, 0}};
+        {"LNAME", 'C', 30, 0, 0},  {"FNAME", 'C', 30, 0, 0},   {"MIDDLE", 'C', 1, 0, 0},
+        {"PREFIX", 'C', 12, 0, 0}, {"TITLE", 'C', 30, 0, 0},   {"ORG", 'C', 30, 0, 0},
+        {"STREET", 'C', 40, 0, 0}, {"STREET2", 'C', 40, 0, 0}, {"CITY", 'C', 30, 0, 0},
+        {"STATE", 'C', 20, 0, 0},  {"ZIP", 'C', 10, 0, 0},     {"COUNTRY", 'C', 30, 0, 0},
+        {"DATE", 'C', 15, 0, 0},   {"PHONE", 'C', 30, 0, 0},   {"PHONE2", 'C', 30, 0, 0},
+        {"FAX", 'C', 30, 0, 0},    {"EMAIL", 'C', 30, 0, 0},   {"CODES", 'C', 30, 0, 0},
+        {"USER1", 'C', 40, 0, 0},  {"USER2", 'C', 40, 0, 0},   {"ISDEL", 'L', 1, 0, 0},
+        {"TAG", 'C', 8, 0, 0},     {"MEMO", 'M', 10, 0, 0}};
     int off = 1;
     for (auto& f : fields) {
         f.offset = off;
@@ -417,19 +420,32 @@ TEST(ExprKeys, AddressTagWidths)
         int width;
     };
     const Case cases[] = {
-        {"UPPER(LNAME-FNAME)", ValueType::Character, 60}, {"UPPER(LNAME)+UPPER(FNAME)", ValueType::Character, 60},
-        {"UPPER(FNAME)", ValueType::Character, 30},       {"UPPER(TITLE)", ValueType::Character, 30},
-        {"UPPER(ORG)", ValueType::Character, 30},         {"UPPER(STREET)", ValueType::Character, 40},
-        {"UPPER(STREET2)", ValueType::Character, 40},     {"UPPER(CITY+STATE)", ValueType::Character, 50},
-        {"UPPER(STATE)", ValueType::Character, 20},       {"UPPER(ZIP)", ValueType::Character, 10},
-        {"UPPER(COUNTRY)", ValueType::Character, 30},     {"UPPER(PHONE)", ValueType::Character, 30},
-        {"UPPER(PHONE2)", ValueType::Character, 30},      {"UPPER(EMAIL)", ValueType::Character, 30},
-        {"UPPER(FAX)", ValueType::Character, 30},         {"UPPER(USER1)", ValueType::Character, 40},
-        {"UPPER(USER2)", ValueType::Character, 40},       {"UPPER(DATE)", ValueType::Character, 15},
-        {"UPPER(TAG)", ValueType::Character, 8},          {"UPPER(CODES)", ValueType::Character, 30},
-        {"UPPER(PREFIX)", ValueType::Character, 12},      {"UPPER(MIDDLE)", ValueType::Character, 1},
-        {"DELETED()", ValueType::Logical, 1},             {"UPPER(STATE-ZIP)", ValueType::Character, 30},
-        {"ISDEL", ValueType::Logical, 1},                 {"!ISDEL", ValueType::Logical, 1},
+        {"UPPER(LNAME-FNAME)", ValueType::Character, 60},
+        {"UPPER(LNAME)+UPPER(FNAME)", ValueType::Character, 60},
+        {"UPPER(FNAME)", ValueType::Character, 30},
+        {"UPPER(TITLE)", ValueType::Character, 30},
+        {"UPPER(ORG)", ValueType::Character, 30},
+        {"UPPER(STREET)", ValueType::Character, 40},
+        {"UPPER(STREET2)", ValueType::Character, 40},
+        {"UPPER(CITY+STATE)", ValueType::Character, 50},
+        {"UPPER(STATE)", ValueType::Character, 20},
+        {"UPPER(ZIP)", ValueType::Character, 10},
+        {"UPPER(COUNTRY)", ValueType::Character, 30},
+        {"UPPER(PHONE)", ValueType::Character, 30},
+        {"UPPER(PHONE2)", ValueType::Character, 30},
+        {"UPPER(EMAIL)", ValueType::Character, 30},
+        {"UPPER(FAX)", ValueType::Character, 30},
+        {"UPPER(USER1)", ValueType::Character, 40},
+        {"UPPER(USER2)", ValueType::Character, 40},
+        {"UPPER(DATE)", ValueType::Character, 15},
+        {"UPPER(TAG)", ValueType::Character, 8},
+        {"UPPER(CODES)", ValueType::Character, 30},
+        {"UPPER(PREFIX)", ValueType::Character, 12},
+        {"UPPER(MIDDLE)", ValueType::Character, 1},
+        {"DELETED()", ValueType::Logical, 1},
+        {"UPPER(STATE-ZIP)", ValueType::Character, 30},
+        {"ISDEL", ValueType::Logical, 1},
+        {"!ISDEL", ValueType::Logical, 1},
     };
     for (const Case& c : cases) {
         auto e = Expression::compile(c.expr, fields);
@@ -439,25 +455,33 @@ TEST(ExprKeys, AddressTagWidths)
     }
 }
 
-TEST(ExprKeys, WidthsOfOtherCharacterResults)
-{
+TEST(ExprKeys, WidthsOfOtherCharacterResults) {
     struct Case {
         const char* expr;
         int width;
     };
     const Case cases[] = {
-        {"SUBSTR(LNAME,3,4)", 4}, {"SUBSTR(LNAME,3)", 28},     {"SUBSTR(LNAME,RECNO(),4)", 4},
-        {"LEFT(LNAME,5)", 5},     {"RIGHT(LNAME,2+3)", 5},     {"LEFT(LNAME,RECNO())", 30},
-        {"STR(AMOUNT)", 10},      {"STR(AMOUNT,6,2)", 6},      {"DTOS(BORN)", 8},
-        {"TRIM(LNAME)", 30},      {"IIF(ACTIVE,ZIP,STATE)", 20}, {"\"abc\"", 3},
-        {"ALLTRIM(ZIP)+STATE", 30}, {"AMOUNT", 8},             {"BORN", 8},
+        {"SUBSTR(LNAME,3,4)", 4},
+        {"SUBSTR(LNAME,3)", 28},
+        {"SUBSTR(LNAME,RECNO(),4)", 4},
+        {"LEFT(LNAME,5)", 5},
+        {"RIGHT(LNAME,2+3)", 5},
+        {"LEFT(LNAME,RECNO())", 30},
+        {"STR(AMOUNT)", 10},
+        {"STR(AMOUNT,6,2)", 6},
+        {"DTOS(BORN)", 8},
+        {"TRIM(LNAME)", 30},
+        {"IIF(ACTIVE,ZIP,STATE)", 20},
+        {"\"abc\"", 3},
+        {"ALLTRIM(ZIP)+STATE", 30},
+        {"AMOUNT", 8},
+        {"BORN", 8},
     };
     for (const Case& c : cases)
         EXPECT_EQ(compile(c.expr)->width(), c.width) << c.expr;
 }
 
-TEST(ExprCase, Upper1252MatchesTheFixtureMapping)
-{
+TEST(ExprCase, Upper1252MatchesTheFixtureMapping) {
     for (int c = 0; c < 256; ++c) {
         int expected = c;
         if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))
@@ -484,17 +508,26 @@ TEST(ExprCase, Upper1252MatchesTheFixtureMapping)
     EXPECT_EQ(str("UPPER(TRIM(FNAME))", r), "DVO\x8A\xC1K ZO\xCB");
 }
 
-TEST(ExprDates, JulianDays)
-{
+TEST(ExprDates, JulianDays) {
     struct Case {
         const char* text;
         long jd;
     };
     const Case cases[] = {
-        {"20000229", 2451604}, {"19700101", 2440588}, {"20000101", 2451545}, {"17760704", 2369916},
-        {"00010101", 1721426}, {"99991231", 5373484}, {"", 0},               {"        ", 0},
-        {"19970431", 0},       {"19000229", 0},       {"ABCDEFGH", 0},       {"2000022", 0},
-        {"20001301", 0},       {"20000100", 0},
+        {"20000229", 2451604},
+        {"19700101", 2440588},
+        {"20000101", 2451545},
+        {"17760704", 2369916},
+        {"00010101", 1721426},
+        {"99991231", 5373484},
+        {"", 0},
+        {"        ", 0},
+        {"19970431", 0},
+        {"19000229", 0},
+        {"ABCDEFGH", 0},
+        {"2000022", 0},
+        {"20001301", 0},
+        {"20000100", 0},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(julianDay(c.text), c.jd) << c.text;
@@ -505,8 +538,7 @@ TEST(ExprDates, JulianDays)
     EXPECT_EQ(dateFromJulian(0), "");
 }
 
-TEST(ExprEval, WrongResultTypeIsATypeError)
-{
+TEST(ExprEval, WrongResultTypeIsATypeError) {
     auto e = compile("LNAME");
     try {
         e->evalLogical(smith().ctx());
@@ -518,8 +550,7 @@ TEST(ExprEval, WrongResultTypeIsATypeError)
     EXPECT_THROW(compile("AMOUNT")->evalString(smith().ctx()), Error);
 }
 
-TEST(ExprEval, OutOfRangeComputedValuesAreLimited)
-{
+TEST(ExprEval, OutOfRangeComputedValuesAreLimited) {
     // 400 nines overflow to infinity; infinity minus itself is not a number.
     const std::string huge(400, '9');
     const std::string nan = "(" + huge + "-" + huge + ")";
@@ -549,8 +580,7 @@ TEST(ExprEval, OutOfRangeComputedValuesAreLimited)
     EXPECT_EQ(hex(k, 8), "80 00 00 00 00 00 00 00");
 }
 
-TEST(ExprEval, LexicalDetails)
-{
+TEST(ExprEval, LexicalDetails) {
     const Record& r = smith();
     EXPECT_DOUBLE_EQ(num("1.+.5", r), 1.5);
     EXPECT_TRUE(holds("AMOUNT>1.and.ACTIVE", r));
@@ -564,8 +594,7 @@ TEST(ExprEval, LexicalDetails)
     EXPECT_TRUE(compile("EMPTY(NOTES)")->evalLogical(r.ctx(false, 1, &blanks)));
 }
 
-TEST(ExprEval, FieldsNeedARecord)
-{
+TEST(ExprEval, FieldsNeedARecord) {
     EvalContext none;
     EXPECT_TRUE(compile("1+1=2 .and. !DELETED()")->evalLogical(none));
     try {

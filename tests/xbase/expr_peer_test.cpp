@@ -26,20 +26,21 @@ struct RawTable {
     std::vector<std::vector<uint8_t>> records; // index 0 is record 1
 };
 
-RawTable readDbf(const std::string& path)
-{
+RawTable readDbf(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     RawTable t;
     if (b.size() < 32)
         return t;
-    uint32_t count = uint32_t(b[4]) | uint32_t(b[5]) << 8 | uint32_t(b[6]) << 16 | uint32_t(b[7]) << 24;
+    uint32_t count =
+        uint32_t(b[4]) | uint32_t(b[5]) << 8 | uint32_t(b[6]) << 16 | uint32_t(b[7]) << 24;
     size_t headerLen = size_t(b[8]) | size_t(b[9]) << 8;
     size_t recLen = size_t(b[10]) | size_t(b[11]) << 8;
     int offset = 1;
     for (size_t p = 32; p + 32 <= headerLen && b[p] != 0x0D; p += 32) {
         FieldDef f;
-        f.name = std::string(reinterpret_cast<const char*>(&b[p]), strnlen(reinterpret_cast<const char*>(&b[p]), 11));
+        f.name = std::string(reinterpret_cast<const char*>(&b[p]),
+                             strnlen(reinterpret_cast<const char*>(&b[p]), 11));
         f.type = char(b[p + 11]);
         f.width = b[p + 16];
         f.decimals = b[p + 17];
@@ -48,12 +49,12 @@ RawTable readDbf(const std::string& path)
         t.fields.push_back(f);
     }
     for (uint32_t i = 0; i < count && headerLen + (i + 1) * recLen <= b.size(); ++i)
-        t.records.emplace_back(b.begin() + long(headerLen + i * recLen), b.begin() + long(headerLen + (i + 1) * recLen));
+        t.records.emplace_back(b.begin() + long(headerLen + i * recLen),
+                               b.begin() + long(headerLen + (i + 1) * recLen));
     return t;
 }
 
-std::string unescape(const std::string& s)
-{
+std::string unescape(const std::string& s) {
     std::string r;
     for (size_t i = 0; i < s.size(); ++i) {
         if (s[i] != '\\' || i + 1 >= s.size()) {
@@ -80,8 +81,7 @@ struct ExpectedTag {
     std::vector<std::pair<uint32_t, std::string>> entries; // reading order
 };
 
-std::vector<ExpectedTag> readTags(const std::string& path)
-{
+std::vector<ExpectedTag> readTags(const std::string& path) {
     std::ifstream in(path);
     std::vector<ExpectedTag> tags;
     std::string line;
@@ -98,7 +98,8 @@ std::vector<ExpectedTag> readTags(const std::string& path)
         size_t bar = line.find('|');
         size_t eq = line.find('=');
         if (bar != std::string::npos && (eq == std::string::npos || bar < eq))
-            tags.back().entries.push_back({uint32_t(std::stoul(line.substr(0, bar))), unescape(line.substr(bar + 1))});
+            tags.back().entries.push_back(
+                {uint32_t(std::stoul(line.substr(0, bar))), unescape(line.substr(bar + 1))});
         else if (eq != std::string::npos)
             tags.back().props[line.substr(0, eq)] = line.substr(eq + 1);
     }
@@ -106,15 +107,16 @@ std::vector<ExpectedTag> readTags(const std::string& path)
 }
 
 // The key as the expectation files print it.
-std::string printable(const Expression& e, const uint8_t* key, int len)
-{
+std::string printable(const Expression& e, const uint8_t* key, int len) {
     switch (e.type()) {
     case ValueType::Character: {
         std::string s(reinterpret_cast<const char*>(key), size_t(len));
         return s.substr(0, s.find_last_not_of(' ') + 1);
     }
-    case ValueType::Logical: return std::string(1, char(key[0]));
-    case ValueType::Date: return dateFromJulian(long(decodeNumericKey(key)));
+    case ValueType::Logical:
+        return std::string(1, char(key[0]));
+    case ValueType::Date:
+        return dateFromJulian(long(decodeNumericKey(key)));
     case ValueType::Numeric: {
         char buf[64];
         std::snprintf(buf, sizeof buf, "%.2f", decodeNumericKey(key));
@@ -124,8 +126,7 @@ std::string printable(const Expression& e, const uint8_t* key, int len)
     return {};
 }
 
-void checkTable(const std::string& name)
-{
+void checkTable(const std::string& name) {
     RawTable t = readDbf(kPeerDir + name + ".DBF");
     ASSERT_FALSE(t.records.empty()) << name;
     std::vector<ExpectedTag> tags = readTags(kPeerDir + name + ".expected.txt");
@@ -180,12 +181,15 @@ void checkTable(const std::string& name)
 
 } // namespace
 
-TEST(ExprPeer, AddressTagKeysAndOrders) { checkTable("ADDRPEER"); }
+TEST(ExprPeer, AddressTagKeysAndOrders) {
+    checkTable("ADDRPEER");
+}
 
-TEST(ExprPeer, NumericDateLogicalAndFunctionKeys) { checkTable("KEYTYPES"); }
+TEST(ExprPeer, NumericDateLogicalAndFunctionKeys) {
+    checkTable("KEYTYPES");
+}
 
-TEST(ExprPeer, SystemTableKeys)
-{
+TEST(ExprPeer, SystemTableKeys) {
     for (const char* name : {"LABEL", "ENVELOPE", "LETTER", "REPORT", "CSZ"})
         checkTable(name);
 }

@@ -2,6 +2,8 @@
 
 namespace qbgen {
 
+// clang-format off
+
 // Windows-1252 bytes are written as escapes; a string is split where the
 // next letter would otherwise read as part of the escape.
 const std::string_view kLastNames[] = {
@@ -156,5 +158,7 @@ const Place kPlaces[] = {
     {"Vancouver", "BC", "Canada", "604", "V6B", 0},   {"Winnipeg", "MB", "Canada", "204", "R3C", 0},
 };
 const int kPlaceCount = int(sizeof kPlaces / sizeof kPlaces[0]);
+
+// clang-format on
 
 } // namespace qbgen

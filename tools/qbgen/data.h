@@ -9,7 +9,7 @@ namespace qbgen {
 
 struct Place {
     const char* city;
-    const char* state;   // two-letter state or province code
+    const char* state; // two-letter state or province code
     const char* country;
     const char* areaCode;
     const char* zipBase; // US: first three ZIP digits; Canada: forward sortation area

@@ -30,37 +30,77 @@ using namespace qbgen;
 
 // The address record, fields in file order.
 const std::vector<xbase::FieldDef> kFields = {
-    {"LNAME", 'C', 30, 0, 0},  {"FNAME", 'C', 30, 0, 0},   {"MIDDLE", 'C', 1, 0, 0},  {"PREFIX", 'C', 12, 0, 0},
-    {"TITLE", 'C', 30, 0, 0},  {"ORG", 'C', 30, 0, 0},     {"STREET", 'C', 40, 0, 0}, {"STREET2", 'C', 40, 0, 0},
-    {"CITY", 'C', 30, 0, 0},   {"STATE", 'C', 20, 0, 0},   {"ZIP", 'C', 10, 0, 0},    {"COUNTRY", 'C', 30, 0, 0},
-    {"DATE", 'C', 15, 0, 0},   {"PHONE", 'C', 30, 0, 0},   {"PHONE2", 'C', 30, 0, 0}, {"FAX", 'C', 30, 0, 0},
-    {"EMAIL", 'C', 30, 0, 0},  {"CODES", 'C', 30, 0, 0},   {"USER1", 'C', 40, 0, 0},  {"USER2", 'C', 40, 0, 0},
-    {"ISDEL", 'L', 1, 0, 0},   {"TAG", 'C', 8, 0, 0},      {"MEMO", 'M', 10, 0, 0},
+    {"LNAME", 'C', 30, 0, 0},  {"FNAME", 'C', 30, 0, 0},   {"MIDDLE", 'C', 1, 0, 0},
+    {"PREFIX", 'C', 12, 0, 0}, {"TITLE", 'C', 30, 0, 0},   {"ORG", 'C', 30, 0, 0},
+    {"STREET", 'C', 40, 0, 0}, {"STREET2", 'C', 40, 0, 0}, {"CITY", 'C', 30, 0, 0},
+    {"STATE", 'C', 20, 0, 0},  {"ZIP", 'C', 10, 0, 0},     {"COUNTRY", 'C', 30, 0, 0},
+    {"DATE", 'C', 15, 0, 0},   {"PHONE", 'C', 30, 0, 0},   {"PHONE2", 'C', 30, 0, 0},
+    {"FAX", 'C', 30, 0, 0},    {"EMAIL", 'C', 30, 0, 0},   {"CODES", 'C', 30, 0, 0},
+    {"USER1", 'C', 40, 0, 0},  {"USER2", 'C', 40, 0, 0},   {"ISDEL", 'L', 1, 0, 0},
+    {"TAG", 'C', 8, 0, 0},     {"MEMO", 'M', 10, 0, 0},
 };
 enum Field {
-    LNAME, FNAME, MIDDLE, PREFIX, TITLE, ORG, STREET, STREET2, CITY, STATE, ZIP, COUNTRY, DATE, PHONE, PHONE2,
-    FAX, EMAIL, CODES, USER1, USER2, ISDEL, TAG, MEMO, kFieldCount
+    LNAME,
+    FNAME,
+    MIDDLE,
+    PREFIX,
+    TITLE,
+    ORG,
+    STREET,
+    STREET2,
+    CITY,
+    STATE,
+    ZIP,
+    COUNTRY,
+    DATE,
+    PHONE,
+    PHONE2,
+    FAX,
+    EMAIL,
+    CODES,
+    USER1,
+    USER2,
+    ISDEL,
+    TAG,
+    MEMO,
+    kFieldCount
 };
 
 // The production index: tag name and key, in creation order.
 const std::array<std::pair<const char*, const char*>, 26> kTags = {{
-    {"NAME", "UPPER(LNAME-FNAME)"}, {"LNAME", "UPPER(LNAME)+UPPER(FNAME)"}, {"FNAME", "UPPER(FNAME)"},
-    {"TITLE", "UPPER(TITLE)"},      {"ORG", "UPPER(ORG)"},                  {"STREET", "UPPER(STREET)"},
-    {"STREET2", "UPPER(STREET2)"},  {"CITY", "UPPER(CITY+STATE)"},          {"STATE", "UPPER(STATE)"},
-    {"ZIP", "UPPER(ZIP)"},          {"COUNTRY", "UPPER(COUNTRY)"},          {"PHONE", "UPPER(PHONE)"},
-    {"PHONE2", "UPPER(PHONE2)"},    {"EMAIL", "UPPER(EMAIL)"},              {"FAX", "UPPER(FAX)"},
-    {"USER1", "UPPER(USER1)"},      {"USER2", "UPPER(USER2)"},              {"DATE", "UPPER(DATE)"},
-    {"TAG", "UPPER(TAG)"},          {"CODES", "UPPER(CODES)"},              {"PREFIX", "UPPER(PREFIX)"},
-    {"MIDDLE", "UPPER(MIDDLE)"},    {"DELETED", "DELETED()"},               {"STATEZIP", "UPPER(STATE-ZIP)"},
-    {"ISDEL", "ISDEL"},             {"NOTISDEL", "!ISDEL"},
+    {"NAME", "UPPER(LNAME-FNAME)"},
+    {"LNAME", "UPPER(LNAME)+UPPER(FNAME)"},
+    {"FNAME", "UPPER(FNAME)"},
+    {"TITLE", "UPPER(TITLE)"},
+    {"ORG", "UPPER(ORG)"},
+    {"STREET", "UPPER(STREET)"},
+    {"STREET2", "UPPER(STREET2)"},
+    {"CITY", "UPPER(CITY+STATE)"},
+    {"STATE", "UPPER(STATE)"},
+    {"ZIP", "UPPER(ZIP)"},
+    {"COUNTRY", "UPPER(COUNTRY)"},
+    {"PHONE", "UPPER(PHONE)"},
+    {"PHONE2", "UPPER(PHONE2)"},
+    {"EMAIL", "UPPER(EMAIL)"},
+    {"FAX", "UPPER(FAX)"},
+    {"USER1", "UPPER(USER1)"},
+    {"USER2", "UPPER(USER2)"},
+    {"DATE", "UPPER(DATE)"},
+    {"TAG", "UPPER(TAG)"},
+    {"CODES", "UPPER(CODES)"},
+    {"PREFIX", "UPPER(PREFIX)"},
+    {"MIDDLE", "UPPER(MIDDLE)"},
+    {"DELETED", "DELETED()"},
+    {"STATEZIP", "UPPER(STATE-ZIP)"},
+    {"ISDEL", "ISDEL"},
+    {"NOTISDEL", "!ISDEL"},
 }};
 
 // splitmix64: small, fast and the same on every platform.
 class Rng {
 public:
     explicit Rng(uint64_t seed) : s_(seed) {}
-    uint64_t next()
-    {
+    uint64_t next() {
         uint64_t z = (s_ += 0x9E3779B97F4A7C15ull);
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
@@ -68,33 +108,38 @@ public:
     }
     int below(int n) { return n <= 0 ? 0 : int(next() % uint64_t(n)); }
     bool percent(int p) { return below(100) < p; }
-    template <class T>
-    const T& pick(const T* items, int count) { return items[below(count)]; }
+    template <class T> const T& pick(const T* items, int count) { return items[below(count)]; }
 
 private:
     uint64_t s_;
 };
 
 // Windows-1252 letter without its accent, for e-mail addresses.
-char asciiFold(unsigned char c)
-{
+char asciiFold(unsigned char c) {
     static const char latin[] = "AAAAAAACEEEEIIIIDNOOOOOxOUUUUYTsaaaaaaaceeeeiiiidnooooo-ouuuuyty";
     if (c >= 0xC0)
         return latin[c - 0xC0];
     switch (c) {
-    case 0x8A: return 'S';
-    case 0x9A: return 's';
-    case 0x8E: return 'Z';
-    case 0x9E: return 'z';
-    case 0x8C: return 'O';
-    case 0x9C: return 'o';
-    case 0x9F: return 'Y';
-    default: return char(c);
+    case 0x8A:
+        return 'S';
+    case 0x9A:
+        return 's';
+    case 0x8E:
+        return 'Z';
+    case 0x9E:
+        return 'z';
+    case 0x8C:
+        return 'O';
+    case 0x9C:
+        return 'o';
+    case 0x9F:
+        return 'Y';
+    default:
+        return char(c);
     }
 }
 
-std::string mailPart(std::string_view s)
-{
+std::string mailPart(std::string_view s) {
     std::string r;
     for (char ch : s) {
         char c = asciiFold(static_cast<unsigned char>(ch));
@@ -106,8 +151,7 @@ std::string mailPart(std::string_view s)
     return r;
 }
 
-std::string digits(Rng& rng, int n)
-{
+std::string digits(Rng& rng, int n) {
     std::string s;
     for (int i = 0; i < n; ++i)
         s += char('0' + rng.below(10));
@@ -115,18 +159,18 @@ std::string digits(Rng& rng, int n)
 }
 
 // Phone numbers in the range set aside for fiction (555-0100 to 555-0199).
-std::string phone(Rng& rng, const char* area) { return std::string("(") + area + ") 555-01" + digits(rng, 2); }
+std::string phone(Rng& rng, const char* area) {
+    return std::string("(") + area + ") 555-01" + digits(rng, 2);
+}
 
-int totalPlaceWeight()
-{
+int totalPlaceWeight() {
     int w = 0;
     for (int i = 0; i < kPlaceCount; ++i)
         w += kPlaces[i].zipSpread ? kPlaces[i].zipSpread : 10;
     return w;
 }
 
-const Place& pickPlace(Rng& rng)
-{
+const Place& pickPlace(Rng& rng) {
     static const int total = totalPlaceWeight();
     int x = rng.below(total);
     for (int i = 0; i < kPlaceCount; ++i) {
@@ -138,8 +182,7 @@ const Place& pickPlace(Rng& rng)
     return kPlaces[0];
 }
 
-std::string postalCode(Rng& rng, const Place& p)
-{
+std::string postalCode(Rng& rng, const Place& p) {
     if (p.zipSpread == 0) { // Canadian: FSA, blank, digit letter digit
         static const char letters[] = "ABCEGHJKLMNPRSTVWXYZ";
         std::string s = std::string(p.zipBase) + " ";
@@ -159,8 +202,7 @@ std::string postalCode(Rng& rng, const Place& p)
 using Values = std::array<std::string, kFieldCount>;
 
 // One record's values (text as stored, without padding; ISDEL "F").
-void makeRecord(Rng& rng, Values& v)
-{
+void makeRecord(Rng& rng, Values& v) {
     for (auto& s : v)
         s.clear();
     // A third of the names come from the most common ones, so orders have
@@ -174,15 +216,25 @@ void makeRecord(Rng& rng, Values& v)
     if (rng.percent(40))
         v[TITLE] = rng.pick(kTitles, kTitleCount);
     if (rng.percent(45))
-        v[ORG] = std::string(rng.pick(kOrgWords, kOrgWordCount)) + " " + std::string(rng.pick(kOrgKinds, kOrgKindCount));
-    v[STREET] = std::to_string(1 + rng.below(9999)) + " " + std::string(rng.pick(kStreetNames, kStreetNameCount)) +
-                " " + std::string(rng.pick(kStreetKinds, kStreetKindCount));
+        v[ORG] = std::string(rng.pick(kOrgWords, kOrgWordCount)) + " " +
+                 std::string(rng.pick(kOrgKinds, kOrgKindCount));
+    v[STREET] = std::to_string(1 + rng.below(9999)) + " " +
+                std::string(rng.pick(kStreetNames, kStreetNameCount)) + " " +
+                std::string(rng.pick(kStreetKinds, kStreetKindCount));
     if (rng.percent(15)) {
         switch (rng.below(4)) {
-        case 0: v[STREET2] = "Suite " + std::to_string(100 + rng.below(900)); break;
-        case 1: v[STREET2] = "Apt " + std::to_string(1 + rng.below(30)) + char('A' + rng.below(6)); break;
-        case 2: v[STREET2] = "PO Box " + std::to_string(1 + rng.below(4000)); break;
-        default: v[STREET2] = "Floor " + std::to_string(2 + rng.below(40)); break;
+        case 0:
+            v[STREET2] = "Suite " + std::to_string(100 + rng.below(900));
+            break;
+        case 1:
+            v[STREET2] = "Apt " + std::to_string(1 + rng.below(30)) + char('A' + rng.below(6));
+            break;
+        case 2:
+            v[STREET2] = "PO Box " + std::to_string(1 + rng.below(4000));
+            break;
+        default:
+            v[STREET2] = "Floor " + std::to_string(2 + rng.below(40));
+            break;
         }
     }
     const Place& place = pickPlace(rng);
@@ -235,16 +287,15 @@ struct Options {
     bool generate = true;
 };
 
-[[noreturn]] void usage(const char* message)
-{
+[[noreturn]] void usage(const char* message) {
     if (message)
         std::fprintf(stderr, "qbgen: %s\n", message);
-    std::fprintf(stderr, "usage: qbgen OUT.DBF --records N [--seed S] [--force] [--check | --check-only]\n");
+    std::fprintf(
+        stderr, "usage: qbgen OUT.DBF --records N [--seed S] [--force] [--check | --check-only]\n");
     std::exit(2);
 }
 
-bool parseNumber(const char* s, unsigned long long& out)
-{
+bool parseNumber(const char* s, unsigned long long& out) {
     if (!s || !*s)
         return false;
     char* end = nullptr;
@@ -253,8 +304,7 @@ bool parseNumber(const char* s, unsigned long long& out)
     return errno == 0 && *end == '\0' && s[0] != '-';
 }
 
-Options parseArgs(int argc, char** argv)
-{
+Options parseArgs(int argc, char** argv) {
     Options o;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -291,24 +341,23 @@ Options parseArgs(int argc, char** argv)
     return o;
 }
 
-std::filesystem::path sibling(const std::string& path, const char* ext)
-{
+std::filesystem::path sibling(const std::string& path, const char* ext) {
     return std::filesystem::path(path).replace_extension(ext);
 }
 
-double seconds(std::chrono::steady_clock::time_point since)
-{
+double seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-void generate(const Options& o)
-{
+void generate(const Options& o) {
     for (const char* ext : {".DBF", ".CDX", ".FPT"}) {
-        std::filesystem::path p = ext == std::string(".DBF") ? std::filesystem::path(o.out) : sibling(o.out, ext);
+        std::filesystem::path p =
+            ext == std::string(".DBF") ? std::filesystem::path(o.out) : sibling(o.out, ext);
         std::error_code ec;
         if (std::filesystem::exists(p, ec)) {
             if (!o.force)
-                throw xbase::Error(xbase::Error::Code::Argument, p.string() + " exists (use --force to replace it)");
+                throw xbase::Error(xbase::Error::Code::Argument,
+                                   p.string() + " exists (use --force to replace it)");
             std::filesystem::remove(p);
         }
         // The lower-case spellings the engine may also use.
@@ -319,7 +368,8 @@ void generate(const Options& o)
             std::filesystem::path q = sibling(o.out, lower.c_str());
             if (std::filesystem::exists(q, ec)) {
                 if (!o.force)
-                    throw xbase::Error(xbase::Error::Code::Argument, q.string() + " exists (use --force to replace it)");
+                    throw xbase::Error(xbase::Error::Code::Argument,
+                                       q.string() + " exists (use --force to replace it)");
                 std::filesystem::remove(q);
             }
         }
@@ -353,8 +403,7 @@ void generate(const Options& o)
 
 // Reopen the file, let the engine check it, and compare every record with
 // the values the seed gives.
-int check(const Options& o)
-{
+int check(const Options& o) {
     auto t0 = std::chrono::steady_clock::now();
     int faults = 0;
     auto report = [&](const std::string& s) {
@@ -394,19 +443,19 @@ int check(const Options& o)
         for (int f = 0; f < kFieldCount; ++f) {
             std::string got = f == MEMO ? table->getMemo(f) : table->getString(f);
             if (got != v[size_t(f)])
-                report("record " + std::to_string(r) + " field " + kFields[size_t(f)].name + " reads \"" + got +
-                       "\", expected \"" + v[size_t(f)] + "\"");
+                report("record " + std::to_string(r) + " field " + kFields[size_t(f)].name +
+                       " reads \"" + got + "\", expected \"" + v[size_t(f)] + "\"");
         }
     }
     table->close();
-    std::fprintf(stderr, "qbgen: check %s (%d faults) in %.2f s\n", faults ? "FAILED" : "passed", faults, seconds(t0));
+    std::fprintf(stderr, "qbgen: check %s (%d faults) in %.2f s\n", faults ? "FAILED" : "passed",
+                 faults, seconds(t0));
     return faults ? 1 : 0;
 }
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     Options o = parseArgs(argc, argv);
     try {
         if (o.generate)
