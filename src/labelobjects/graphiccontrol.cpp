@@ -79,6 +79,9 @@ void TKGraphicControl::SetLocked(bool v) {
 }
 
 void TKGraphicControl::Loaded() {
+    // The bounds read are the reference for the next change, so the first
+    // move after loading is reported like any other.
+    lastBounds_ = BoundsRect();
     delete popup_;
     popup_ = new QMenu(this);
     lockedItem_ = popup_->addAction(tr("Locked"));

@@ -337,6 +337,22 @@ TEST_F(PanelTest, ChangeNotification) {
     reader.LabelChangedEvent = [&] { ++changes; };
     reader.LoadFromFile(Path("n.L"));
     EXPECT_EQ(changes, 0) << "loading is no change";
+    ASSERT_EQ(reader.Objects().size(), 1);
+    TKGraphicControl* loaded = reader.Objects()[0];
+    // Even onto the bounds a new label starts with before it is read.
+    loaded->SetBounds(0, 0, 142, 33);
+    EXPECT_EQ(changes, 1) << "the first move after loading is a change";
+}
+
+TEST_F(PanelTest, TemporaryFilesAreDeletedWithThePanel) {
+    auto* panel = new TKLabelPanel(&form);
+    const QString clip = panel->ClipboardFile();
+    QFile f(clip);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("\x01\x00", 2);
+    f.close();
+    delete panel;
+    EXPECT_FALSE(QFile::exists(clip));
 }
 
 TEST_F(PanelTest, SelectionFrameSurroundsSelectedObjects) {
