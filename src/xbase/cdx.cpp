@@ -11,6 +11,7 @@
 #include "xbase/index_tree.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -114,6 +115,19 @@ struct Node {
         std::memcpy(out, raw(i), size_t(stride));
         std::memset(out + stride, fill, size_t(klen - stride));
         return out;
+    }
+    // Entry i against a whole key and record number, without building the key.
+    int compareTo(int i, const uint8_t* k, uint32_t r) const {
+        int c = std::memcmp(raw(i), k, size_t(stride));
+        if (c == 0 && stride < klen) {
+            static const auto blanks = [] { std::array<uint8_t, kMaxKeyLength> a; a.fill(0x20); return a; }();
+            static const std::array<uint8_t, kMaxKeyLength> zeros{};
+            // Fill bytes are blanks (character keys) or zeros (the others).
+            c = std::memcmp(fill == 0x20 ? blanks.data() : zeros.data(), k + stride, size_t(klen - stride));
+        }
+        if (c != 0)
+            return c;
+        return recs[size_t(i)] < r ? -1 : (recs[size_t(i)] > r ? 1 : 0);
     }
     std::vector<uint8_t> keyVec(int i) const {
         const uint8_t* k = key(i);
@@ -232,6 +246,93 @@ struct Node {
 };
 
 using NodePtr = std::shared_ptr<Node>;
+
+// Page offset -> cached node: open addressing with linear probing, so that a
+// lookup touches one slot array instead of chasing bucket lists.
+class NodeMap {
+public:
+    NodeMap() { slots_.resize(1024); }
+    size_t size() const { return count_; }
+    NodePtr* find(uint32_t off) {
+        for (size_t i = home(off);; i = (i + 1) & mask()) {
+            Slot& sl = slots_[i];
+            if (!sl.val)
+                return nullptr;
+            if (sl.off == off)
+                return &sl.val;
+        }
+    }
+    void put(uint32_t off, NodePtr v) {
+        if (NodePtr* p = find(off)) {
+            *p = std::move(v);
+            return;
+        }
+        if ((count_ + 1) * 2 > slots_.size())
+            grow();
+        place(off, std::move(v));
+        ++count_;
+    }
+    // Removes and returns the node (null when absent).
+    NodePtr take(uint32_t off) {
+        size_t i = home(off);
+        for (;; i = (i + 1) & mask()) {
+            if (!slots_[i].val)
+                return nullptr;
+            if (slots_[i].off == off)
+                break;
+        }
+        NodePtr out = std::move(slots_[i].val);
+        --count_;
+        // Shift later members of the probe run back into the hole.
+        size_t hole = i;
+        for (size_t j = (i + 1) & mask(); slots_[j].val; j = (j + 1) & mask()) {
+            size_t h = home(slots_[j].off);
+            bool movable = hole <= j ? (h <= hole || h > j) : (h <= hole && h > j);
+            if (movable) {
+                slots_[hole] = std::move(slots_[j]);
+                slots_[j].val.reset();
+                hole = j;
+            }
+        }
+        return out;
+    }
+    void clear() {
+        for (Slot& sl : slots_)
+            sl.val.reset();
+        count_ = 0;
+    }
+    template <class F>
+    void forEach(F f) {
+        for (Slot& sl : slots_)
+            if (sl.val)
+                f(sl.off, sl.val);
+    }
+
+private:
+    struct Slot {
+        uint32_t off = 0;
+        NodePtr val;
+    };
+    std::vector<Slot> slots_;
+    size_t count_ = 0;
+    size_t mask() const { return slots_.size() - 1; }
+    size_t home(uint32_t off) const { return size_t((off / 512u) * 2654435761u) & mask(); }
+    void place(uint32_t off, NodePtr v) {
+        size_t i = home(off);
+        while (slots_[i].val)
+            i = (i + 1) & mask();
+        slots_[i].off = off;
+        slots_[i].val = std::move(v);
+    }
+    void grow() {
+        std::vector<Slot> old = std::move(slots_);
+        slots_.clear();
+        slots_.resize(old.size() * 2);
+        for (Slot& sl : old)
+            if (sl.val)
+                place(sl.off, std::move(sl.val));
+    }
+};
 
 namespace {
 
@@ -380,7 +481,7 @@ public:
     uint64_t tick = 0;
     size_t cacheBytes = 0;
     size_t cacheLimit = 32u << 20;
-    std::unordered_map<uint32_t, NodePtr> cache;
+    NodeMap cache;
     uint64_t version = 0; // bumped on every tree change
 
     ~IndexFileCore() {
@@ -495,11 +596,9 @@ public:
         return off;
     }
     void freePage(uint32_t off) {
-        auto it = cache.find(off);
-        if (it != cache.end()) {
-            cacheBytes -= it->second->memory();
-            it->second->dirty = false;
-            cache.erase(it);
+        if (NodePtr gone = cache.take(off)) {
+            cacheBytes -= gone->memory();
+            gone->dirty = false;
         }
         uint8_t page[kPage] = {};
         wr32(page, freeHead == kNone ? 0 : freeHead);
@@ -509,12 +608,11 @@ public:
     }
 
     NodePtr load(uint32_t off, int klen, uint8_t fill) {
-        auto it = cache.find(off);
-        if (it != cache.end()) {
-            it->second->lastUse = ++tick;
-            if (it->second->klen != klen)
+        if (NodePtr* hit = cache.find(off)) {
+            (*hit)->lastUse = ++tick;
+            if ((*hit)->klen != klen)
                 corrupt("page " + std::to_string(off) + " is shared by two trees");
-            return it->second;
+            return *hit;
         }
         if (!validPage(off))
             corrupt("node pointer " + std::to_string(off) + " outside the file");
@@ -529,7 +627,7 @@ public:
             corrupt(err);
         nd->lastUse = ++tick;
         cacheBytes += nd->memory();
-        cache.emplace(off, nd);
+        cache.put(off, nd);
         return nd;
     }
     NodePtr fresh(uint32_t off, int klen, uint8_t fill, uint16_t attr) {
@@ -542,7 +640,7 @@ public:
         nd->dirty = true;
         nd->lastUse = ++tick;
         cacheBytes += nd->memory();
-        cache[off] = nd;
+        cache.put(off, nd);
         return nd;
     }
     void writeNode(Node& nd) {
@@ -559,20 +657,17 @@ public:
             return;
         std::vector<std::pair<uint64_t, uint32_t>> order;
         order.reserve(cache.size());
-        for (auto& [off, nd] : cache)
-            order.emplace_back(nd->lastUse, off);
+        cache.forEach([&](uint32_t off, NodePtr& nd) { order.emplace_back(nd->lastUse, off); });
         std::sort(order.begin(), order.end());
         size_t targetBytes = cacheLimit * 3 / 4, targetCount = kMaxCachedNodes * 3 / 4;
         size_t count = cache.size();
         for (auto& [use, off] : order) {
             if (cacheBytes <= targetBytes && count <= targetCount)
                 break;
-            auto it = cache.find(off);
-            Node& nd = *it->second;
-            if (nd.dirty)
-                writeNode(nd);
-            cacheBytes -= nd.memory();
-            cache.erase(it);
+            NodePtr nd = cache.take(off);
+            if (nd->dirty)
+                writeNode(*nd);
+            cacheBytes -= nd->memory();
             --count;
         }
     }
@@ -581,9 +676,10 @@ public:
     }
     void flushNodes() {
         std::vector<Node*> dirty;
-        for (auto& [off, nd] : cache)
+        cache.forEach([&](uint32_t, NodePtr& nd) {
             if (nd->dirty)
                 dirty.push_back(nd.get());
+        });
         std::sort(dirty.begin(), dirty.end(), [](Node* a, Node* b) { return a->off < b->off; });
         for (Node* nd : dirty)
             writeNode(*nd);
@@ -731,11 +827,8 @@ public:
         // The empty root leaf clear() left is rebuilt from scratch.
         uint32_t firstLeaf = root_;
         {
-            auto it = f_.cache.find(firstLeaf);
-            if (it != f_.cache.end()) {
-                f_.cacheBytes -= it->second->memory();
-                f_.cache.erase(it);
-            }
+            if (NodePtr gone = f_.cache.take(firstLeaf))
+                f_.cacheBytes -= gone->memory();
         }
         struct Up {
             std::vector<uint8_t> key;
@@ -886,7 +979,7 @@ public:
         int lo = 0, hi = nd.n();
         while (lo < hi) {
             int mid = (lo + hi) / 2;
-            if (compareEntry(nd.key(mid), nd.recs[mid], k, r, klen()) < 0)
+            if (nd.compareTo(mid, k, r) < 0)
                 lo = mid + 1;
             else
                 hi = mid;
@@ -1351,9 +1444,9 @@ void TreeImpl::verify(std::vector<std::string>& faults) {
         nd.fill = fill_;
         try {
             // Pages changed in memory are checked as they will be written.
-            auto c = f_.cache.find(it.off);
-            if (c != f_.cache.end() && c->second->klen == klen() && c->second->dirty) {
-                encodeNode(*c->second, page);
+            NodePtr* c = f_.cache.find(it.off);
+            if (c && (*c)->klen == klen() && (*c)->dirty) {
+                encodeNode(**c, page);
             } else {
                 f_.readRaw(it.off, page, kPage);
             }
@@ -1433,11 +1526,11 @@ void TreeImpl::verify(std::vector<std::string>& faults) {
         for (size_t i = 0; i < lv.size(); ++i) {
             uint8_t hdr[12];
             try {
-                auto c = f_.cache.find(lv[i]);
+                NodePtr* c = f_.cache.find(lv[i]);
                 uint32_t l, r;
-                if (c != f_.cache.end()) {
-                    l = c->second->left;
-                    r = c->second->right;
+                if (c) {
+                    l = (*c)->left;
+                    r = (*c)->right;
                 } else {
                     f_.readRaw(lv[i], hdr, 12);
                     l = rd32(hdr + 4);
