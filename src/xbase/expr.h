@@ -39,6 +39,14 @@ struct EvalContext {
     bool exact = false;              // SET EXACT for = on strings
 };
 
+// String comparison: with exact off, = < <= > >= <> compare the left operand
+// over the right one's length (so "SMITH" = "SM" holds and anything = ""
+// holds); with exact on, trailing blanks are ignored on both sides; ==
+// requires the same bytes and length whatever the setting. $ tests whether
+// the left operand occurs in the right one.
+//
+// An Expression reuses its own buffers while evaluating: evaluate one
+// object from one thread at a time.
 class Expression {
 public:
     // Parse and compile `text` against `fields`. Throws ExpressionError with the
