@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Builds Quillbury (in build/) and starts it on a demo home (build/demo-home)
+# that holds a few hundred fictional addresses. Extra arguments are passed to
+# the program, e.g. ./run.sh --home ~/my-lists to use your own home instead.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/setup.sh
+qb_install_packages
+
+echo "== build (build/)"
+qb_configure_build build
+
+home=build/demo-home
+if [ ! -f "$home/QUILLB.ini" ]; then
+    echo "== seeding the demo home $home"
+    mkdir -p "$home/DATA"
+    if [ ! -f "$home/DATA/add0001.DBF" ]; then
+        build/tools/qbgen "$home/DATA/add0001.DBF" --records 300 --seed 7
+    fi
+    abs_home=$(cd "$home" && pwd)
+    printf '[MRU]\r\nItem1=%s/DATA/add0001.DBF\r\n' "$abs_home" > "$home/QUILLB.ini"
+fi
+
+args=("$@")
+if [ ${#args[@]} -eq 0 ]; then
+    args=(--home "$home")
+fi
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+    echo
+    echo "Quillbury is built, but there is no display here to show its window."
+    echo "Run it on a desktop with:"
+    echo "    ./run.sh"
+    echo "or under a virtual display, for example:"
+    echo "    xvfb-run -a build/src/quillbury --home $home"
+    exit 0
+fi
+
+exec build/src/quillbury "${args[@]}"
