@@ -100,9 +100,8 @@ QStringList wordsOf(const QString& query) {
 }
 
 bool containsAll(const QString& text, const QStringList& words) {
-    return std::all_of(words.begin(), words.end(), [&](const QString& w) {
-        return text.contains(w, Qt::CaseInsensitive);
-    });
+    return std::all_of(words.begin(), words.end(),
+                       [&](const QString& w) { return text.contains(w, Qt::CaseInsensitive); });
 }
 
 HelpViewer*& viewerInstance() {

@@ -29,22 +29,30 @@ const BoxSpec kAddingBoxes[] = {
 };
 
 const BoxSpec kCarryBoxes[] = {
-    {"Organization", "CarryOrg"},      {"Address 1", "CarrySA1"},
-    {"Address 2", "CarrySA2"},         {"City", "CarryCity"},
-    {"State/Province", "CarryState"},  {"Zip/Postal Code", "CarryZip"},
+    {"Organization", "CarryOrg"}, {"Address 1", "CarrySA1"},        {"Address 2", "CarrySA2"},
+    {"City", "CarryCity"},        {"State/Province", "CarryState"}, {"Zip/Postal Code", "CarryZip"},
     {"Country", "CarryCountry"},
 };
 
 const BoxSpec kSkipBoxes[] = {
-    {"Last Name", "SkipLastName"},        {"First Name", "SkipfirstName"},
-    {"Middle Initial", "SkipMiddleInitial"}, {"Prefix", "SkipPrefix"},
-    {"Title", "Skiptitle"},               {"Organization", "SkipOrganization"},
-    {"Address 2", "SkipAddress2"},        {"State/Province", "SkipState"},
-    {"Zip/Postal Code", "SkipZip"},       {"Country", "SkipCountry"},
-    {"Phone #1", "SkipPhone1"},           {"Phone #2", "SkipPhone2"},
-    {"Fax", "SkipFax"},                   {"E-Mail", "SkipEmail"},
-    {"Codes", "SkipCodes"},               {"Comments #1", "SkipComments1"},
-    {"Comments #2", "Skipcomments2"},     {"Date", "SkipDate"},
+    {"Last Name", "SkipLastName"},
+    {"First Name", "SkipfirstName"},
+    {"Middle Initial", "SkipMiddleInitial"},
+    {"Prefix", "SkipPrefix"},
+    {"Title", "Skiptitle"},
+    {"Organization", "SkipOrganization"},
+    {"Address 2", "SkipAddress2"},
+    {"State/Province", "SkipState"},
+    {"Zip/Postal Code", "SkipZip"},
+    {"Country", "SkipCountry"},
+    {"Phone #1", "SkipPhone1"},
+    {"Phone #2", "SkipPhone2"},
+    {"Fax", "SkipFax"},
+    {"E-Mail", "SkipEmail"},
+    {"Codes", "SkipCodes"},
+    {"Comments #1", "SkipComments1"},
+    {"Comments #2", "Skipcomments2"},
+    {"Date", "SkipDate"},
 };
 
 // The option each key stands for.
@@ -110,8 +118,7 @@ TPreferences::TPreferences(QWidget* parent) : QDialog(parent) {
     auto* carry = new QGroupBox(QStringLiteral("Carry forward the following fields:"), this);
     auto* carryLayout = new QGridLayout(carry);
     for (int i = 0; i < int(std::size(kCarryBoxes)); ++i)
-        addBox(carryLayout, i, 1, QString::fromLatin1(kCarryBoxes[i].caption),
-               kCarryBoxes[i].key);
+        addBox(carryLayout, i, 1, QString::fromLatin1(kCarryBoxes[i].caption), kCarryBoxes[i].key);
     SetWhatsThis(carry, QStringLiteral("Ticked fields are copied from the record you were on "
                                        "into each new record you add."));
 

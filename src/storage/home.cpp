@@ -1,5 +1,5 @@
-#include "storage/settings.h"
 #include "storage/home.h"
+#include "storage/settings.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -109,9 +109,8 @@ QString findFileCaseInsensitive(const QString& dir, const QString& name) {
         if (QFileInfo::exists(d.filePath(part))) {
             match = part;
         } else {
-            const QStringList entries =
-                d.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                            QDir::Name);
+            const QStringList entries = d.entryList(
+                QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
             for (const QString& entry : entries) {
                 if (entry.compare(part, Qt::CaseInsensitive) == 0) {
                     match = entry;
@@ -142,8 +141,8 @@ void EnsureHomeLayout() {
         const QString dest = target + QLatin1String(name);
         if (QFile::copy(source, dest)) {
             // Resource files come out read-only; the tables must be writable.
-            QFile::setPermissions(dest, QFile::permissions(dest) | QFile::WriteOwner |
-                                            QFile::ReadOwner);
+            QFile::setPermissions(dest,
+                                  QFile::permissions(dest) | QFile::WriteOwner | QFile::ReadOwner);
         }
     }
 }

@@ -12,10 +12,11 @@
 #include <QUrl>
 #include <gtest/gtest.h>
 
-
 // Readable QString values in failure messages.
 QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 QT_END_NAMESPACE
 
 namespace {
@@ -37,13 +38,19 @@ TEST(GettingStartedLinks, NamesToTopics) {
         int topic;
     };
     const Case cases[] = {
-        {"NEW", NewFile},          {"DBASE", DBaseImport},
-        {"ASCII", AsciiImport},    {"ADD", AddingChanging},
-        {"CHANGE", AddingChanging}, {"FIND", Finding},
-        {"DELETE", Deleting},      {"TECHNICAL SUPPORT", TechnicalSupport},
+        {"NEW", NewFile},
+        {"DBASE", DBaseImport},
+        {"ASCII", AsciiImport},
+        {"ADD", AddingChanging},
+        {"CHANGE", AddingChanging},
+        {"FIND", Finding},
+        {"DELETE", Deleting},
+        {"TECHNICAL SUPPORT", TechnicalSupport},
         {"FREQUENTLY ASKED QUESTIONS", Faq},
-        {"new", NewFile},          {"Frequently Asked Questions", Faq},
-        {"NEWS", 0},               {"", 0},
+        {"new", NewFile},
+        {"Frequently Asked Questions", Faq},
+        {"NEWS", 0},
+        {"", 0},
         {"TECHNICAL", 0},
     };
     for (const Case& c : cases)
@@ -87,7 +94,7 @@ TEST_F(GettingStartedWindow, DoNotShowBoxFollowsTheSetting) {
     const Case cases[] = {
         {nullptr, false, true, true, "1"},
         {"1", true, false, true, "0"},
-        {"2", true, true, false, "1"},  // closed without Ok: still written
+        {"2", true, true, false, "1"}, // closed without Ok: still written
         {"yes", false, false, false, "0"},
     };
     for (const Case& c : cases) {

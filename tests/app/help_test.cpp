@@ -16,10 +16,11 @@
 
 #include <memory>
 
-
 // Readable QString values in failure messages.
 QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 QT_END_NAMESPACE
 
 namespace {
@@ -27,11 +28,37 @@ namespace {
 using namespace qb::HelpTopic;
 
 const int kTopicsInUse[] = {
-    Contents, HowToUseHelp, GettingStarted, SearchingHelp, TechnicalSupport, DBaseImport,
-    AsciiImport, Finding, MainWindow, AddingChanging, NewFile, Preferences, RebuildIndexes,
-    RebuildSystemIndexes, Faq, Deleting, Version1Import, Filters, Tags, Dialer, Labels,
-    LabelDesign, Envelopes, Letters, Reports, Preview, StateZipCheck, DuplicateCheck, Export,
-    BulkEdits, ZipCounts,
+    Contents,
+    HowToUseHelp,
+    GettingStarted,
+    SearchingHelp,
+    TechnicalSupport,
+    DBaseImport,
+    AsciiImport,
+    Finding,
+    MainWindow,
+    AddingChanging,
+    NewFile,
+    Preferences,
+    RebuildIndexes,
+    RebuildSystemIndexes,
+    Faq,
+    Deleting,
+    Version1Import,
+    Filters,
+    Tags,
+    Dialer,
+    Labels,
+    LabelDesign,
+    Envelopes,
+    Letters,
+    Reports,
+    Preview,
+    StateZipCheck,
+    DuplicateCheck,
+    Export,
+    BulkEdits,
+    ZipCounts,
 };
 
 TEST(HelpPages, EveryTopicHasItsOwnRealPage) {

@@ -9,10 +9,11 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-
 // Readable QString values in failure messages.
 QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 QT_END_NAMESPACE
 
 namespace {
@@ -109,7 +110,8 @@ TEST_F(PreferencesDialog, EachBoxWritesItsOwnKey) {
             if (key == "DefaultCountry")
                 EXPECT_EQ(ini.readString("Adding", key, "x"), "");
             else
-                EXPECT_EQ(ini.readString("Adding", key), key == c.key ? "1" : "0") << key.toStdString();
+                EXPECT_EQ(ini.readString("Adding", key), key == c.key ? "1" : "0")
+                    << key.toStdString();
         }
     }
 }

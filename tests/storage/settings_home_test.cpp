@@ -12,7 +12,9 @@
 
 // Readable QString values in failure messages.
 QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 QT_END_NAMESPACE
 
 namespace {
@@ -94,20 +96,16 @@ TEST_F(NewHome, StateZipTableFitsTheStateAndZipCheck) {
         bool passes;
     };
     const Case cases[] = {
-        {"NY", "10001", true},       {"NY", "09999", false},
-        {"NY", "10001-1234", true},  {"NY", "14925-0001", true},
-        {"NY", "15001", false},      {"CA", "94105", true},
-        {"TX", "79901", true},       {"VA", "20170", true},
-        {"MA", "02110", true},       {"MA", "2110", false},
-        {"DC", "20500", true},       {"PR", "00901", true},
-        {"GU", "96910", true},       {"AE", "09012", true},
-        {"AP", "96319", true},       {"AA", "34002", true},
-        {"ON", "K1A 0B1", true},     {"ON", "K1A0B1", true},
-        {"ON", "P7B 5E1", true},     {"ON", "V6B 1A1", false},
-        {"QC", "H2X 1Y4", true},     {"BC", "V6B 1A1", true},
-        {"NU", "X0A 0H0", true},     {"NT", "X1A 2P7", true},
-        {"NU", "X1A 2P7", false},    {"YT", "Y1A 1A1", true},
-        {"NL", "A1C 5M2", true},     {"AB", "t5j 0n3", false}, // lower case is not upper case
+        {"NY", "10001", true},      {"NY", "09999", false},   {"NY", "10001-1234", true},
+        {"NY", "14925-0001", true}, {"NY", "15001", false},   {"CA", "94105", true},
+        {"TX", "79901", true},      {"VA", "20170", true},    {"MA", "02110", true},
+        {"MA", "2110", false},      {"DC", "20500", true},    {"PR", "00901", true},
+        {"GU", "96910", true},      {"AE", "09012", true},    {"AP", "96319", true},
+        {"AA", "34002", true},      {"ON", "K1A 0B1", true},  {"ON", "K1A0B1", true},
+        {"ON", "P7B 5E1", true},    {"ON", "V6B 1A1", false}, {"QC", "H2X 1Y4", true},
+        {"BC", "V6B 1A1", true},    {"NU", "X0A 0H0", true},  {"NT", "X1A 2P7", true},
+        {"NU", "X1A 2P7", false},   {"YT", "Y1A 1A1", true},  {"NL", "A1C 5M2", true},
+        {"AB", "t5j 0n3", false}, // lower case is not upper case
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.state) + " " + c.zip);
@@ -128,12 +126,12 @@ TEST_F(NewHome, LabelStockCatalogueHasTheTemplateFields) {
         int decimals;
     };
     const FieldCase fields[] = {
-        {"DESCRIPT", 'C', 60, 0},   {"LBLHEIGHT", 'N', 6, 3},  {"LBLWIDTH", 'N', 6, 3},
-        {"NBRACROSS", 'N', 2, 0},   {"NBRDOWN", 'N', 2, 0},    {"TOPMARG", 'N', 6, 3},
-        {"LEFTMARG", 'N', 6, 3},    {"HORIZPITCH", 'N', 6, 3}, {"VERTPITCH", 'N', 6, 3},
-        {"SHEETWIDTH", 'N', 6, 3},  {"SHEETDEPTH", 'N', 6, 3}, {"PRINTER", 'C', 2, 0},
-        {"PAPERSIZE", 'C', 5, 0},   {"LBLSHAPE", 'C', 2, 0},   {"MANUFAC", 'C', 10, 0},
-        {"PRODTYPE", 'C', 25, 0},   {"MIDEXTRAX", 'N', 6, 3},  {"MIDEXTRAY", 'N', 6, 3},
+        {"DESCRIPT", 'C', 60, 0},  {"LBLHEIGHT", 'N', 6, 3},  {"LBLWIDTH", 'N', 6, 3},
+        {"NBRACROSS", 'N', 2, 0},  {"NBRDOWN", 'N', 2, 0},    {"TOPMARG", 'N', 6, 3},
+        {"LEFTMARG", 'N', 6, 3},   {"HORIZPITCH", 'N', 6, 3}, {"VERTPITCH", 'N', 6, 3},
+        {"SHEETWIDTH", 'N', 6, 3}, {"SHEETDEPTH", 'N', 6, 3}, {"PRINTER", 'C', 2, 0},
+        {"PAPERSIZE", 'C', 5, 0},  {"LBLSHAPE", 'C', 2, 0},   {"MANUFAC", 'C', 10, 0},
+        {"PRODTYPE", 'C', 25, 0},  {"MIDEXTRAX", 'N', 6, 3},  {"MIDEXTRAY", 'N', 6, 3},
         {"ART", 'C', 12, 0},
     };
     ASSERT_EQ(tpl->fields().size(), std::size(fields));

@@ -6,10 +6,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-
 // Readable QString values in failure messages.
 QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 QT_END_NAMESPACE
 
 namespace {
@@ -65,8 +66,8 @@ TEST_F(SettingsFile, ReadsHandEditedFile) {
 TEST_F(SettingsFile, WritingKeepsEverythingElseByteForByte) {
     writeAll(path(), kHandEdited);
     qb::IniFile ini(path());
-    ini.writeBool("Adding", "PlugDate", false); // existing key, other case
-    ini.writeString("Adding", "CarryZip", "1"); // new key in existing section
+    ini.writeBool("Adding", "PlugDate", false);     // existing key, other case
+    ini.writeString("Adding", "CarryZip", "1");     // new key in existing section
     ini.writeString("Misc", "GlobalTagId", "AB12"); // new section
     const QByteArray expected = "; settings for the office copy\r\n"
                                 "\r\n"
@@ -132,9 +133,9 @@ TEST_F(SettingsFile, ValueForms) {
         int asIntDefault7;
     };
     const Case cases[] = {
-        {"1", true, true, 1},    {"0", false, false, 0},  {"2", true, true, 2},
-        {"-1", true, true, -1},  {" 5 ", true, true, 5},  {"yes", false, false, 7},
-        {"true", false, false, 7}, {"", false, false, 7}, {"1x", false, false, 7},
+        {"1", true, true, 1},      {"0", false, false, 0}, {"2", true, true, 2},
+        {"-1", true, true, -1},    {" 5 ", true, true, 5}, {"yes", false, false, 7},
+        {"true", false, false, 7}, {"", false, false, 7},  {"1x", false, false, 7},
         {"\"3\"", true, true, 3},
     };
     for (const Case& c : cases) {
@@ -186,7 +187,8 @@ TEST_F(SettingsFile, AnyTextReadsBackAsWritten) {
 }
 
 TEST_F(SettingsFile, WindowsAnsiTextIsReadAsLatin1) {
-    writeAll(path(), "[Adding]\nDefaultCountry=\xC9" "cosse\n");
+    writeAll(path(), "[Adding]\nDefaultCountry=\xC9"
+                     "cosse\n");
     EXPECT_EQ(qb::IniFile(path()).readString("Adding", "DefaultCountry"),
               QString::fromUtf8("Écosse"));
 }
@@ -259,8 +261,8 @@ TEST_F(SettingsFile, ShortDateFormat) {
 
 class EnvGuard {
 public:
-    explicit EnvGuard(const char* name) : name_(name), had_(qEnvironmentVariableIsSet(name)),
-                                          old_(qgetenv(name)) {}
+    explicit EnvGuard(const char* name)
+        : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {}
     ~EnvGuard() {
         if (had_)
             qputenv(name_, old_);

@@ -125,8 +125,8 @@ void removeTable(const fs::path& dbf) {
     fs::remove(cdx, ec);
 }
 
-void build(const fs::path& source, const fs::path& target, const std::vector<xbase::FieldDef>& fields,
-           const char* tag, const char* keyExpr) {
+void build(const fs::path& source, const fs::path& target,
+           const std::vector<xbase::FieldDef>& fields, const char* tag, const char* keyExpr) {
     const std::vector<Row> rows = readRows(source, fields.size());
     removeTable(target);
     xbase::Table::create(target.string(), fields);
@@ -151,12 +151,12 @@ const std::vector<xbase::FieldDef> kCszFields = {
 
 // The template part of a label layout record, with the layout table's widths.
 const std::vector<xbase::FieldDef> kTemplateFields = {
-    field("DESCRIPT", 'C', 60),    field("LBLHEIGHT", 'N', 6, 3), field("LBLWIDTH", 'N', 6, 3),
-    field("NBRACROSS", 'N', 2),    field("NBRDOWN", 'N', 2),      field("TOPMARG", 'N', 6, 3),
-    field("LEFTMARG", 'N', 6, 3),  field("HORIZPITCH", 'N', 6, 3), field("VERTPITCH", 'N', 6, 3),
+    field("DESCRIPT", 'C', 60),     field("LBLHEIGHT", 'N', 6, 3),  field("LBLWIDTH", 'N', 6, 3),
+    field("NBRACROSS", 'N', 2),     field("NBRDOWN", 'N', 2),       field("TOPMARG", 'N', 6, 3),
+    field("LEFTMARG", 'N', 6, 3),   field("HORIZPITCH", 'N', 6, 3), field("VERTPITCH", 'N', 6, 3),
     field("SHEETWIDTH", 'N', 6, 3), field("SHEETDEPTH", 'N', 6, 3), field("PRINTER", 'C', 2),
-    field("PAPERSIZE", 'C', 5),    field("LBLSHAPE", 'C', 2),     field("MANUFAC", 'C', 10),
-    field("PRODTYPE", 'C', 25),    field("MIDEXTRAX", 'N', 6, 3), field("MIDEXTRAY", 'N', 6, 3),
+    field("PAPERSIZE", 'C', 5),     field("LBLSHAPE", 'C', 2),      field("MANUFAC", 'C', 10),
+    field("PRODTYPE", 'C', 25),     field("MIDEXTRAX", 'N', 6, 3),  field("MIDEXTRAY", 'N', 6, 3),
     field("ART", 'C', 12),
 };
 
