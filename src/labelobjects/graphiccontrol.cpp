@@ -24,20 +24,27 @@ const ClassInfo& TKGraphicControl::StaticInfo() {
                                                          &TKGraphicControl::SetTag, 0);
         c.own.props = {
             tag,
-            IntProp<TKGraphicControl, int>("Left", &TKGraphicControl::Left, &TKGraphicControl::SetLeft),
-            IntProp<TKGraphicControl, int>("Top", &TKGraphicControl::Top, &TKGraphicControl::SetTop),
-            IntProp<TKGraphicControl, int>("Width", &TKGraphicControl::Width, &TKGraphicControl::SetWidth),
-            IntProp<TKGraphicControl, int>("Height", &TKGraphicControl::Height, &TKGraphicControl::SetHeight),
+            IntProp<TKGraphicControl, int>("Left", &TKGraphicControl::Left,
+                                           &TKGraphicControl::SetLeft),
+            IntProp<TKGraphicControl, int>("Top", &TKGraphicControl::Top,
+                                           &TKGraphicControl::SetTop),
+            IntProp<TKGraphicControl, int>("Width", &TKGraphicControl::Width,
+                                           &TKGraphicControl::SetWidth),
+            IntProp<TKGraphicControl, int>("Height", &TKGraphicControl::Height,
+                                           &TKGraphicControl::SetHeight),
             IntProp<TKGraphicControl, int>("Cursor", &TKGraphicControl::CursorId,
                                            &TKGraphicControl::SetCursorId, 0),
-            StringProp<TKGraphicControl>("Hint", &TKGraphicControl::Hint, &TKGraphicControl::SetHint),
+            StringProp<TKGraphicControl>("Hint", &TKGraphicControl::Hint,
+                                         &TKGraphicControl::SetHint),
         };
         return c;
     }();
     return info;
 }
 
-TKBasePanel* TKGraphicControl::Panel() const { return qobject_cast<TKBasePanel*>(parentWidget()); }
+TKBasePanel* TKGraphicControl::Panel() const {
+    return qobject_cast<TKBasePanel*>(parentWidget());
+}
 
 void TKGraphicControl::SetBounds(int left, int top, int width, int height) {
     if (left == left_ && top == top_ && width == width_ && height == height_)
@@ -114,7 +121,8 @@ void TKGraphicControl::mousePressEvent(QMouseEvent* event) {
         panel->PanelMouseDown(event->button(), event->position().toPoint() + QPoint(left_, top_));
         return;
     }
-    panel->ObjectMouseDown(this, event->button(), event->position().toPoint() + QPoint(left_, top_));
+    panel->ObjectMouseDown(this, event->button(),
+                           event->position().toPoint() + QPoint(left_, top_));
 }
 
 void TKGraphicControl::mouseMoveEvent(QMouseEvent* event) {

@@ -93,7 +93,9 @@ public:
     // Draws the object on the page with the panel's top-left corner at
     // (x0, y0) inches.
     virtual void PrintTo(PrintSurface& surface, double x0, double y0) {
-        (void)surface; (void)x0; (void)y0;
+        (void)surface;
+        (void)x0;
+        (void)y0;
     }
     // Called by the drawing tools right after placing the object (dialogs
     // that complete a new object).
@@ -135,8 +137,7 @@ private:
 };
 
 // The factory of a registered class, with its ClassInfo.
-template <class T>
-std::function<TKGraphicControl*()> Factory() {
+template <class T> std::function<TKGraphicControl*()> Factory() {
     return [] { return static_cast<TKGraphicControl*>(new T()); };
 }
 

@@ -82,10 +82,10 @@ const ClassInfo& TKBaseLabel::StaticInfo() {
                                   {"hdNone", "hdright", "hdLeft", "hdUpRight", "hdUpLeft", "hdUp"},
                                   &TKBaseLabel::DirectionHighlight,
                                   &TKBaseLabel::SetDirectionHighlight, hdUpLeft),
-            EnumProp<TKBaseLabel>("DirectionShadow",
-                                  {"sdNone", "sdRight", "sdLeft", "sdDownRight", "sdDownLeft", "sdDown"},
-                                  &TKBaseLabel::DirectionShadow, &TKBaseLabel::SetDirectionShadow,
-                                  sdDownRight),
+            EnumProp<TKBaseLabel>(
+                "DirectionShadow",
+                {"sdNone", "sdRight", "sdLeft", "sdDownRight", "sdDownLeft", "sdDown"},
+                &TKBaseLabel::DirectionShadow, &TKBaseLabel::SetDirectionShadow, sdDownRight),
             ColorProp<TKBaseLabel>("colorHighlight", &TKBaseLabel::ColorHighlight,
                                    &TKBaseLabel::SetColorHighlight, 0xFFFF00),
             ColorProp<TKBaseLabel>("colorShadow", &TKBaseLabel::ColorShadow,
@@ -93,34 +93,41 @@ const ClassInfo& TKBaseLabel::StaticInfo() {
             IntProp<TKBaseLabel, int>("Angle", &TKBaseLabel::Angle, &TKBaseLabel::SetAngle, 0),
             StringProp<TKBaseLabel>("Caption", &TKBaseLabel::Caption, &TKBaseLabel::SetCaption),
             ObjectProp<TKBaseLabel, TKFont>("Font", &TKBaseLabel::Font, TKFont::Table()),
-            BoolProp<TKBaseLabel>("Transparent", &TKBaseLabel::Transparent, &TKBaseLabel::SetTransparent),
-            ColorProp<TKBaseLabel>("BackColor", &TKBaseLabel::BackColor, &TKBaseLabel::SetBackColor),
+            BoolProp<TKBaseLabel>("Transparent", &TKBaseLabel::Transparent,
+                                  &TKBaseLabel::SetTransparent),
+            ColorProp<TKBaseLabel>("BackColor", &TKBaseLabel::BackColor,
+                                   &TKBaseLabel::SetBackColor),
         },
         nullptr);
     return info;
 }
 
 const ClassInfo& TKPLabel::StaticInfo() {
-    static const ClassInfo info = MakeInfo("TKPLabel", &TKBaseLabel::StaticInfo(), {}, Factory<TKPLabel>());
+    static const ClassInfo info =
+        MakeInfo("TKPLabel", &TKBaseLabel::StaticInfo(), {}, Factory<TKPLabel>());
     return info;
 }
 
 const ClassInfo& TKPDLabel::StaticInfo() {
-    static const ClassInfo info = MakeInfo(
-        "TKPDLabel", &TKBaseLabel::StaticInfo(),
-        {
-            StringProp<TKPDLabel>("DataFieldName", &TKPDLabel::DataFieldName, &TKPDLabel::SetDataFieldName),
-            StringProp<TKPDLabel>("DataFieldDescript", &TKPDLabel::DataFieldDescript,
-                                  &TKPDLabel::SetDataFieldDescript),
-            IntProp<TKPDLabel, int>("LengthOfText", &TKPDLabel::LengthOfText, &TKPDLabel::SetLengthOfText),
-        },
-        Factory<TKPDLabel>());
+    static const ClassInfo info =
+        MakeInfo("TKPDLabel", &TKBaseLabel::StaticInfo(),
+                 {
+                     StringProp<TKPDLabel>("DataFieldName", &TKPDLabel::DataFieldName,
+                                           &TKPDLabel::SetDataFieldName),
+                     StringProp<TKPDLabel>("DataFieldDescript", &TKPDLabel::DataFieldDescript,
+                                           &TKPDLabel::SetDataFieldDescript),
+                     IntProp<TKPDLabel, int>("LengthOfText", &TKPDLabel::LengthOfText,
+                                             &TKPDLabel::SetLengthOfText),
+                 },
+                 Factory<TKPDLabel>());
     return info;
 }
 
 // ---- TKCounterLabel ----------------------------------------------------------------------------
 
-TKCounterLabel::TKCounterLabel() { UpdateCaption(); }
+TKCounterLabel::TKCounterLabel() {
+    UpdateCaption();
+}
 
 void TKCounterLabel::SetStartingnumber(int v) {
     if (v == startingNumber_)
@@ -144,20 +151,24 @@ void TKCounterLabel::AdvanceCounter() {
     }
 }
 
-void TKCounterLabel::UpdateCaption() { SetCaption(textBefore_ + QString::number(value_) + textAfter_); }
+void TKCounterLabel::UpdateCaption() {
+    SetCaption(textBefore_ + QString::number(value_) + textAfter_);
+}
 
 const ClassInfo& TKCounterLabel::StaticInfo() {
-    static const ClassInfo info = MakeInfo(
-        "TKCounterLabel", &TKBaseLabel::StaticInfo(),
-        {
-            StringProp<TKCounterLabel>("TextBefore", &TKCounterLabel::TextBefore, &TKCounterLabel::SetTextBefore),
-            StringProp<TKCounterLabel>("TextAfter", &TKCounterLabel::TextAfter, &TKCounterLabel::SetTextAfter),
-            IntProp<TKCounterLabel, int>("Startingnumber", &TKCounterLabel::Startingnumber,
-                                         &TKCounterLabel::SetStartingnumber),
-            IntProp<TKCounterLabel, int>("RepeatEach", &TKCounterLabel::RepeatEach,
-                                         &TKCounterLabel::SetRepeatEach),
-        },
-        Factory<TKCounterLabel>());
+    static const ClassInfo info =
+        MakeInfo("TKCounterLabel", &TKBaseLabel::StaticInfo(),
+                 {
+                     StringProp<TKCounterLabel>("TextBefore", &TKCounterLabel::TextBefore,
+                                                &TKCounterLabel::SetTextBefore),
+                     StringProp<TKCounterLabel>("TextAfter", &TKCounterLabel::TextAfter,
+                                                &TKCounterLabel::SetTextAfter),
+                     IntProp<TKCounterLabel, int>("Startingnumber", &TKCounterLabel::Startingnumber,
+                                                  &TKCounterLabel::SetStartingnumber),
+                     IntProp<TKCounterLabel, int>("RepeatEach", &TKCounterLabel::RepeatEach,
+                                                  &TKCounterLabel::SetRepeatEach),
+                 },
+                 Factory<TKCounterLabel>());
     return info;
 }
 
@@ -168,7 +179,8 @@ TKSymbolLabel::TKSymbolLabel() {
 }
 
 const ClassInfo& TKSymbolLabel::StaticInfo() {
-    static const ClassInfo info = MakeInfo("TKSymbolLabel", &TKBaseLabel::StaticInfo(), {}, Factory<TKSymbolLabel>());
+    static const ClassInfo info =
+        MakeInfo("TKSymbolLabel", &TKBaseLabel::StaticInfo(), {}, Factory<TKSymbolLabel>());
     return info;
 }
 
@@ -193,7 +205,8 @@ const ClassInfo& TKPageNumberLabel::StaticInfo() {
     return info;
 }
 
-// ---- multi-line ------------------------------------------------------------------------------------
+// ---- multi-line
+// ------------------------------------------------------------------------------------
 
 TKMultiLineBaseLabel::TKMultiLineBaseLabel() {
     SetBounds(0, 0, 190, 33);
@@ -208,12 +221,15 @@ const ClassInfo& TKMultiLineBaseLabel::StaticInfo() {
     static const ClassInfo info = MakeInfo(
         "TKMultiLineBaseLabel", &TKGraphicControl::StaticInfo(),
         {
-            ObjectProp<TKMultiLineBaseLabel, TKStrings>("Items", &TKMultiLineBaseLabel::Items, TKStrings::Table()),
+            ObjectProp<TKMultiLineBaseLabel, TKStrings>("Items", &TKMultiLineBaseLabel::Items,
+                                                        TKStrings::Table()),
             BoolProp<TKMultiLineBaseLabel>("AutoSize", &TKMultiLineBaseLabel::AutoSize,
                                            &TKMultiLineBaseLabel::SetAutoSize),
-            EnumProp<TKMultiLineBaseLabel>("Alignment", kAlignmentNames, &TKMultiLineBaseLabel::Alignment,
+            EnumProp<TKMultiLineBaseLabel>("Alignment", kAlignmentNames,
+                                           &TKMultiLineBaseLabel::Alignment,
                                            &TKMultiLineBaseLabel::SetAlignment, taLeftJustify),
-            ObjectProp<TKMultiLineBaseLabel, TKFont>("Font", &TKMultiLineBaseLabel::Font, TKFont::Table()),
+            ObjectProp<TKMultiLineBaseLabel, TKFont>("Font", &TKMultiLineBaseLabel::Font,
+                                                     TKFont::Table()),
             BoolProp<TKMultiLineBaseLabel>("WordWrap", &TKMultiLineBaseLabel::WordWrap,
                                            &TKMultiLineBaseLabel::SetWordWrap, false),
         },
@@ -222,8 +238,8 @@ const ClassInfo& TKMultiLineBaseLabel::StaticInfo() {
 }
 
 const ClassInfo& TKMultiLineLabel::StaticInfo() {
-    static const ClassInfo info =
-        MakeInfo("TKMultiLineLabel", &TKMultiLineBaseLabel::StaticInfo(), {}, Factory<TKMultiLineLabel>());
+    static const ClassInfo info = MakeInfo("TKMultiLineLabel", &TKMultiLineBaseLabel::StaticInfo(),
+                                           {}, Factory<TKMultiLineLabel>());
     return info;
 }
 
@@ -233,7 +249,8 @@ const ClassInfo& TKDMultiLineLabel::StaticInfo() {
         {
             StringProp<TKDMultiLineLabel>("DataFieldName", &TKDMultiLineLabel::DataFieldName,
                                           &TKDMultiLineLabel::SetDataFieldName),
-            StringProp<TKDMultiLineLabel>("DataFieldDescript", &TKDMultiLineLabel::DataFieldDescript,
+            StringProp<TKDMultiLineLabel>("DataFieldDescript",
+                                          &TKDMultiLineLabel::DataFieldDescript,
                                           &TKDMultiLineLabel::SetDataFieldDescript),
         },
         Factory<TKDMultiLineLabel>());
@@ -254,7 +271,8 @@ const ClassInfo& TKDMultiLineAddressLabel::StaticInfo() {
             BoolProp<T>("UseZip", &T::UseZip, &T::SetUseZip),
             BoolProp<T>("UsePhone", &T::UsePhone, &T::SetUsePhone),
             BoolProp<T>("UseCountry", &T::UseCountry, &T::SetUseCountry),
-            EnumProp<T>("ZipOptions", {"zoAfterState", "zoBeforeCity", "zoAfterCountry", "zoBeforeCountry"},
+            EnumProp<T>("ZipOptions",
+                        {"zoAfterState", "zoBeforeCity", "zoAfterCountry", "zoBeforeCountry"},
                         &T::ZipOptions, &T::SetZipOptions),
             BoolProp<T>("UpperCase", &T::UpperCase, &T::SetUpperCase),
         },
@@ -262,7 +280,8 @@ const ClassInfo& TKDMultiLineAddressLabel::StaticInfo() {
     return info;
 }
 
-// ---- graphics ----------------------------------------------------------------------------------------
+// ---- graphics
+// ----------------------------------------------------------------------------------------
 
 TKLineShape::TKLineShape() {
     SetBounds(0, 0, 10, 10);
@@ -270,15 +289,16 @@ TKLineShape::TKLineShape() {
 }
 
 const ClassInfo& TKLineShape::StaticInfo() {
-    static const ClassInfo info = MakeInfo(
-        "TKLineShape", &TKGraphicControl::StaticInfo(),
-        {
-            EnumProp<TKLineShape>("LineStyle",
-                                  {"stHorizontal", "stVertical", "stAngleSlopingUp", "stAngleSlopingDown"},
-                                  &TKLineShape::LineStyle, &TKLineShape::SetLineStyle, stHorizontal),
-            ObjectProp<TKLineShape, TKPen>("Pen", &TKLineShape::Pen, TKPen::Table()),
-        },
-        Factory<TKLineShape>());
+    static const ClassInfo info =
+        MakeInfo("TKLineShape", &TKGraphicControl::StaticInfo(),
+                 {
+                     EnumProp<TKLineShape>(
+                         "LineStyle",
+                         {"stHorizontal", "stVertical", "stAngleSlopingUp", "stAngleSlopingDown"},
+                         &TKLineShape::LineStyle, &TKLineShape::SetLineStyle, stHorizontal),
+                     ObjectProp<TKLineShape, TKPen>("Pen", &TKLineShape::Pen, TKPen::Table()),
+                 },
+                 Factory<TKLineShape>());
     return info;
 }
 
@@ -297,13 +317,15 @@ const ClassInfo& TKLabelShapes::StaticInfo() {
     static const ClassInfo info = MakeInfo(
         "TKLabelShapes", &TKGraphicControl::StaticInfo(),
         {
-            BoolProp<TKLabelShapes>("Transparent", &TKLabelShapes::Transparent, &TKLabelShapes::SetTransparent),
+            BoolProp<TKLabelShapes>("Transparent", &TKLabelShapes::Transparent,
+                                    &TKLabelShapes::SetTransparent),
             ObjectProp<TKLabelShapes, TKBrush>("Brush", &TKLabelShapes::Brush, TKBrush::Table()),
             ObjectProp<TKLabelShapes, TKPen>("Pen", &TKLabelShapes::Pen, TKPen::Table()),
-            IntProp<TKLabelShapes, int>("RoundPerc", &TKLabelShapes::RoundPerc, &TKLabelShapes::SetRoundPerc, 25),
+            IntProp<TKLabelShapes, int>("RoundPerc", &TKLabelShapes::RoundPerc,
+                                        &TKLabelShapes::SetRoundPerc, 25),
             EnumProp<TKLabelShapes>("Shape",
-                                    {"stRectangle", "stSquare", "stRoundRect", "stRoundSquare", "stEllipse",
-                                     "stCircle"},
+                                    {"stRectangle", "stSquare", "stRoundRect", "stRoundSquare",
+                                     "stEllipse", "stCircle"},
                                     &TKLabelShapes::Shape, &TKLabelShapes::SetShape, stRectangle),
         },
         Factory<TKLabelShapes>());
@@ -311,7 +333,8 @@ const ClassInfo& TKLabelShapes::StaticInfo() {
 }
 
 const ClassInfo& Trpshapes::StaticInfo() {
-    static const ClassInfo info = MakeInfo("Trpshapes", &TKLabelShapes::StaticInfo(), {}, Factory<Trpshapes>());
+    static const ClassInfo info =
+        MakeInfo("Trpshapes", &TKLabelShapes::StaticInfo(), {}, Factory<Trpshapes>());
     return info;
 }
 
@@ -346,30 +369,32 @@ const ClassInfo& TKImage::StaticInfo() {
     return info;
 }
 
-// ---- postal -------------------------------------------------------------------------------------------
+// ---- postal
+// -------------------------------------------------------------------------------------------
 
 const ClassInfo& TKPostNetBarCode::StaticInfo() {
     using T = TKPostNetBarCode;
-    static const ClassInfo info = MakeInfo(
-        "TKPostNetBarCode", &TKGraphicControl::StaticInfo(),
-        {
-            StringProp<T>("ZipCodeField", &T::ZipCodeField, &T::SetZipCodeField),
-            StringProp<T>("AddressField", &T::AddressField, &T::SetAddressField),
-            EnumProp<T>("BarCodeType", {"pnbc5Digit", "pnbc9Digit", "pnbc11Digit"}, &T::BarCodeType,
-                        &T::SetBarCodeType),
-        },
-        Factory<T>());
+    static const ClassInfo info =
+        MakeInfo("TKPostNetBarCode", &TKGraphicControl::StaticInfo(),
+                 {
+                     StringProp<T>("ZipCodeField", &T::ZipCodeField, &T::SetZipCodeField),
+                     StringProp<T>("AddressField", &T::AddressField, &T::SetAddressField),
+                     EnumProp<T>("BarCodeType", {"pnbc5Digit", "pnbc9Digit", "pnbc11Digit"},
+                                 &T::BarCodeType, &T::SetBarCodeType),
+                 },
+                 Factory<T>());
     return info;
 }
 
 const ClassInfo& TKFIMBarCode::StaticInfo() {
     using T = TKFIMBarCode;
-    static const ClassInfo info = MakeInfo(
-        "TKFIMBarCode", &TKGraphicControl::StaticInfo(),
-        {
-            EnumProp<T>("FIMType", {"fimTypeA", "fimTypeB", "fimTypeC"}, &T::FIMType, &T::SetFIMType, fimTypeA),
-        },
-        Factory<T>());
+    static const ClassInfo info =
+        MakeInfo("TKFIMBarCode", &TKGraphicControl::StaticInfo(),
+                 {
+                     EnumProp<T>("FIMType", {"fimTypeA", "fimTypeB", "fimTypeC"}, &T::FIMType,
+                                 &T::SetFIMType, fimTypeA),
+                 },
+                 Factory<T>());
     return info;
 }
 

@@ -7,11 +7,13 @@
 
 namespace qb {
 
-#define QB_STREAMABLE_CLASS                                              \
-public:                                                                  \
-    static const ClassInfo& StaticInfo();                                \
-    const ClassInfo& Info() const override { return StaticInfo(); }      \
-                                                                         \
+#define QB_STREAMABLE_CLASS                                                                        \
+public:                                                                                            \
+    static const ClassInfo& StaticInfo();                                                          \
+    const ClassInfo& Info() const override {                                                       \
+        return StaticInfo();                                                                       \
+    }                                                                                              \
+                                                                                                   \
 private:
 
 enum TAlignmentId { taLeftJustify, taRightJustify, taCenter };
@@ -34,17 +36,35 @@ public:
     int Alignment() const { return alignment_; }
     void SetAlignment(int v);
     int DepthHighlight() const { return depthHighlight_; }
-    void SetDepthHighlight(int v) { depthHighlight_ = v; Dirty(); }
+    void SetDepthHighlight(int v) {
+        depthHighlight_ = v;
+        Dirty();
+    }
     int DepthShadow() const { return depthShadow_; }
-    void SetDepthShadow(int v) { depthShadow_ = v; Dirty(); }
+    void SetDepthShadow(int v) {
+        depthShadow_ = v;
+        Dirty();
+    }
     int DirectionHighlight() const { return directionHighlight_; }
-    void SetDirectionHighlight(int v) { directionHighlight_ = v; Dirty(); }
+    void SetDirectionHighlight(int v) {
+        directionHighlight_ = v;
+        Dirty();
+    }
     int DirectionShadow() const { return directionShadow_; }
-    void SetDirectionShadow(int v) { directionShadow_ = v; Dirty(); }
+    void SetDirectionShadow(int v) {
+        directionShadow_ = v;
+        Dirty();
+    }
     int32_t ColorHighlight() const { return colorHighlight_; }
-    void SetColorHighlight(int32_t v) { colorHighlight_ = v; update(); }
+    void SetColorHighlight(int32_t v) {
+        colorHighlight_ = v;
+        update();
+    }
     int32_t ColorShadow() const { return colorShadow_; }
-    void SetColorShadow(int32_t v) { colorShadow_ = v; update(); }
+    void SetColorShadow(int32_t v) {
+        colorShadow_ = v;
+        update();
+    }
     int Angle() const { return angle_; }
     // 0, 90, 180 or 270; other values are ignored.
     void SetAngle(int v);
@@ -90,9 +110,15 @@ class TKPDLabel : public TKBaseLabel {
     QB_STREAMABLE_CLASS
 public:
     QString DataFieldName() const { return dataFieldName_; }
-    void SetDataFieldName(const QString& v) { dataFieldName_ = v; Dirty(); }
+    void SetDataFieldName(const QString& v) {
+        dataFieldName_ = v;
+        Dirty();
+    }
     QString DataFieldDescript() const { return dataFieldDescript_; }
-    void SetDataFieldDescript(const QString& v) { dataFieldDescript_ = v; Dirty(); }
+    void SetDataFieldDescript(const QString& v) {
+        dataFieldDescript_ = v;
+        Dirty();
+    }
     int LengthOfText() const { return lengthOfText_; }
     void SetLengthOfText(int v) { lengthOfText_ = v; }
 
@@ -107,9 +133,15 @@ class TKCounterLabel : public TKBaseLabel {
 public:
     TKCounterLabel();
     QString TextBefore() const { return textBefore_; }
-    void SetTextBefore(const QString& v) { textBefore_ = v; UpdateCaption(); }
+    void SetTextBefore(const QString& v) {
+        textBefore_ = v;
+        UpdateCaption();
+    }
     QString TextAfter() const { return textAfter_; }
-    void SetTextAfter(const QString& v) { textAfter_ = v; UpdateCaption(); }
+    void SetTextAfter(const QString& v) {
+        textAfter_ = v;
+        UpdateCaption();
+    }
     int Startingnumber() const { return startingNumber_; }
     // A different starting number resets the counter.
     void SetStartingnumber(int v);
@@ -140,9 +172,15 @@ class TKDateTimeLabel : public TKBaseLabel {
     QB_STREAMABLE_CLASS
 public:
     int DateFormat() const { return dateFormat_; }
-    void SetDateFormat(int v) { dateFormat_ = v; Dirty(); }
+    void SetDateFormat(int v) {
+        dateFormat_ = v;
+        Dirty();
+    }
     int TimeFormat() const { return timeFormat_; }
-    void SetTimeFormat(int v) { timeFormat_ = v; Dirty(); }
+    void SetTimeFormat(int v) {
+        timeFormat_ = v;
+        Dirty();
+    }
 
 private:
     int dateFormat_ = dtfDateShort;
@@ -163,11 +201,18 @@ public:
     bool AutoSize() const { return autoSize_; }
     void SetAutoSize(bool v) { autoSize_ = v; }
     int Alignment() const { return alignment_; }
-    void SetAlignment(int v) { alignment_ = v; Dirty(); NotifyChange(); }
+    void SetAlignment(int v) {
+        alignment_ = v;
+        Dirty();
+        NotifyChange();
+    }
     TKFont* Font() { return &font_; }
     const TKFont& FontRef() const { return font_; }
     bool WordWrap() const { return wordWrap_; }
-    void SetWordWrap(bool v) { wordWrap_ = v; Dirty(); }
+    void SetWordWrap(bool v) {
+        wordWrap_ = v;
+        Dirty();
+    }
     bool LayoutDirty() const { return dirty_; }
     void ApplyFont(const TKFont& font) override { font_.Assign(font); }
 
@@ -194,9 +239,15 @@ class TKDMultiLineLabel : public TKMultiLineBaseLabel {
     QB_STREAMABLE_CLASS
 public:
     QString DataFieldName() const { return dataFieldName_; }
-    void SetDataFieldName(const QString& v) { dataFieldName_ = v; Dirty(); }
+    void SetDataFieldName(const QString& v) {
+        dataFieldName_ = v;
+        Dirty();
+    }
     QString DataFieldDescript() const { return dataFieldDescript_; }
-    void SetDataFieldDescript(const QString& v) { dataFieldDescript_ = v; Dirty(); }
+    void SetDataFieldDescript(const QString& v) {
+        dataFieldDescript_ = v;
+        Dirty();
+    }
 
 private:
     QString dataFieldName_;
@@ -206,12 +257,17 @@ private:
 class TKDMultiLineAddressLabel : public TKMultiLineBaseLabel {
     QB_STREAMABLE_CLASS
 public:
-#define QB_BOOL_OPTION(Name, member, init)                 \
-public:                                                    \
-    bool Name() const { return member; }                   \
-    void Set##Name(bool v) { member = v; Dirty(); }        \
-                                                           \
-private:                                                   \
+#define QB_BOOL_OPTION(Name, member, init)                                                         \
+public:                                                                                            \
+    bool Name() const {                                                                            \
+        return member;                                                                             \
+    }                                                                                              \
+    void Set##Name(bool v) {                                                                       \
+        member = v;                                                                                \
+        Dirty();                                                                                   \
+    }                                                                                              \
+                                                                                                   \
+private:                                                                                           \
     bool member = init;
     QB_BOOL_OPTION(UseName, useName_, true)
     QB_BOOL_OPTION(UseTitle, useTitle_, true)
@@ -225,20 +281,29 @@ private:                                                   \
     QB_BOOL_OPTION(UpperCase, upperCase_, false)
 #undef QB_BOOL_OPTION
 public:
-    int ZipOptions() const { return zipOptions_; }
-    void SetZipOptions(int v) { zipOptions_ = v; Dirty(); }
+    int ZipOptions() const {
+        return zipOptions_;
+    }
+    void SetZipOptions(int v) {
+        zipOptions_ = v;
+        Dirty();
+    }
 
 private:
     int zipOptions_ = zoAfterState;
 };
 
-// ---- graphics ------------------------------------------------------------------------------------
+// ---- graphics
+// ------------------------------------------------------------------------------------
 class TKLineShape : public TKGraphicControl {
     QB_STREAMABLE_CLASS
 public:
     TKLineShape();
     int LineStyle() const { return lineStyle_; }
-    void SetLineStyle(int v) { lineStyle_ = v; update(); }
+    void SetLineStyle(int v) {
+        lineStyle_ = v;
+        update();
+    }
     TKPen* Pen() { return &pen_; }
     const TKPen& PenRef() const { return pen_; }
 
@@ -259,9 +324,15 @@ public:
     TKPen* Pen() { return &pen_; }
     const TKPen& PenRef() const { return pen_; }
     int RoundPerc() const { return roundPerc_; }
-    void SetRoundPerc(int v) { roundPerc_ = v; update(); }
+    void SetRoundPerc(int v) {
+        roundPerc_ = v;
+        update();
+    }
     int Shape() const { return shape_; }
-    void SetShape(int v) { shape_ = v; update(); }
+    void SetShape(int v) {
+        shape_ = v;
+        update();
+    }
 
 private:
     bool transparent_ = false;
@@ -298,11 +369,20 @@ class TKPostNetBarCode : public TKGraphicControl {
     QB_STREAMABLE_CLASS
 public:
     QString ZipCodeField() const { return zipCodeField_; }
-    void SetZipCodeField(const QString& v) { zipCodeField_ = v; update(); }
+    void SetZipCodeField(const QString& v) {
+        zipCodeField_ = v;
+        update();
+    }
     QString AddressField() const { return addressField_; }
-    void SetAddressField(const QString& v) { addressField_ = v; update(); }
+    void SetAddressField(const QString& v) {
+        addressField_ = v;
+        update();
+    }
     int BarCodeType() const { return barCodeType_; }
-    void SetBarCodeType(int v) { barCodeType_ = v; update(); }
+    void SetBarCodeType(int v) {
+        barCodeType_ = v;
+        update();
+    }
 
 private:
     QString zipCodeField_;
@@ -314,7 +394,10 @@ class TKFIMBarCode : public TKGraphicControl {
     QB_STREAMABLE_CLASS
 public:
     int FIMType() const { return fimType_; }
-    void SetFIMType(int v) { fimType_ = v; update(); }
+    void SetFIMType(int v) {
+        fimType_ = v;
+        update();
+    }
 
 private:
     int fimType_ = fimTypeA;

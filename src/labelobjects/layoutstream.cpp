@@ -59,7 +59,8 @@ double ExtendedToDouble(const Extended80& in) {
         if (frac == 0)
             bits = sign | (uint64_t(0x7FF) << 52);
         else // NaN: keep the upper fraction bits, stay quiet
-            bits = sign | (uint64_t(0x7FF) << 52) | (uint64_t(1) << 51) | ((frac >> 11) & ((uint64_t(1) << 52) - 1));
+            bits = sign | (uint64_t(0x7FF) << 52) | (uint64_t(1) << 51) |
+                   ((frac >> 11) & ((uint64_t(1) << 52) - 1));
     } else if (mant == 0) {
         bits = sign;
     } else {
@@ -92,7 +93,8 @@ double ExtendedToDouble(const Extended80& in) {
             } else {
                 const unsigned __int128 m = mant;
                 const uint64_t keep0 = uint64_t(m >> shift);
-                const unsigned __int128 rem = m & ((static_cast<unsigned __int128>(1) << shift) - 1);
+                const unsigned __int128 rem =
+                    m & ((static_cast<unsigned __int128>(1) << shift) - 1);
                 const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
                 uint64_t keep = keep0;
                 if (rem > half || (rem == half && (keep & 1)))
@@ -190,7 +192,9 @@ void LayoutWriter::WriteShortBytes(const QByteArray& bytes) {
     data_.append(cut);
 }
 
-void LayoutWriter::WriteShortString(const QString& text) { WriteShortBytes(ToAnsi(text)); }
+void LayoutWriter::WriteShortString(const QString& text) {
+    WriteShortBytes(ToAnsi(text));
+}
 
 void LayoutWriter::WriteUInt32(uint32_t v) {
     for (int i = 0; i < 4; ++i)
@@ -295,9 +299,13 @@ QByteArray LayoutReader::ReadShortBytes() {
     return ReadBytes(n);
 }
 
-QString LayoutReader::ReadShortString() { return FromAnsi(ReadShortBytes()); }
+QString LayoutReader::ReadShortString() {
+    return FromAnsi(ReadShortBytes());
+}
 
-ValueType LayoutReader::ReadValueType() { return ValueType(ReadByte()); }
+ValueType LayoutReader::ReadValueType() {
+    return ValueType(ReadByte());
+}
 
 void LayoutReader::ReadListBegin() {
     if (ReadValueType() != ValueType::List)

@@ -130,10 +130,10 @@ public:
     // Typed values: a value of another type raises "Invalid property value".
     int64_t ReadInteger();
     bool ReadBoolean();
-    double ReadFloat(); // extended, or an integer
+    double ReadFloat();   // extended, or an integer
     QString ReadString(); // 06 or 0C
     QString ReadIdent();
-    QStringList ReadSetBody(); // after the 0B type byte
+    QStringList ReadSetBody();   // after the 0B type byte
     QByteArray ReadBinaryBody(); // after the 0A type byte
     // Skips one value of any type (lists and collections included).
     void SkipValue(int depth = 0);

@@ -156,7 +156,8 @@ QByteArray TKLabelObjectFiler::PanelBytes(const TKBasePanel& panel) {
 
 // ---- reading ---------------------------------------------------------------------------------
 
-void TKLabelObjectFiler::ReadProperty(LayoutReader& r, TKGraphicControl& object, const QString& path) {
+void TKLabelObjectFiler::ReadProperty(LayoutReader& r, TKGraphicControl& object,
+                                      const QString& path) {
     const QStringList parts = path.split(QLatin1Char('.'));
     Persistent* target = &object;
     const PropertyDef* p = object.Info().Find(parts[0]);
@@ -252,7 +253,8 @@ TKGraphicControl* TKLabelObjectFiler::ReadRecord(LayoutReader& r, TKBasePanel& p
     const QString className = r.ReadShortString();
     const ClassInfo* info = ClassRegistry::Find(className);
     if (!info)
-        throw StreamError(QString::fromLatin1(kClassNotFound).replace(QLatin1String("%s"), className));
+        throw StreamError(
+            QString::fromLatin1(kClassNotFound).replace(QLatin1String("%s"), className));
     std::unique_ptr<TKGraphicControl> object(info->create());
     const QString storedName = r.ReadShortString();
     QObject* owner = owner_ ? owner_.data() : panel.Owner();
@@ -299,7 +301,8 @@ QList<TKGraphicControl*> TKLabelObjectFiler::ReadList(LayoutReader& r, TKBasePan
     return read;
 }
 
-QList<TKGraphicControl*> TKLabelObjectFiler::ReadBytes(const QByteArray& bytes, TKBasePanel& panel) {
+QList<TKGraphicControl*> TKLabelObjectFiler::ReadBytes(const QByteArray& bytes,
+                                                       TKBasePanel& panel) {
     LayoutReader r(bytes);
     return ReadList(r, panel);
 }
@@ -309,7 +312,8 @@ QList<TKGraphicControl*> TKLabelObjectFiler::ReadBytes(const QByteArray& bytes, 
 void TKLabelObjectFiler::WriteFile(const QString& path, const LayoutWriter& w) {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw StreamError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, f.errorString()));
+        throw StreamError(
+            QStringLiteral("Cannot create file \"%1\". %2").arg(path, f.errorString()));
     const_cast<LayoutWriter&>(w).Flush(f);
     if (!f.flush())
         throw StreamError(f.errorString());
@@ -338,7 +342,8 @@ QList<TKGraphicControl*> TKLabelObjectFiler::LoadPanel(TKBasePanel& panel, const
     return ReadBytes(bytes, panel);
 }
 
-void TKLabelObjectFiler::SaveSelection(const QList<TKGraphicControl*>& selection, const QString& path) {
+void TKLabelObjectFiler::SaveSelection(const QList<TKGraphicControl*>& selection,
+                                       const QString& path) {
     if (selection.isEmpty())
         return;
     LayoutWriter w;

@@ -33,7 +33,8 @@ public:
     static void WriteRecord(LayoutWriter& w, const TKGraphicControl& object);
     static void WriteList(LayoutWriter& w, const QList<TKGraphicControl*>& objects);
     static void WriteProperties(LayoutWriter& w, const Persistent* object,
-                                const std::vector<const PropertyDef*>& props, const QString& prefix);
+                                const std::vector<const PropertyDef*>& props,
+                                const QString& prefix);
     // The list of a panel's objects (child order, selection holder excluded).
     static QByteArray PanelBytes(const TKBasePanel& panel);
 

@@ -15,9 +15,13 @@ namespace qb {
 
 namespace {
 // Nearest integer, halves to the even neighbour.
-int Nearest(double x) { return int(std::nearbyint(x)); }
+int Nearest(double x) {
+    return int(std::nearbyint(x));
+}
 
-QString ProgramDirectory() { return QCoreApplication::applicationDirPath() + QLatin1Char('/'); }
+QString ProgramDirectory() {
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/');
+}
 } // namespace
 
 // ---- TKBasePanel ---------------------------------------------------------------------------
@@ -129,7 +133,8 @@ bool TKBasePanel::NameExists(const QString& name, QObject* owner) const {
     return false;
 }
 
-// ---- zoom ----------------------------------------------------------------------------------------
+// ---- zoom
+// ----------------------------------------------------------------------------------------
 
 void TKBasePanel::ZoomObject(TKGraphicControl* o, float z) {
     const TKGraphicControl::ZoomMemo& memo = o->ZoomMemory();
@@ -139,8 +144,8 @@ void TKBasePanel::ZoomObject(TKGraphicControl* o, float z) {
         const double r = double(z);
         const QRect b = untouched ? memo.base : o->BoundsRect();
         const QRect now = z == 1.0f ? b
-                                    : QRect(Nearest(b.x() * r), Nearest(b.y() * r), Nearest(b.width() * r),
-                                            Nearest(b.height() * r));
+                                    : QRect(Nearest(b.x() * r), Nearest(b.y() * r),
+                                            Nearest(b.width() * r), Nearest(b.height() * r));
         o->SetBounds(now.x(), now.y(), now.width(), now.height());
         o->SetZoomValue(z);
         o->SetZoomMemory({b, o->BoundsRect(), z});
@@ -167,7 +172,8 @@ void TKBasePanel::SetZoom(float z) {
     update();
 }
 
-// ---- objects --------------------------------------------------------------------------------------
+// ---- objects
+// --------------------------------------------------------------------------------------
 
 void TKBasePanel::AdoptObject(TKGraphicControl* object) {
     object->SetRouteEventsToPanel(true);
@@ -189,7 +195,8 @@ void TKBasePanel::AddObject(TKGraphicControl* object, const QRect& rect) {
     const QString name = UniqueName(QStringLiteral("Special"), 1);
     if (!name.isEmpty())
         object->setObjectName(name);
-    object->SetBounds(rect.left(), rect.top(), std::max(10, rect.width()), std::max(15, rect.height()));
+    object->SetBounds(rect.left(), rect.top(), std::max(10, rect.width()),
+                      std::max(15, rect.height()));
     object->SetRouteEventsToPanel(true);
     object->SetZoomValue(zoom_);
     object->SetZoomMemory({});
@@ -233,7 +240,8 @@ void TKBasePanel::ClampObjects() {
 void TKBasePanel::RemoveStrayObjects() {
     ClearSelection();
     for (TKGraphicControl* o : Objects())
-        if (o->Top() > Height() - 10 || o->Left() > Width() - 10 || o->Width() < 1 || o->Height() < 1)
+        if (o->Top() > Height() - 10 || o->Left() > Width() - 10 || o->Width() < 1 ||
+            o->Height() < 1)
             delete o;
 }
 
@@ -263,7 +271,8 @@ void TKBasePanel::LoadFromFile(const QString& path) {
     RefreshAllData();
 }
 
-// ---- drawing ---------------------------------------------------------------------------------------
+// ---- drawing
+// ---------------------------------------------------------------------------------------
 
 QPainterPath TKBasePanel::ShapePath() const {
     QPainterPath path;
@@ -349,9 +358,11 @@ void TKBasePanel::paintEvent(QPaintEvent*) {
     }
 }
 
-// ---- mouse ------------------------------------------------------------------------------------------
+// ---- mouse
+// ------------------------------------------------------------------------------------------
 
-void TKBasePanel::ObjectMouseDown(TKGraphicControl* object, Qt::MouseButton button, const QPoint& panelPos) {
+void TKBasePanel::ObjectMouseDown(TKGraphicControl* object, Qt::MouseButton button,
+                                  const QPoint& panelPos) {
     if (!pointing_) {
         PanelMouseDown(button, panelPos);
         return;
@@ -384,19 +395,27 @@ void TKBasePanel::PanelMouseUp(Qt::MouseButton button, const QPoint& pos) {
         return;
     bandEnd_ = pos;
     rubberBanding_ = false;
-    const QRect band(QPoint(std::min(bandStart_.x(), bandEnd_.x()), std::min(bandStart_.y(), bandEnd_.y())),
-                     QSize(std::abs(bandEnd_.x() - bandStart_.x()), std::abs(bandEnd_.y() - bandStart_.y())));
+    const QRect band(
+        QPoint(std::min(bandStart_.x(), bandEnd_.x()), std::min(bandStart_.y(), bandEnd_.y())),
+        QSize(std::abs(bandEnd_.x() - bandStart_.x()), std::abs(bandEnd_.y() - bandStart_.y())));
     update();
     CreateObjectInRect(band);
     if (DroppedObjectEvent)
         DroppedObjectEvent(band);
 }
 
-void TKBasePanel::mousePressEvent(QMouseEvent* e) { PanelMouseDown(e->button(), e->position().toPoint()); }
-void TKBasePanel::mouseMoveEvent(QMouseEvent* e) { PanelMouseMove(e->position().toPoint()); }
-void TKBasePanel::mouseReleaseEvent(QMouseEvent* e) { PanelMouseUp(e->button(), e->position().toPoint()); }
+void TKBasePanel::mousePressEvent(QMouseEvent* e) {
+    PanelMouseDown(e->button(), e->position().toPoint());
+}
+void TKBasePanel::mouseMoveEvent(QMouseEvent* e) {
+    PanelMouseMove(e->position().toPoint());
+}
+void TKBasePanel::mouseReleaseEvent(QMouseEvent* e) {
+    PanelMouseUp(e->button(), e->position().toPoint());
+}
 
-// ---- TKDataPanel ---------------------------------------------------------------------------------------
+// ---- TKDataPanel
+// ---------------------------------------------------------------------------------------
 
 TKDataPanel::TKDataPanel(QWidget* parent, QObject* owner) : TKBasePanel(parent, owner) {}
 
@@ -405,7 +424,9 @@ void TKDataPanel::SetDisplayDataValues(bool v) {
     RefreshAllData();
 }
 
-bool TKDataPanel::DatasetOpen() const { return dataset_ && dataset_->isOpen(); }
+bool TKDataPanel::DatasetOpen() const {
+    return dataset_ && dataset_->isOpen();
+}
 
 QString TKDataPanel::FieldNameByLabel(const QString& displayLabel) const {
     if (!DatasetOpen())
@@ -434,16 +455,20 @@ void TKDataPanel::RefreshAllData() {
     }
 }
 
-// ---- TKLabelPanel -----------------------------------------------------------------------------------------
+// ---- TKLabelPanel
+// -----------------------------------------------------------------------------------------
 
-TKLabelPanel::TKLabelPanel(QWidget* parent, QObject* owner) : TKDataPanel(parent, owner) { MakeClassesKnown(); }
+TKLabelPanel::TKLabelPanel(QWidget* parent, QObject* owner) : TKDataPanel(parent, owner) {
+    MakeClassesKnown();
+}
 
 void TKLabelPanel::MakeClassesKnown() {
     for (const ClassInfo* info :
          {&TKLineShape::StaticInfo(), &TKPostNetBarCode::StaticInfo(), &TKImage::StaticInfo(),
           &TKLabelShapes::StaticInfo(), &TKPLabel::StaticInfo(), &TKPDLabel::StaticInfo(),
-          &TKCounterLabel::StaticInfo(), &TKSymbolLabel::StaticInfo(), &TKMultiLineLabel::StaticInfo(),
-          &TKDMultiLineLabel::StaticInfo(), &TKDMultiLineAddressLabel::StaticInfo()})
+          &TKCounterLabel::StaticInfo(), &TKSymbolLabel::StaticInfo(),
+          &TKMultiLineLabel::StaticInfo(), &TKDMultiLineLabel::StaticInfo(),
+          &TKDMultiLineAddressLabel::StaticInfo()})
         ClassRegistry::MakeKnown(*info);
 }
 
@@ -525,7 +550,9 @@ TKGraphicControl* TKLabelPanel::CreateObjectInRect(const QRect& rect) {
     case psEllipse:
     case psRoundRectangle: {
         auto* o = new TKLabelShapes;
-        o->SetShape(state_ == psRectangle ? stRectangle : state_ == psEllipse ? stEllipse : stRoundRect);
+        o->SetShape(state_ == psRectangle ? stRectangle
+                    : state_ == psEllipse ? stEllipse
+                                          : stRoundRect);
         object = o;
         break;
     }

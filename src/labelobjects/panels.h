@@ -40,19 +40,28 @@ public:
     bool Pointing() const { return pointing_; }
     void SetPointing(bool v) { pointing_ = v; }
     bool DrawOutline() const { return drawOutline_; }
-    void SetDrawOutline(bool v) { drawOutline_ = v; update(); }
+    void SetDrawOutline(bool v) {
+        drawOutline_ = v;
+        update();
+    }
     TKPicture& Picture() { return picture_; }
     TKPicture& ColorPicture() { return colorPicture_; }
     bool Printing() const { return printing_; }
     void SetPrinting(bool v) { printing_ = v; }
     int Shape() const { return shape_; }
-    void SetShape(int v) { shape_ = v; update(); }
+    void SetShape(int v) {
+        shape_ = v;
+        update();
+    }
     int GridSize() const { return gridSize_; }
     void SetGridSize(int v) { gridSize_ = v; }
     // The snap step in pixels: 4 or 8.
     int GridStep() const { return gridSize_ == gs8x8 ? 8 : 4; }
     bool ShowGrid() const { return showGrid_; }
-    void SetShowGrid(bool v) { showGrid_ = v; update(); }
+    void SetShowGrid(bool v) {
+        showGrid_ = v;
+        update();
+    }
     bool SnapToGrid() const { return snapToGrid_; }
     void SetSnapToGrid(bool v) { snapToGrid_ = v; }
     std::function<void(const QRect&)> DroppedObjectEvent;
@@ -86,8 +95,12 @@ public:
     void PostSelectionRefit();
 
     // ---- virtual operations ---------------------------------------------------------
-    virtual TKGraphicControl* CreateObjectInRect(const QRect& rect) { (void)rect; return nullptr; }
-    virtual void ObjectMouseDown(TKGraphicControl* object, Qt::MouseButton button, const QPoint& panelPos);
+    virtual TKGraphicControl* CreateObjectInRect(const QRect& rect) {
+        (void)rect;
+        return nullptr;
+    }
+    virtual void ObjectMouseDown(TKGraphicControl* object, Qt::MouseButton button,
+                                 const QPoint& panelPos);
     virtual void RefreshAllData() {}
     virtual void PrintObjects(PrintSurface& surface, double x0, double y0);
     virtual void ClampObjects();
@@ -190,9 +203,20 @@ private:
 };
 
 enum TLPanelState {
-    psPointing, psLabel, psCounterLabel, psSymbolLabel, psDataLabel, psMultiLineLabel,
-    psMultiLineDataLabel, psAddressLabel, psRectangle, psEllipse, psRoundRectangle, psLine,
-    psImage, psPostNetBarCode
+    psPointing,
+    psLabel,
+    psCounterLabel,
+    psSymbolLabel,
+    psDataLabel,
+    psMultiLineLabel,
+    psMultiLineDataLabel,
+    psAddressLabel,
+    psRectangle,
+    psEllipse,
+    psRoundRectangle,
+    psLine,
+    psImage,
+    psPostNetBarCode
 };
 
 class TKLabelPanel : public TKDataPanel {

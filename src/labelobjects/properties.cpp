@@ -30,10 +30,18 @@ int MulDiv(int a, int b, int c) {
 }
 } // namespace
 
-int TKFont::PointsToHeight(int points) { return -MulDiv(points, kPixelsPerInch, 72); }
-int TKFont::HeightToPoints(int height) { return -MulDiv(height, 72, kPixelsPerInch); }
-int TKFont::Size() const { return HeightToPoints(height_); }
-void TKFont::SetSize(int points) { SetHeight(PointsToHeight(points)); }
+int TKFont::PointsToHeight(int points) {
+    return -MulDiv(points, kPixelsPerInch, 72);
+}
+int TKFont::HeightToPoints(int height) {
+    return -MulDiv(height, 72, kPixelsPerInch);
+}
+int TKFont::Size() const {
+    return HeightToPoints(height_);
+}
+void TKFont::SetSize(int points) {
+    SetHeight(PointsToHeight(points));
+}
 
 void TKFont::SetColor(int32_t c) {
     if (c != color_) {
@@ -95,7 +103,9 @@ QFont TKFont::ToQFont(double zoom) const {
     return f;
 }
 
-QColor TKFont::ToQColor() const { return qb::ToQColor(color_); }
+QColor TKFont::ToQColor() const {
+    return qb::ToQColor(color_);
+}
 
 const PropertyTable& TKFont::Table() {
     static const PropertyTable table{{
@@ -120,10 +130,10 @@ const PropertyTable& TKPen::Table() {
                          "pmMergePenNot", "pmMaskPenNot", "pmMergeNotPen", "pmMaskNotPen",
                          "pmMerge", "pmNotMerge", "pmMask", "pmNotMask", "pmXor", "pmNotXor"},
                         &TKPen::Mode, &TKPen::SetMode, pmCopy),
-        EnumProp<TKPen>("Style",
-                        {"psSolid", "psDash", "psDot", "psDashDot", "psDashDotDot", "psClear",
-                         "psInsideFrame"},
-                        &TKPen::Style, &TKPen::SetStyle, psSolid),
+        EnumProp<TKPen>(
+            "Style",
+            {"psSolid", "psDash", "psDot", "psDashDot", "psDashDotDot", "psClear", "psInsideFrame"},
+            &TKPen::Style, &TKPen::SetStyle, psSolid),
         IntProp<TKPen, int>("Width", &TKPen::Width, &TKPen::SetWidth, 1),
     }};
     return table;
@@ -146,7 +156,9 @@ const PropertyTable& TKStrings::Table() {
         d.name = QStringLiteral("Strings");
         d.kind = PropKind::StringList;
         d.getList = [](const Persistent* p) { return static_cast<const TKStrings*>(p)->Lines(); };
-        d.setList = [](Persistent* p, const QStringList& l) { static_cast<TKStrings*>(p)->SetLines(l); };
+        d.setList = [](Persistent* p, const QStringList& l) {
+            static_cast<TKStrings*>(p)->SetLines(l);
+        };
         return PropertyTable{{d}};
     }();
     return table;
@@ -160,9 +172,9 @@ QString DetectKind(const QByteArray& d) {
         return QStringLiteral("TBitmap");
     if (d.startsWith(QByteArray::fromHex("00000100")))
         return QStringLiteral("TIcon");
-    if (d.startsWith(QByteArray::fromHex("d7cdc69a")) || d.startsWith(QByteArray::fromHex("01000900")) ||
-        d.startsWith(QByteArray::fromHex("02000900")) ||
-        (d.size() >= 44 && d.mid(40, 4) == " EMF"))
+    if (d.startsWith(QByteArray::fromHex("d7cdc69a")) ||
+        d.startsWith(QByteArray::fromHex("01000900")) ||
+        d.startsWith(QByteArray::fromHex("02000900")) || (d.size() >= 44 && d.mid(40, 4) == " EMF"))
         return QStringLiteral("TMetafile");
     return {};
 }
@@ -281,7 +293,9 @@ const PropertyTable& TKPicture::Table() {
         d.name = QStringLiteral("Data");
         d.kind = PropKind::Binary;
         d.getBytes = [](const Persistent* p) { return static_cast<const TKPicture*>(p)->Data(); };
-        d.setBytes = [](Persistent* p, const QByteArray& b) { static_cast<TKPicture*>(p)->SetData(b); };
+        d.setBytes = [](Persistent* p, const QByteArray& b) {
+            static_cast<TKPicture*>(p)->SetData(b);
+        };
         return PropertyTable{{d}};
     }();
     return table;
@@ -296,29 +310,47 @@ QColor ToQColor(int32_t color) {
     if (c & 0x80000000u) {
         const QPalette pal = QGuiApplication::palette();
         switch (c & 0xFF) {
-        case 0x05: case 0x18: return pal.color(QPalette::Base);
-        case 0x08: case 0x07: case 0x12: case 0x17: return pal.color(QPalette::Text);
-        case 0x0D: return pal.color(QPalette::Highlight);
-        case 0x0E: return pal.color(QPalette::HighlightedText);
-        case 0x0F: case 0x04: return pal.color(QPalette::Button);
-        case 0x10: return pal.color(QPalette::Dark);
-        case 0x11: return pal.color(QPalette::PlaceholderText);
-        case 0x14: case 0x16: return pal.color(QPalette::Light);
-        case 0x15: return pal.color(QPalette::Shadow);
-        default: return pal.color(QPalette::Window);
+        case 0x05:
+        case 0x18:
+            return pal.color(QPalette::Base);
+        case 0x08:
+        case 0x07:
+        case 0x12:
+        case 0x17:
+            return pal.color(QPalette::Text);
+        case 0x0D:
+            return pal.color(QPalette::Highlight);
+        case 0x0E:
+            return pal.color(QPalette::HighlightedText);
+        case 0x0F:
+        case 0x04:
+            return pal.color(QPalette::Button);
+        case 0x10:
+            return pal.color(QPalette::Dark);
+        case 0x11:
+            return pal.color(QPalette::PlaceholderText);
+        case 0x14:
+        case 0x16:
+            return pal.color(QPalette::Light);
+        case 0x15:
+            return pal.color(QPalette::Shadow);
+        default:
+            return pal.color(QPalette::Window);
         }
     }
     return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
 }
 
 int32_t FromQColor(const QColor& color) {
-    return int32_t(uint32_t(color.red()) | (uint32_t(color.green()) << 8) | (uint32_t(color.blue()) << 16));
+    return int32_t(uint32_t(color.red()) | (uint32_t(color.green()) << 8) |
+                   (uint32_t(color.blue()) << 16));
 }
 
 // ---- classes ---------------------------------------------------------------------------------
 
 std::vector<const PropertyDef*> ClassInfo::AllProperties() const {
-    std::vector<const PropertyDef*> out = base ? base->AllProperties() : std::vector<const PropertyDef*>{};
+    std::vector<const PropertyDef*> out =
+        base ? base->AllProperties() : std::vector<const PropertyDef*>{};
     for (const PropertyDef& p : own.props)
         out.push_back(&p);
     return out;
@@ -338,8 +370,12 @@ QHash<QString, const ClassInfo*>& Known() {
 }
 } // namespace
 
-void ClassRegistry::MakeKnown(const ClassInfo& info) { Known().insert(info.name.toUpper(), &info); }
+void ClassRegistry::MakeKnown(const ClassInfo& info) {
+    Known().insert(info.name.toUpper(), &info);
+}
 
-const ClassInfo* ClassRegistry::Find(const QString& name) { return Known().value(name.toUpper(), nullptr); }
+const ClassInfo* ClassRegistry::Find(const QString& name) {
+    return Known().value(name.toUpper(), nullptr);
+}
 
 } // namespace qb

@@ -31,17 +31,17 @@ public:
 };
 
 enum class PropKind {
-    Integer,     // 32-bit integer
-    Color,       // integer, written as identifier when the colour has a name
+    Integer, // 32-bit integer
+    Color,   // integer, written as identifier when the colour has a name
     Boolean,
-    Enum,        // ordinal; written as the value's name
-    Set,         // bit mask over the names; written as member names
-    Float,       // double, written as 80-bit extended
-    String,      // 06 / 0C
-    Object,      // nested object: its properties with the prefix "Name."
-    StringList,  // "Strings" of a string list: 01, strings, 00
-    Binary,      // "Data" of a picture: byte block
-    Event,       // handler name: identifier, nil for none
+    Enum,       // ordinal; written as the value's name
+    Set,        // bit mask over the names; written as member names
+    Float,      // double, written as 80-bit extended
+    String,     // 06 / 0C
+    Object,     // nested object: its properties with the prefix "Name."
+    StringList, // "Strings" of a string list: 01, strings, 00
+    Binary,     // "Data" of a picture: byte block
+    Event,      // handler name: identifier, nil for none
 };
 
 struct PropertyTable;
@@ -109,8 +109,8 @@ PropertyDef EnumProp(const char* name, QStringList names, int (T::*get)() const,
     return d;
 }
 template <class T>
-PropertyDef SetProp(const char* name, QStringList names, int (T::*get)() const,
-                    void (T::*set)(int), std::optional<int64_t> def = std::nullopt) {
+PropertyDef SetProp(const char* name, QStringList names, int (T::*get)() const, void (T::*set)(int),
+                    std::optional<int64_t> def = std::nullopt) {
     PropertyDef d = IntProp<T, int>(name, get, set, def, PropKind::Set);
     d.names = std::move(names);
     return d;
@@ -125,8 +125,8 @@ PropertyDef FloatProp(const char* name, double (T::*get)() const, void (T::*set)
     return d;
 }
 template <class T>
-PropertyDef StringProp(const char* name, QString (T::*get)() const,
-                       void (T::*set)(const QString&), PropKind kind = PropKind::String) {
+PropertyDef StringProp(const char* name, QString (T::*get)() const, void (T::*set)(const QString&),
+                       PropKind kind = PropKind::String) {
     PropertyDef d;
     d.name = QString::fromLatin1(name);
     d.kind = kind;
@@ -203,23 +203,64 @@ private:
 
 enum PenStyleId { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
 enum PenModeId {
-    pmBlack, pmWhite, pmNop, pmNot, pmCopy, pmNotCopy, pmMergePenNot, pmMaskPenNot,
-    pmMergeNotPen, pmMaskNotPen, pmMerge, pmNotMerge, pmMask, pmNotMask, pmXor, pmNotXor
+    pmBlack,
+    pmWhite,
+    pmNop,
+    pmNot,
+    pmCopy,
+    pmNotCopy,
+    pmMergePenNot,
+    pmMaskPenNot,
+    pmMergeNotPen,
+    pmMaskNotPen,
+    pmMerge,
+    pmNotMerge,
+    pmMask,
+    pmNotMask,
+    pmXor,
+    pmNotXor
 };
-enum BrushStyleId { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross };
+enum BrushStyleId {
+    bsSolid,
+    bsClear,
+    bsHorizontal,
+    bsVertical,
+    bsFDiagonal,
+    bsBDiagonal,
+    bsCross,
+    bsDiagCross
+};
 
 class TKPen : public NestedPersistent {
 public:
     static const PropertyTable& Table();
     int32_t Color() const { return color_; }
-    void SetColor(int32_t c) { color_ = c; Changed(); }
+    void SetColor(int32_t c) {
+        color_ = c;
+        Changed();
+    }
     int Mode() const { return mode_; }
-    void SetMode(int m) { mode_ = m; Changed(); }
+    void SetMode(int m) {
+        mode_ = m;
+        Changed();
+    }
     int Style() const { return style_; }
-    void SetStyle(int s) { style_ = s; Changed(); }
+    void SetStyle(int s) {
+        style_ = s;
+        Changed();
+    }
     int Width() const { return width_; }
-    void SetWidth(int w) { width_ = w; Changed(); }
-    void Assign(const TKPen& o) { color_ = o.color_; mode_ = o.mode_; style_ = o.style_; width_ = o.width_; Changed(); }
+    void SetWidth(int w) {
+        width_ = w;
+        Changed();
+    }
+    void Assign(const TKPen& o) {
+        color_ = o.color_;
+        mode_ = o.mode_;
+        style_ = o.style_;
+        width_ = o.width_;
+        Changed();
+    }
 
 private:
     int32_t color_ = 0;
@@ -232,10 +273,20 @@ class TKBrush : public NestedPersistent {
 public:
     static const PropertyTable& Table();
     int32_t Color() const { return color_; }
-    void SetColor(int32_t c) { color_ = c; Changed(); }
+    void SetColor(int32_t c) {
+        color_ = c;
+        Changed();
+    }
     int Style() const { return style_; }
-    void SetStyle(int s) { style_ = s; Changed(); }
-    void Assign(const TKBrush& o) { color_ = o.color_; style_ = o.style_; Changed(); }
+    void SetStyle(int s) {
+        style_ = s;
+        Changed();
+    }
+    void Assign(const TKBrush& o) {
+        color_ = o.color_;
+        style_ = o.style_;
+        Changed();
+    }
 
 private:
     int32_t color_ = 0xFFFFFF;
@@ -247,7 +298,10 @@ class TKStrings : public NestedPersistent {
 public:
     static const PropertyTable& Table();
     QStringList Lines() const { return lines_; }
-    void SetLines(const QStringList& l) { lines_ = l; Changed(); }
+    void SetLines(const QStringList& l) {
+        lines_ = l;
+        Changed();
+    }
 
 private:
     QStringList lines_;

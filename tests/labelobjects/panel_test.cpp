@@ -62,9 +62,9 @@ TEST_F(PanelTest, NewPanelDefaults) {
     EXPECT_EQ(panel.PanelState(), psPointing);
     EXPECT_TRUE(panel.ClipboardFile().endsWith("/Clipbrd.tmp"));
     // The label panel makes its eleven classes known.
-    for (const char* cls : {"TKLineShape", "TKPostNetBarCode", "TKImage", "TKLabelShapes", "TKPLabel", "TKPDLabel",
-                            "TKCounterLabel", "TKSymbolLabel", "TKMultiLineLabel", "TKDMultiLineLabel",
-                            "TKDMultiLineAddressLabel"})
+    for (const char* cls : {"TKLineShape", "TKPostNetBarCode", "TKImage", "TKLabelShapes",
+                            "TKPLabel", "TKPDLabel", "TKCounterLabel", "TKSymbolLabel",
+                            "TKMultiLineLabel", "TKDMultiLineLabel", "TKDMultiLineAddressLabel"})
         EXPECT_TRUE(ClassRegistry::IsKnown(cls)) << cls;
 }
 
@@ -169,7 +169,7 @@ TEST_F(PanelTest, ToolRectRule) {
     const struct {
         QRect in, out;
     } cases[] = {
-        {QRect(4, 5, 3, 3), QRect(4, 5, 50, 15)},  {QRect(0, 0, 24, 14), QRect(0, 0, 50, 15)},
+        {QRect(4, 5, 3, 3), QRect(4, 5, 50, 15)},   {QRect(0, 0, 24, 14), QRect(0, 0, 50, 15)},
         {QRect(0, 0, 25, 15), QRect(0, 0, 25, 15)}, {QRect(7, 8, 100, 40), QRect(7, 8, 100, 40)},
         {QRect(0, 0, 30, 2), QRect(0, 0, 30, 15)},
     };
@@ -187,10 +187,12 @@ TEST_F(PanelTest, ZoomRoundsHalvesToEven) {
         QRect bounds;
         QSize panel;
     } cases[] = {
-        // 11 x 1.5 = 16.5 -> 16, 33 x 1.5 = 49.5 -> 50, 15 x 1.5 = 22.5 -> 22, 101 x 1.5 = 151.5 -> 152
+        // 11 x 1.5 = 16.5 -> 16, 33 x 1.5 = 49.5 -> 50, 15 x 1.5 = 22.5 -> 22, 101 x 1.5 = 151.5 ->
+        // 152
         {1.5f, QRect(15, 16, 50, 22), QSize(152, 76)},
         {2.0f, QRect(20, 22, 66, 30), QSize(202, 102)},
-        {0.5f, QRect(5, 6, 16, 8), QSize(50, 26)}, // 5.5 -> 6, 16.5 -> 16, 7.5 -> 8, 50.5 -> 50, 25.5 -> 26
+        {0.5f, QRect(5, 6, 16, 8),
+         QSize(50, 26)}, // 5.5 -> 6, 16.5 -> 16, 7.5 -> 8, 50.5 -> 50, 25.5 -> 26
     };
     for (const auto& c : cases) {
         panel.SetZoom(c.zoom);
@@ -296,9 +298,10 @@ TEST_F(PanelTest, RemoveStrayObjects) {
         QRect bounds;
         bool kept;
     } cases[] = {
-        {QRect(10, 10, 20, 20), true},   {QRect(90, 40, 20, 20), true},   {QRect(91, 10, 20, 20), false},
-        {QRect(10, 41, 20, 20), false},  {QRect(10, 10, 0, 20), false},   {QRect(10, 10, 20, 0), false},
-        {QRect(10, 10, -3, 20), false},  {QRect(-50, -50, 20, 20), true},
+        {QRect(10, 10, 20, 20), true},  {QRect(90, 40, 20, 20), true},
+        {QRect(91, 10, 20, 20), false}, {QRect(10, 41, 20, 20), false},
+        {QRect(10, 10, 0, 20), false},  {QRect(10, 10, 20, 0), false},
+        {QRect(10, 10, -3, 20), false}, {QRect(-50, -50, 20, 20), true},
     };
     std::vector<QPointer<TKGraphicControl>> objects;
     for (const auto& c : cases) {
@@ -509,9 +512,11 @@ TEST_F(PanelTest, PanelPictureForInspection) {
     panel.SetDrawOutline(true);
     panel.SetShape(lsRoundRect);
     const QImage img = panel.ComposeBackground();
-    const QString out = qEnvironmentVariable("QB_BINARY_DIR", QDir::tempPath()) + "/labelpanel_grid.png";
+    const QString out =
+        qEnvironmentVariable("QB_BINARY_DIR", QDir::tempPath()) + "/labelpanel_grid.png";
     EXPECT_TRUE(img.save(out));
     // A 4x enlargement of the top-left corner, to see the clipping.
-    EXPECT_TRUE(img.copy(0, 0, 64, 40).scaled(256, 160).save(QString(out).replace(".png", "_corner.png")));
+    EXPECT_TRUE(
+        img.copy(0, 0, 64, 40).scaled(256, 160).save(QString(out).replace(".png", "_corner.png")));
     EXPECT_EQ(img.size(), QSize(252, 96));
 }

@@ -75,7 +75,8 @@ TEST(HostileInput, MutatedStreamsReadOrFailWithAReaderError) {
             ++read;
         } catch (const StreamError& e) {
             ASSERT_TRUE(IsReaderError(e.Message()))
-                << "case " << i << ": " << e.Message().toStdString() << " for " << bytes.toHex().constData();
+                << "case " << i << ": " << e.Message().toStdString() << " for "
+                << bytes.toHex().constData();
             ++failed;
         }
     }

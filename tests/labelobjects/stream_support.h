@@ -4,8 +4,8 @@
 
 #include "labelobjects/graphiccontrol.h"
 #include "labelobjects/labelclasses.h"
-#include "labelobjects/panels.h"
 #include "labelobjects/layoutstream.h"
+#include "labelobjects/panels.h"
 
 #include <QByteArray>
 #include <QString>
@@ -52,8 +52,8 @@ public:
             c.base = &qb::TKGraphicControl::StaticInfo();
             c.own.props = {
                 qb::FloatProp<TestGauge>("Ratio", &TestGauge::Ratio, &TestGauge::SetRatio),
-                qb::StringProp<TestGauge>("OnChanged", &TestGauge::OnChanged, &TestGauge::SetOnChanged,
-                                          qb::PropKind::Event),
+                qb::StringProp<TestGauge>("OnChanged", &TestGauge::OnChanged,
+                                          &TestGauge::SetOnChanged, qb::PropKind::Event),
             };
             c.create = qb::Factory<TestGauge>();
             return c;

@@ -86,7 +86,8 @@ TEST(LayoutStream, StringsSwitchToLongFormAt256Bytes) {
 TEST(LayoutStream, TextIsWindowsAnsi) {
     LayoutWriter w;
     w.WriteString(QString::fromUtf8("Müller €5"));
-    EXPECT_EQ(w.Data().toHex(), QByteArray("06") + QByteArray("094dfc6c6c657220803" "5"));
+    EXPECT_EQ(w.Data().toHex(), QByteArray("06") + QByteArray("094dfc6c6c657220803"
+                                                              "5"));
     LayoutReader r(w.Data());
     EXPECT_EQ(r.ReadString(), QString::fromUtf8("Müller €5"));
 }
@@ -108,7 +109,8 @@ TEST(ExtendedFloat, KnownEncodings) {
         {1.0, "0000000000000080ff3f"},
         {-1.0, "0000000000000080ffbf"},
         {2.5, "00000000000000a00040"},
-        {0.1, "00d0cccccccccccc" "fb3f"},
+        {0.1, "00d0cccccccccccc"
+              "fb3f"},
         {std::numeric_limits<double>::infinity(), "0000000000000080ff7f"},
         {-std::numeric_limits<double>::infinity(), "0000000000000080ffff"},
     };
@@ -123,9 +125,19 @@ TEST(ExtendedFloat, KnownEncodings) {
 }
 
 TEST(ExtendedFloat, RoundTripIsExactAcrossTheRange) {
-    const double values[] = {1e300, -1e300, 1e-300, DBL_MAX, DBL_MIN, DBL_TRUE_MIN, -DBL_TRUE_MIN,
-                             4.9406564584124654e-324 * 3, 2.2250738585072009e-308 /* largest denormal */,
-                             123456789.125, 1.0 / 3.0, 0.001, 96.0 / 72.0};
+    const double values[] = {1e300,
+                             -1e300,
+                             1e-300,
+                             DBL_MAX,
+                             DBL_MIN,
+                             DBL_TRUE_MIN,
+                             -DBL_TRUE_MIN,
+                             4.9406564584124654e-324 * 3,
+                             2.2250738585072009e-308 /* largest denormal */,
+                             123456789.125,
+                             1.0 / 3.0,
+                             0.001,
+                             96.0 / 72.0};
     for (double v : values) {
         const double back = ExtendedToDouble(DoubleToExtended(v));
         EXPECT_EQ(std::memcmp(&back, &v, sizeof v), 0) << v;
@@ -209,13 +221,15 @@ TEST(FontHeight, PointsAndPixelsAt96PerInch) {
     const struct {
         int points;
         int height;
-    } toHeight[] = {{10, -13}, {8, -11}, {9, -12}, {12, -16}, {7, -9}, {11, -15}, {24, -32}, {72, -96}, {0, 0}};
+    } toHeight[] = {{10, -13}, {8, -11},  {9, -12},  {12, -16}, {7, -9},
+                    {11, -15}, {24, -32}, {72, -96}, {0, 0}};
     for (const auto& c : toHeight)
         EXPECT_EQ(TKFont::PointsToHeight(c.points), c.height) << c.points;
     const struct {
         int height;
         int points;
-    } toPoints[] = {{-13, 10}, {-11, 8}, {-16, 12}, {-15, 11}, {-2, 2}, {-6, 5}, {-96, 72}, {13, -10}};
+    } toPoints[] = {{-13, 10}, {-11, 8}, {-16, 12}, {-15, 11},
+                    {-2, 2},   {-6, 5},  {-96, 72}, {13, -10}};
     for (const auto& c : toPoints)
         EXPECT_EQ(TKFont::HeightToPoints(c.height), c.points) << c.height;
     TKFont f;
@@ -258,17 +272,28 @@ TEST_F(FilerTest, LabelWithCaptionHelloIsWrittenByteForByte) {
     const QByteArray expected = Bytes()
                                     .b({0x01})
                                     .record("TKPLabel", "Special1")
-                                    .prop("Left").i8(8)
-                                    .prop("Top").i8(16)
-                                    .prop("Width").i16(142)
-                                    .prop("Height").i8(33)
-                                    .prop("Caption").str("Hello")
-                                    .prop("Font.Color").ident("clBlack")
-                                    .prop("Font.Height").i8(-13)
-                                    .prop("Font.Name").str("Arial")
-                                    .prop("Font.Style").b({0x0B, 0x00})
-                                    .prop("Transparent").b({0x09})
-                                    .prop("BackColor").ident("clWhite")
+                                    .prop("Left")
+                                    .i8(8)
+                                    .prop("Top")
+                                    .i8(16)
+                                    .prop("Width")
+                                    .i16(142)
+                                    .prop("Height")
+                                    .i8(33)
+                                    .prop("Caption")
+                                    .str("Hello")
+                                    .prop("Font.Color")
+                                    .ident("clBlack")
+                                    .prop("Font.Height")
+                                    .i8(-13)
+                                    .prop("Font.Name")
+                                    .str("Arial")
+                                    .prop("Font.Style")
+                                    .b({0x0B, 0x00})
+                                    .prop("Transparent")
+                                    .b({0x09})
+                                    .prop("BackColor")
+                                    .ident("clWhite")
                                     .b({0x00, 0x00, 0x00})
                                     .data;
     EXPECT_EQ(FileBytes(Path("hello.L")).toHex(), expected.toHex());
@@ -290,19 +315,35 @@ TEST_F(FilerTest, NonDefaultValuesOfEveryKindAreWritten) {
     TKLabelObjectFiler::WriteRecord(w, *label);
     const QByteArray expected = Bytes()
                                     .record("TKPLabel", "A")
-                                    .prop("Left").i8(-5)
-                                    .prop("Top").i16(200)
-                                    .prop("Width").b({0x02, 33})            // swapped by the rotation
-                                    .prop("Height").b({0x04, 0x40, 0x9c, 0x00, 0x00})
-                                    .prop("colorShadow").b({0x04, 0x56, 0x34, 0x12, 0x00})
-                                    .prop("Angle").i8(90)
-                                    .prop("Font.Color").ident("clBlack")
-                                    .prop("Font.Height").i8(-13)
-                                    .prop("Font.Name").str("Arial")
-                                    .prop("Font.Pitch").ident("fpFixed")
-                                    .prop("Font.Style").b({0x0B}).ss("fsBold").ss("fsUnderline").b({0x00})
-                                    .prop("Transparent").b({0x09})
-                                    .prop("BackColor").ident("clWhite")
+                                    .prop("Left")
+                                    .i8(-5)
+                                    .prop("Top")
+                                    .i16(200)
+                                    .prop("Width")
+                                    .b({0x02, 33}) // swapped by the rotation
+                                    .prop("Height")
+                                    .b({0x04, 0x40, 0x9c, 0x00, 0x00})
+                                    .prop("colorShadow")
+                                    .b({0x04, 0x56, 0x34, 0x12, 0x00})
+                                    .prop("Angle")
+                                    .i8(90)
+                                    .prop("Font.Color")
+                                    .ident("clBlack")
+                                    .prop("Font.Height")
+                                    .i8(-13)
+                                    .prop("Font.Name")
+                                    .str("Arial")
+                                    .prop("Font.Pitch")
+                                    .ident("fpFixed")
+                                    .prop("Font.Style")
+                                    .b({0x0B})
+                                    .ss("fsBold")
+                                    .ss("fsUnderline")
+                                    .b({0x00})
+                                    .prop("Transparent")
+                                    .b({0x09})
+                                    .prop("BackColor")
+                                    .ident("clWhite")
                                     .b({0x00, 0x00})
                                     .data;
     EXPECT_EQ(w.Data().toHex(), expected.toHex());
@@ -316,7 +357,8 @@ TEST_F(FilerTest, NestedListsAndFloatsAndEvents) {
     memo->Items()->SetLines({"one", "two"});
     LayoutWriter w;
     TKLabelObjectFiler::WriteRecord(w, *memo);
-    const QByteArray items = Bytes().prop("Items.Strings").b({0x01}).str("one").str("two").b({0x00}).data;
+    const QByteArray items =
+        Bytes().prop("Items.Strings").b({0x01}).str("one").str("two").b({0x00}).data;
     EXPECT_TRUE(w.Data().contains(items));
 
     auto* gauge = new qbtest::TestGauge;
@@ -330,11 +372,13 @@ TEST_F(FilerTest, NestedListsAndFloatsAndEvents) {
     gauge->handler = "GaugeChanged";
     LayoutWriter some;
     TKLabelObjectFiler::WriteRecord(some, *gauge);
-    EXPECT_TRUE(some.Data().contains(Bytes().prop("Ratio").b({0x05, 0, 0, 0, 0, 0, 0, 0, 0xa0, 0x00, 0x40}).data));
+    EXPECT_TRUE(some.Data().contains(
+        Bytes().prop("Ratio").b({0x05, 0, 0, 0, 0, 0, 0, 0, 0xa0, 0x00, 0x40}).data));
     EXPECT_TRUE(some.Data().contains(Bytes().prop("OnChanged").ident("GaugeChanged").data));
 
     TKLabelPanel fresh(&form);
-    const auto read = TKLabelObjectFiler().ReadBytes(Bytes().b({0x01}).raw(some.Data()).b({0x00}).data, fresh);
+    const auto read =
+        TKLabelObjectFiler().ReadBytes(Bytes().b({0x01}).raw(some.Data()).b({0x00}).data, fresh);
     ASSERT_EQ(read.size(), 1);
     auto* back = dynamic_cast<qbtest::TestGauge*>(read[0]);
     ASSERT_NE(back, nullptr);
@@ -417,29 +461,71 @@ TEST_F(FilerTest, ReaderErrors) {
          Bytes().b({0x01}).record("TKPLabel", "X").prop("Transparent").i8(1).b({0, 0, 0}).data,
          "Invalid property value"},
         {"unknown enumeration value",
-         Bytes().b({0x01}).record("TKPLabel", "X").prop("Alignment").ident("taJustify").b({0, 0, 0}).data,
+         Bytes()
+             .b({0x01})
+             .record("TKPLabel", "X")
+             .prop("Alignment")
+             .ident("taJustify")
+             .b({0, 0, 0})
+             .data,
          "Invalid property value"},
         {"unknown colour name",
-         Bytes().b({0x01}).record("TKPLabel", "X").prop("BackColor").ident("clPink").b({0, 0, 0}).data,
+         Bytes()
+             .b({0x01})
+             .record("TKPLabel", "X")
+             .prop("BackColor")
+             .ident("clPink")
+             .b({0, 0, 0})
+             .data,
          "Invalid property value"},
         {"unknown set member",
-         Bytes().b({0x01}).record("TKPLabel", "X").prop("Font.Style").b({0x0B}).ss("fsWide").b({0, 0, 0, 0}).data,
+         Bytes()
+             .b({0x01})
+             .record("TKPLabel", "X")
+             .prop("Font.Style")
+             .b({0x0B})
+             .ss("fsWide")
+             .b({0, 0, 0, 0})
+             .data,
          "Invalid property value"},
         {"list expected for strings",
-         Bytes().b({0x01}).record("TKMultiLineLabel", "X").prop("Items.Strings").str("a").b({0, 0, 0}).data,
+         Bytes()
+             .b({0x01})
+             .record("TKMultiLineLabel", "X")
+             .prop("Items.Strings")
+             .str("a")
+             .b({0, 0, 0})
+             .data,
          "Invalid property value"},
         {"bad picture class",
-         Bytes().b({0x01}).record("TKImage", "X").prop("Picture.Data").b({0x0A, 5, 0, 0, 0}).ss("TGif").b({0, 0, 0}).data,
+         Bytes()
+             .b({0x01})
+             .record("TKImage", "X")
+             .prop("Picture.Data")
+             .b({0x0A, 5, 0, 0, 0})
+             .ss("TGif")
+             .b({0, 0, 0})
+             .data,
          "Invalid property value"},
         {"child records", Bytes().b({0x01}).raw(good.left(good.size() - 1)).b({0x01, 0x00}).data,
          "Invalid stream format"},
         {"truncated", good.left(7).prepend('\x01'), "Invalid stream format"},
         {"empty input", QByteArray(), "Invalid stream format"},
         {"absurd long string length",
-         Bytes().b({0x01}).record("TKPLabel", "X").prop("Caption").b({0x0C, 0xff, 0xff, 0xff, 0x7f}).data,
+         Bytes()
+             .b({0x01})
+             .record("TKPLabel", "X")
+             .prop("Caption")
+             .b({0x0C, 0xff, 0xff, 0xff, 0x7f})
+             .data,
          "Invalid stream format"},
         {"absurd byte block length",
-         Bytes().b({0x01}).record("TKImage", "X").prop("Picture.Data").b({0x0A, 0xff, 0xff, 0xff, 0xff}).data,
+         Bytes()
+             .b({0x01})
+             .record("TKImage", "X")
+             .prop("Picture.Data")
+             .b({0x0A, 0xff, 0xff, 0xff, 0xff})
+             .data,
          "Invalid stream format"},
     };
     for (const auto& c : cases) {
@@ -452,8 +538,14 @@ TEST_F(FilerTest, ObjectsReadBeforeAnErrorStay) {
     TKLabelPanel panel(&form);
     const QByteArray bytes = Bytes()
                                  .b({0x01})
-                                 .record("TKPLabel", "X").prop("Left").i8(7).b({0, 0})
-                                 .record("TKPLabel", "Y").prop("Bogus").i8(1).b({0, 0})
+                                 .record("TKPLabel", "X")
+                                 .prop("Left")
+                                 .i8(7)
+                                 .b({0, 0})
+                                 .record("TKPLabel", "Y")
+                                 .prop("Bogus")
+                                 .i8(1)
+                                 .b({0, 0})
                                  .b({0x00})
                                  .data;
     EXPECT_EQ(ReadError(bytes, panel), "Property does not exist");
@@ -463,9 +555,10 @@ TEST_F(FilerTest, ObjectsReadBeforeAnErrorStay) {
 }
 
 TEST_F(FilerTest, PrefixByteIsAcceptedAndIgnored) {
-    for (const QByteArray& prefix : {QByteArray::fromHex("f0"), QByteArray::fromHex("f1"),
-                                     QByteArray::fromHex("f20205"), QByteArray::fromHex("f3030001"),
-                                     QByteArray::fromHex("fc"), QByteArray::fromHex("ff0400000100")}) {
+    for (const QByteArray& prefix :
+         {QByteArray::fromHex("f0"), QByteArray::fromHex("f1"), QByteArray::fromHex("f20205"),
+          QByteArray::fromHex("f3030001"), QByteArray::fromHex("fc"),
+          QByteArray::fromHex("ff0400000100")}) {
         TKLabelPanel panel(&form);
         const QByteArray bytes = Bytes()
                                      .b({0x01})
@@ -473,7 +566,8 @@ TEST_F(FilerTest, PrefixByteIsAcceptedAndIgnored) {
                                      .raw(prefix)
                                      .ss("TKPLabel")
                                      .ss("X")
-                                     .prop("Caption").str("P")
+                                     .prop("Caption")
+                                     .str("P")
                                      .b({0, 0, 0})
                                      .data;
         const auto read = TKLabelObjectFiler().ReadBytes(bytes, panel);
@@ -487,9 +581,12 @@ TEST_F(FilerTest, ReadersAcceptColoursAsIntegersAndNamesInAnyCase) {
     const QByteArray bytes = Bytes()
                                  .b({0x01})
                                  .record("tkplabel", "X")
-                                 .prop("backcolor").b({0x04, 0x00, 0x00, 0xff, 0x00})
-                                 .prop("FONT.COLOR").ident("CLRED")
-                                 .prop("alignment").ident("TACENTER")
+                                 .prop("backcolor")
+                                 .b({0x04, 0x00, 0x00, 0xff, 0x00})
+                                 .prop("FONT.COLOR")
+                                 .ident("CLRED")
+                                 .prop("alignment")
+                                 .ident("TACENTER")
                                  .b({0, 0, 0})
                                  .data;
     const auto read = TKLabelObjectFiler().ReadBytes(bytes, panel);
@@ -581,22 +678,28 @@ TEST_F(FilerTest, ReportSectionsHoldFourLists) {
     t->setParent(&footer);
     t->setObjectName("F");
     TKLabelObjectFiler::SaveSections(
-        header, detail, footer, [](LayoutWriter& w) { w.WriteShortString("Orientation"); w.WriteInteger(1); },
+        header, detail, footer,
+        [](LayoutWriter& w) {
+            w.WriteShortString("Orientation");
+            w.WriteInteger(1);
+        },
         Path("r.R"));
     const QByteArray bytes = FileBytes(Path("r.R"));
-    EXPECT_TRUE(bytes.startsWith(QByteArray::fromHex("0100") + TKLabelObjectFiler::PanelBytes(detail)));
+    EXPECT_TRUE(
+        bytes.startsWith(QByteArray::fromHex("0100") + TKLabelObjectFiler::PanelBytes(detail)));
     EXPECT_TRUE(bytes.endsWith(Bytes().b({0x01}).ss("Orientation").i8(1).b({0x00}).data));
 
     QWidget other;
     TKLabelPanel h(&other), d(&other), f(&other);
     QString key;
     int64_t value = 0;
-    TKLabelObjectFiler().LoadSections({&h, &d, &f},
-                                      [&](LayoutReader& r) {
-                                          key = r.ReadShortString();
-                                          value = r.ReadInteger();
-                                      },
-                                      Path("r.R"));
+    TKLabelObjectFiler().LoadSections(
+        {&h, &d, &f},
+        [&](LayoutReader& r) {
+            key = r.ReadShortString();
+            value = r.ReadInteger();
+        },
+        Path("r.R"));
     EXPECT_TRUE(h.Objects().isEmpty());
     EXPECT_EQ(d.Objects().size(), detail.Objects().size());
     EXPECT_EQ(f.Objects().size(), 1);
