@@ -1,8 +1,8 @@
 // The work area: DBF records, memo file, production index and navigation.
 //
-// Crash safety: an append writes the new record (followed by the end-of-file
-// mark) first and the header's record count second, each as soon as the record
-// exists, and a changed record is written back when it is committed. A process
+// Crash safety: committing an appended record writes the record (followed by
+// the end-of-file mark) first and the header's record count second, and a
+// changed record is written back when it is committed. A process
 // killed at any point therefore leaves a header count that never exceeds the
 // records in the file. On open, a count that claims more records than the file
 // holds (damage from elsewhere) is reduced to the whole records present; the
@@ -861,8 +861,17 @@ void TableImpl::commit() {
     }
     requireWritable();
     bool isNew = appended_;
-    if (dirty_)
+    if (isNew) {
+        // Record (with the end-of-file mark) first, count second: a crash
+        // between the two writes loses only this uncommitted record.
+        scratch_.assign(rec_.begin(), rec_.end());
+        scratch_.push_back(0x1A);
+        file_.writeAt(recordOffset(recno_), scratch_.data(), scratch_.size());
+        writeHeaderCount();
+        modified_ = true;
+    } else if (dirty_) {
         writeRecord(recno_, rec_.data());
+    }
     dirty_ = false;
     appended_ = false;
     updateKeys(disk_.data(), rec_.data(), recno_, isNew);
@@ -874,14 +883,9 @@ void TableImpl::appendBlank() {
     commit();
     if (recCount_ == 0xFFFFFFFEu)
         throw Error(Error::Code::State, path_ + ": the table is full");
+    // The record reaches the file when it is committed (see commit()).
     uint32_t n = recCount_ + 1;
-    scratch_.assign(recLen_ + 1, ' ');
-    scratch_[recLen_] = 0x1A;
-    // Record first, count second: a crash between them loses only this record.
-    file_.writeAt(recordOffset(n), scratch_.data(), scratch_.size());
     recCount_ = n;
-    writeHeaderCount();
-    modified_ = true;
     rec_.assign(recLen_, ' ');
     disk_ = rec_;
     recno_ = n;
