@@ -1017,7 +1017,12 @@ private:
             return "end of expression";
         size_t i = size_t(&t - toks_.data());
         size_t end = i + 1 < toks_.size() ? toks_[i + 1].pos : text_.size();
-        return std::string(trimRight(text_.substr(t.pos, end - t.pos)));
+        return shorten(trimRight(text_.substr(t.pos, end - t.pos)));
+    }
+
+    // Names and tokens quoted in messages are cut to a readable length.
+    static std::string shorten(std::string_view s) {
+        return s.size() <= 40 ? std::string(s) : std::string(s.substr(0, 40)) + "...";
     }
 
     bool isWord(const Token& t, const char* w) const { return t.kind == Tok::Ident && t.text == w; }
@@ -1339,7 +1344,7 @@ private:
                 break;
             }
         if (index < 0)
-            fail("Unknown field " + t.text, t.pos);
+            fail("Unknown field " + shorten(t.text), t.pos);
         readsRecord_ = true;
         const FieldDef& f = fields_[size_t(index)];
         NodePtr n;
@@ -1500,7 +1505,7 @@ private:
         take();
         const FnInfo* f = findFunction(nameTok.text);
         if (!f)
-            fail("Unknown function " + nameTok.text, nameTok.pos);
+            fail("Unknown function " + shorten(nameTok.text), nameTok.pos);
         int n = int(args.size());
         if (n < f->minArgs || n > f->maxArgs) {
             std::string want = f->minArgs == f->maxArgs ? std::to_string(f->minArgs)

@@ -134,3 +134,13 @@ TEST(ExprErrors, DeepNestingIsAnErrorNotAStackOverflow) {
     std::string fifty = std::string(50, '(') + "ISDEL" + std::string(50, ')');
     EXPECT_NO_THROW(Expression::compile(fifty, fields()));
 }
+
+TEST(ExprErrors, LongNamesAndTokensAreCutInMessages) {
+    const std::string longText(5000, 'X');
+    for (const std::string& text :
+         {"ISDEL \"" + longText + "\"", longText, longText + "(1)", "ISDEL " + longText}) {
+        Failure f = failure(text);
+        EXPECT_LT(f.message.size(), 120u) << f.message.substr(0, 120);
+        EXPECT_NE(f.message.find("..."), std::string::npos) << f.message.substr(0, 120);
+    }
+}
