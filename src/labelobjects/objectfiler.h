@@ -77,4 +77,18 @@ private:
     bool offset_ = false;
 };
 
+// A layout stream in memory: one object list as bytes, and back onto a panel.
+struct LabelLayoutStream {
+    static QByteArray FromObjects(const QList<TKGraphicControl*>& objects) {
+        LayoutWriter w;
+        TKLabelObjectFiler::WriteList(w, objects);
+        return w.Data();
+    }
+    static QList<TKGraphicControl*> ToPanel(const QByteArray& bytes, TKBasePanel& panel,
+                                            bool offset = false) {
+        TKLabelObjectFiler filer(nullptr, offset);
+        return filer.ReadBytes(bytes, panel);
+    }
+};
+
 } // namespace qb

@@ -393,9 +393,9 @@ TEST_F(FilerTest, RoundTripGivesTheSameObjectsAndTheSameBytes) {
 
     QWidget otherForm;
     TKLabelPanel fresh(&otherForm);
-    const auto read = TKLabelObjectFiler().ReadBytes(first, fresh);
+    const auto read = LabelLayoutStream::ToPanel(first, fresh);
     ASSERT_EQ(read.size(), panel.Objects().size());
-    EXPECT_EQ(TKLabelObjectFiler::PanelBytes(fresh).toHex(), first.toHex());
+    EXPECT_EQ(LabelLayoutStream::FromObjects(fresh.Objects()).toHex(), first.toHex());
 
     // A few values checked on the objects themselves.
     auto* d = dynamic_cast<TKPDLabel*>(read[1]);
