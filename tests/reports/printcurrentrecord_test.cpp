@@ -368,3 +368,27 @@ TEST_F(RecordPrinting, PrintingToAPdfFileGivesTheRecordsText) {
     EXPECT_TRUE(QString::fromUtf8(info.readAllStandardOutput())
                     .contains(QRegularExpression(QStringLiteral("Title: +Single Record Report"))));
 }
+
+TEST_F(RecordPrinting, StoppingAPreviewEndsAtThePageBreakAndShowsWhatWasMade) {
+    QStringList memo;
+    for (int i = 1; i <= 200; ++i)
+        memo << QStringLiteral("memo line %1").arg(i);
+    ASSERT_TRUE(table.setMemo(QStringLiteral("MEMO"), memo.join("\r\n")));
+    ASSERT_TRUE(table.post());
+    TPrintCurrentRecord window(table);
+    bool previewShown = false;
+    window.ShowModal = [&](QDialog& d) {
+        if (auto* job = qobject_cast<JobStatusWindow*>(&d)) {
+            job->CancelButtonClick(); // "Stop", seen at the first page break
+            job->Run();
+            EXPECT_EQ(job->FinalStatus(), QStringLiteral("\rPreview Stopped at page 1!"));
+        }
+        if (qobject_cast<TPreviewForm*>(&d))
+            previewShown = true;
+        return int(QDialog::Accepted);
+    };
+    window.PreviewClick();
+    EXPECT_TRUE(previewShown);
+    ASSERT_TRUE(window.LastPreview());
+    EXPECT_EQ(window.LastPreview()->PageCount(), 1);
+}
