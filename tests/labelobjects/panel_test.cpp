@@ -519,4 +519,7 @@ TEST_F(PanelTest, PanelPictureForInspection) {
     EXPECT_TRUE(
         img.copy(0, 0, 64, 40).scaled(256, 160).save(QString(out).replace(".png", "_corner.png")));
     EXPECT_EQ(img.size(), QSize(252, 96));
+    // The widget paints exactly the composed background.
+    const QImage painted = panel.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(painted, img);
 }
