@@ -1316,7 +1316,6 @@ void TableImpl::orderedSkip(long n) {
             cursorValid_ = true;
         }
     } else {
-        uint32_t startRec = eof_ ? 0 : recno_;
         for (long i = 0; i < -n; ++i) {
             bool ok;
             if (state < 0) {
@@ -1340,16 +1339,12 @@ void TableImpl::orderedSkip(long n) {
                     continue;
                 }
             }
-            ok = treePrev();
+            ok = cursor_->valid() && treePrev();
             while (ok && inScopeBackward() && !landOn(cursor_->recno()))
                 ok = treePrev();
             if (!ok || !inScopeBackward()) {
                 // Before the first visible entry: back to it, at "bof".
-                if (startRec) {
-                    orderedTop();
-                } else {
-                    orderedTop();
-                }
+                orderedTop();
                 bof_ = true;
                 return;
             }
@@ -1844,6 +1839,8 @@ uint32_t TableImpl::countVisible() {
         });
         return count;
     }
+    if (!filterExpr_ && !hideDeleted_ && !scopeTop_ && !scopeBottom_)
+        return uint32_t(currentTag()->tree->count());
     // In index order: walk the order, then come back.
     bool wasEof = eof_;
     uint32_t saved = recno_;
