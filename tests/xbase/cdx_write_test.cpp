@@ -643,3 +643,36 @@ TEST(CdxWrite, LeafEntryWidthGrowsWithRecordNumbers) {
 }
 
 } // namespace
+
+namespace {
+
+// The file does not record key types. A bare 8-byte field name could be a
+// number or text; the table layer's word settles it and decides the fill.
+TEST(CdxWrite, KeyTypeFromTheTableLayerDecidesTheFill) {
+    TempDir dir;
+    const std::string path = dir.file("K.CDX");
+    {
+        auto cdx = CompoundIndex::create(path);
+        TagInfo info = charTag("CODE8", 8);
+        info.keyExpr = "CODE8";
+        IndexTree& t = cdx->addTag(info);
+        t.insert(asKey(charKey("AB", 8)), 1);
+        t.insert(asKey(charKey("ABC", 8)), 2);
+        cdx->close();
+    }
+    auto cdx = CompoundIndex::open(path, false);
+    IndexTree& t = cdx->tag(0);
+    EXPECT_EQ(t.info().type, KeyType::Numeric); // the guess from the expression alone
+    t.setKeyType(KeyType::Character);
+    EXPECT_EQ(t.info().type, KeyType::Character);
+    Model m{{charKey("AB", 8), 1}, {charKey("ABC", 8), 2}};
+    expectMatches(t, m);
+    t.insert(asKey(charKey("A", 8)), 3);
+    m.emplace(charKey("A", 8), 3);
+    cdx->close();
+    auto again = CompoundIndex::open(path, true);
+    again->tag(0).setKeyType(KeyType::Character);
+    expectMatches(again->tag(0), m);
+}
+
+} // namespace
