@@ -363,3 +363,36 @@ TEST_F(Keyed, ProgressIsMonotoneAndEndsAtHundred) {
 }
 
 } // namespace
+
+namespace {
+
+// A unique tag keeps one entry per key, for the lowest record holding it,
+// through changes that take a key away from its holder or give it to an
+// earlier record.
+TEST(TableIndex, UniqueTagHandsAKeyOnWhenItsHolderChanges) {
+    TempDir dir;
+    std::string path = dir.file("U.DBF");
+    Table::create(path, {{"CODE", 'C', 3, 0, 0}});
+    auto t = Table::open(path);
+    t->createTag("CODE", "CODE", "", false, true);
+    for (const char* c : {"bbb", "aaa", "bbb", "ccc", "bbb"}) {
+        t->appendBlank();
+        t->putString(0, c);
+    }
+    EXPECT_EQ(orderOf(*t, "CODE"), (std::vector<unsigned>{2, 1, 4}));
+    t->setOrder(0);
+    t->go(1);
+    t->putString(0, "zzz"); // record 3 now holds "bbb" first
+    t->commit();
+    EXPECT_EQ(orderOf(*t, "CODE"), (std::vector<unsigned>{2, 3, 4, 1}));
+    t->setOrder(0);
+    t->go(2);
+    t->putString(0, "ccc"); // record 2 comes before record 4 with "ccc"
+    t->commit();
+    EXPECT_EQ(orderOf(*t, "CODE"), (std::vector<unsigned>{3, 2, 1}));
+    std::vector<std::string> faults;
+    t->check(faults);
+    EXPECT_TRUE(faults.empty()) << faults.front();
+}
+
+} // namespace
