@@ -4,9 +4,9 @@
 #include "xbase/index_tree.h"
 
 #include <algorithm>
-#include <ctime>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <random>
 #include <string>
 #include <unistd.h>
@@ -30,9 +30,10 @@ int main(int argc, char** argv) {
     // rarely used fields (title, street 2, phone 2, fax, user fields, prefix,
     // codes, tag) blank in nine records of ten.
     const bool scattered = argc > 2 && std::string(argv[2]) == "random";
-    const bool sparse[26] = {0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 1, 1, 1, 0, 1, 1, 1, 0, 0, 0, 0, 0};
+    const bool sparse[26] = {0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 1,
+                             0, 1, 1, 1, 0, 1, 1, 1, 0, 0, 0, 0, 0};
     const int lengths[26] = {60, 60, 30, 30, 30, 40, 40, 50, 20, 10, 30, 30, 30,
-                             30, 30, 40, 40, 15, 8, 30, 12, 1, 1, 30, 1, 1};
+                             30, 30, 40, 40, 15, 8,  30, 12, 1,  1,  30, 1,  1};
     char path[] = "/tmp/qbcdxbenchXXXXXX";
     int fd = mkstemp(path);
     close(fd);
@@ -98,8 +99,8 @@ int main(int argc, char** argv) {
         }
         auto t0 = Clock::now();
         cdx->close();
-        std::printf("bulk load 26 tags: %.3f s (%.1f ms/tag), close %.3f s\n", total, total * 1000 / 26,
-                    seconds(t0));
+        std::printf("bulk load 26 tags: %.3f s (%.1f ms/tag), close %.3f s\n", total,
+                    total * 1000 / 26, seconds(t0));
     }
     {
         auto cdx = CompoundIndex::open(path, true);

@@ -34,7 +34,9 @@ int bitsFor(uint64_t v) {
     return b;
 }
 
-uint16_t rd16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+uint16_t rd16(const uint8_t* p) {
+    return uint16_t(p[0] | (p[1] << 8));
+}
 uint32_t rd32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
@@ -94,11 +96,11 @@ struct Node {
     // fill), which keeps mostly-blank keys small in the cache.
     std::vector<uint8_t> keys;
     int stride = 0;
-    std::vector<uint32_t> recs;   // n
-    std::vector<uint32_t> kids;   // interior only
-    std::vector<uint8_t> trails;  // leaf only: trailing fill count of each key
-    int keyBytes = 0;             // leaf only: stored key bytes in encoded form
-    uint32_t maxRec = 0;          // leaf only: upper bound of the record numbers
+    std::vector<uint32_t> recs;  // n
+    std::vector<uint32_t> kids;  // interior only
+    std::vector<uint8_t> trails; // leaf only: trailing fill count of each key
+    int keyBytes = 0;            // leaf only: stored key bytes in encoded form
+    uint32_t maxRec = 0;         // leaf only: upper bound of the record numbers
 
     bool leaf() const { return (attr & kAttrLeaf) != 0; }
     bool root() const { return (attr & kAttrRoot) != 0; }
@@ -120,10 +122,15 @@ struct Node {
     int compareTo(int i, const uint8_t* k, uint32_t r) const {
         int c = std::memcmp(raw(i), k, size_t(stride));
         if (c == 0 && stride < klen) {
-            static const auto blanks = [] { std::array<uint8_t, kMaxKeyLength> a; a.fill(0x20); return a; }();
+            static const auto blanks = [] {
+                std::array<uint8_t, kMaxKeyLength> a;
+                a.fill(0x20);
+                return a;
+            }();
             static const std::array<uint8_t, kMaxKeyLength> zeros{};
             // Fill bytes are blanks (character keys) or zeros (the others).
-            c = std::memcmp(fill == 0x20 ? blanks.data() : zeros.data(), k + stride, size_t(klen - stride));
+            c = std::memcmp(fill == 0x20 ? blanks.data() : zeros.data(), k + stride,
+                            size_t(klen - stride));
         }
         if (c != 0)
             return c;
@@ -141,7 +148,8 @@ struct Node {
         std::vector<uint8_t> nk(recs.size() * size_t(width), fill);
         const int common = std::min(width, stride);
         for (size_t i = 0; i < recs.size(); ++i)
-            std::memcpy(nk.data() + i * size_t(width), keys.data() + i * size_t(stride), size_t(common));
+            std::memcpy(nk.data() + i * size_t(width), keys.data() + i * size_t(stride),
+                        size_t(common));
         keys = std::move(nk);
         stride = width;
     }
@@ -152,7 +160,10 @@ struct Node {
             width = std::max(width, klen - trails[size_t(i)]);
         restride(std::min(width, klen));
     }
-    size_t memory() const { return sizeof(Node) + 64 + keys.capacity() + recs.capacity() * 4 + kids.capacity() * 4 + trails.capacity(); }
+    size_t memory() const {
+        return sizeof(Node) + 64 + keys.capacity() + recs.capacity() * 4 + kids.capacity() * 4 +
+               trails.capacity();
+    }
 
     int trailOfRaw(int i) const {
         const uint8_t* k = raw(i);
@@ -237,7 +248,8 @@ struct Node {
         keyBytes -= storedOf(pos);
         if (pos + 1 < n())
             keyBytes -= storedOf(pos + 1);
-        keys.erase(keys.begin() + ptrdiff_t(pos) * stride, keys.begin() + ptrdiff_t(pos + 1) * stride);
+        keys.erase(keys.begin() + ptrdiff_t(pos) * stride,
+                   keys.begin() + ptrdiff_t(pos + 1) * stride);
         recs.erase(recs.begin() + pos);
         trails.erase(trails.begin() + pos);
         if (pos < n())
@@ -301,8 +313,7 @@ public:
             sl.val.reset();
         count_ = 0;
     }
-    template <class F>
-    void forEach(F f) {
+    template <class F> void forEach(F f) {
         for (Slot& sl : slots_)
             if (sl.val)
                 f(sl.off, sl.val);
@@ -402,10 +413,12 @@ std::string decodeNode(const uint8_t* page, Node& nd, bool narrow = true) {
     const int klen = nd.klen;
     nd.stride = klen;
     if (nd.attr > 3)
-        return "node at " + std::to_string(nd.off) + " has unknown attributes " + std::to_string(nd.attr);
+        return "node at " + std::to_string(nd.off) + " has unknown attributes " +
+               std::to_string(nd.attr);
     if (!nd.leaf()) {
         if (n > interiorCapacity(klen))
-            return "interior node at " + std::to_string(nd.off) + " claims " + std::to_string(n) + " keys";
+            return "interior node at " + std::to_string(nd.off) + " claims " + std::to_string(n) +
+                   " keys";
         if (n == 0)
             return "interior node at " + std::to_string(nd.off) + " has no keys";
         nd.keys.resize(size_t(n) * size_t(klen));
@@ -473,9 +486,9 @@ public:
     std::string path;
     int fd = -1;
     bool readOnly = true;
-    bool marked = false;      // our open-for-writing mark is on disk
-    bool wasDirty = false;    // the mark was there when the file was opened
-    uint64_t fileSize = 0;    // logical size (pages allocated)
+    bool marked = false;   // our open-for-writing mark is on disk
+    bool wasDirty = false; // the mark was there when the file was opened
+    uint64_t fileSize = 0; // logical size (pages allocated)
     uint32_t freeHead = 0;
     bool headerDirty = false;
     uint64_t tick = 0;
@@ -565,7 +578,8 @@ public:
     }
 
     bool validPage(uint32_t off) const {
-        return off != kNone && off % kPage == 0 && off >= kHeaderSize && uint64_t(off) + kPage <= fileSize;
+        return off != kNone && off % kPage == 0 && off >= kHeaderSize &&
+               uint64_t(off) + kPage <= fileSize;
     }
 
     uint32_t allocPage() {
@@ -739,8 +753,7 @@ public:
     // Descends to the leaf holding the first entry satisfying `ge` (a predicate
     // monotone in index order). Returns the leaf and fills `path` with
     // (interior node, child index) pairs from the root down.
-    template <class Pred>
-    NodePtr descend(Pred ge, std::vector<std::pair<NodePtr, int>>* path) {
+    template <class Pred> NodePtr descend(Pred ge, std::vector<std::pair<NodePtr, int>>* path) {
         uint32_t off = root_;
         for (int depth = 0;; ++depth) {
             if (depth > kMaxDepth)
@@ -772,7 +785,10 @@ public:
         f_.beginChange();
         const uint8_t* k = key.data();
         std::vector<std::pair<NodePtr, int>> path;
-        NodePtr leaf = descend([&](const uint8_t* ek, uint32_t er) { return compareEntry(ek, er, k, recno, klen()) >= 0; }, &path);
+        NodePtr leaf =
+            descend([&](const uint8_t* ek,
+                        uint32_t er) { return compareEntry(ek, er, k, recno, klen()) >= 0; },
+                    &path);
         int pos = lowerBound(*leaf, k, recno);
         size_t before = leaf->memory();
         leaf->leafInsert(pos, k, recno);
@@ -793,9 +809,13 @@ public:
             throw Error(Error::Code::State, f_.path + ": opened read-only");
         const uint8_t* k = key.data();
         std::vector<std::pair<NodePtr, int>> path;
-        NodePtr leaf = descend([&](const uint8_t* ek, uint32_t er) { return compareEntry(ek, er, k, recno, klen()) >= 0; }, &path);
+        NodePtr leaf =
+            descend([&](const uint8_t* ek,
+                        uint32_t er) { return compareEntry(ek, er, k, recno, klen()) >= 0; },
+                    &path);
         int pos = lowerBound(*leaf, k, recno);
-        if (pos >= leaf->n() || compareEntry(leaf->key(pos), leaf->recs[pos], k, recno, klen()) != 0)
+        if (pos >= leaf->n() ||
+            compareEntry(leaf->key(pos), leaf->recs[pos], k, recno, klen()) != 0)
             return false;
         f_.beginChange();
         size_t before = leaf->memory();
@@ -803,7 +823,8 @@ public:
         leaf->dirty = true;
         f_.recount(leaf, before);
         if (!leaf->leafFits() &&
-            leaf->n() * leafLayoutFor(klen(), leaf->maxRec).bytesPerEntry + leaf->looseKeyBytes() > kLeafSpace) {
+            leaf->n() * leafLayoutFor(klen(), leaf->maxRec).bytesPerEntry + leaf->looseKeyBytes() >
+                kLeafSpace) {
             // A leaf packed by another writer can need more room after an
             // entry goes: split it like an overfull leaf.
             if (pos == leaf->n() && leaf->n() > 0)
@@ -851,15 +872,16 @@ public:
             cur.left = prevOff;
             cur.right = rightOff;
             f_.writeNode(cur);
-            level.push_back({cur.keyVec(cur.n() - 1),
-                             cur.recs.back(), cur.off});
+            level.push_back({cur.keyVec(cur.n() - 1), cur.recs.back(), cur.off});
             prevOff = cur.off;
         };
         while (next(key, rec)) {
             if (int(key.size()) != klen())
-                throw Error(Error::Code::Argument, f_.path + ": key of wrong length for tag " + info_.name);
+                throw Error(Error::Code::Argument,
+                            f_.path + ": key of wrong length for tag " + info_.name);
             if (haveLast && compareEntry(key.data(), rec, lastKey.data(), lastRec, klen()) < 0)
-                throw Error(Error::Code::Argument, f_.path + ": entries for tag " + info_.name + " are not sorted");
+                throw Error(Error::Code::Argument,
+                            f_.path + ": entries for tag " + info_.name + " are not sorted");
             std::memcpy(lastKey.data(), key.data(), size_t(klen()));
             lastRec = rec;
             haveLast = true;
@@ -972,8 +994,8 @@ public:
     void checkKey(Key key) const {
         if (int(key.size()) != klen())
             throw Error(Error::Code::Argument, f_.path + ": key of " + std::to_string(key.size()) +
-                                                   " bytes for tag " + info_.name + " of key length " +
-                                                   std::to_string(klen()));
+                                                   " bytes for tag " + info_.name +
+                                                   " of key length " + std::to_string(klen()));
     }
     int lowerBound(const Node& nd, const uint8_t* k, uint32_t r) const {
         int lo = 0, hi = nd.n();
@@ -1020,7 +1042,8 @@ public:
         for (int i = 0; i < n; ++i)
             sum[size_t(i) + 1] = sum[size_t(i)] + leaf->storedOf(i);
         auto pieceSize = [&](int from, int to) {
-            int bytes = leaf->klen - leaf->trails[size_t(from)] + sum[size_t(to)] - sum[size_t(from) + 1];
+            int bytes =
+                leaf->klen - leaf->trails[size_t(from)] + sum[size_t(to)] - sum[size_t(from) + 1];
             return (to - from) * bpe + bytes;
         };
         if (insertedAt == n - 1 && leaf->right == kNone && pieceSize(0, n - 1) <= kLeafSpace) {
@@ -1065,7 +1088,8 @@ public:
             size_t nb = nd->memory();
             const size_t st = size_t(allStride);
             nd->stride = allStride;
-            nd->keys.assign(allKeys.begin() + ptrdiff_t(b0 * st), allKeys.begin() + ptrdiff_t(b1 * st));
+            nd->keys.assign(allKeys.begin() + ptrdiff_t(b0 * st),
+                            allKeys.begin() + ptrdiff_t(b1 * st));
             nd->recs.assign(allRecs.begin() + ptrdiff_t(b0), allRecs.begin() + ptrdiff_t(b1));
             nd->recomputeLeaf();
             nd->attr = kAttrLeaf;
@@ -1089,7 +1113,8 @@ public:
 
     // `pieces[0]` is the node the parent already points at; the others follow
     // it. Updates the parent (splitting it if needed) or grows a new root.
-    void insertPieces(std::vector<NodePtr>& pieces, std::vector<std::pair<NodePtr, int>>& path, bool wasRoot) {
+    void insertPieces(std::vector<NodePtr>& pieces, std::vector<std::pair<NodePtr, int>>& path,
+                      bool wasRoot) {
         if (wasRoot) {
             // Grow a new root describing the first piece; the others are
             // added below like in any parent.
@@ -1110,14 +1135,16 @@ public:
         path.pop_back();
         size_t before = parent->memory();
         // Entry idx now describes pieces[0]; the other pieces follow it.
-        std::memcpy(parent->keys.data() + size_t(idx) * klen(), pieces[0]->key(pieces[0]->n() - 1), size_t(klen()));
+        std::memcpy(parent->keys.data() + size_t(idx) * klen(), pieces[0]->key(pieces[0]->n() - 1),
+                    size_t(klen()));
         parent->recs[size_t(idx)] = pieces[0]->recs.back();
         for (size_t p = 1; p < pieces.size(); ++p) {
             const NodePtr& nd = pieces[p];
             size_t at = size_t(idx) + p;
             {
                 auto kv = nd->keyVec(nd->n() - 1);
-                parent->keys.insert(parent->keys.begin() + ptrdiff_t(at * klen()), kv.begin(), kv.end());
+                parent->keys.insert(parent->keys.begin() + ptrdiff_t(at * klen()), kv.begin(),
+                                    kv.end());
             }
             parent->recs.insert(parent->recs.begin() + ptrdiff_t(at), nd->recs.back());
             parent->kids.insert(parent->kids.begin() + ptrdiff_t(at), nd->off);
@@ -1174,7 +1201,8 @@ public:
         auto [parent, idx] = path.back();
         path.pop_back();
         size_t before = parent->memory();
-        parent->keys.erase(parent->keys.begin() + ptrdiff_t(size_t(idx) * klen()), parent->keys.begin() + ptrdiff_t(size_t(idx + 1) * klen()));
+        parent->keys.erase(parent->keys.begin() + ptrdiff_t(size_t(idx) * klen()),
+                           parent->keys.begin() + ptrdiff_t(size_t(idx + 1) * klen()));
         parent->recs.erase(parent->recs.begin() + idx);
         parent->kids.erase(parent->kids.begin() + idx);
         parent->dirty = true;
@@ -1242,7 +1270,8 @@ public:
         leaf->dirty = true;
         f_.recount(leaf, before);
         // leaf's parent entry takes over the right leaf's greatest key.
-        std::memcpy(parent->keys.data() + size_t(idx) * klen(), parent->key(idx + 1), size_t(klen()));
+        std::memcpy(parent->keys.data() + size_t(idx) * klen(), parent->key(idx + 1),
+                    size_t(klen()));
         parent->recs[size_t(idx)] = parent->recs[size_t(idx + 1)];
         parent->dirty = true;
         auto rightPath = path;
@@ -1342,10 +1371,11 @@ private:
     bool stale() const { return version_ != t_.f_.version; }
 
     bool seekFull(const uint8_t* k, uint32_t r) {
-        return seekPred([&](const uint8_t* ek, uint32_t er) { return compareEntry(ek, er, k, r, t_.klen()) >= 0; });
+        return seekPred([&](const uint8_t* ek, uint32_t er) {
+            return compareEntry(ek, er, k, r, t_.klen()) >= 0;
+        });
     }
-    template <class Pred>
-    bool seekPred(Pred ge) {
+    template <class Pred> bool seekPred(Pred ge) {
         hops_ = 0;
         NodePtr leaf = t_.descend(ge, nullptr);
         int i = 0;
@@ -1394,7 +1424,9 @@ private:
     }
 };
 
-std::unique_ptr<IndexTree::Cursor> TreeImpl::cursor() { return std::make_unique<CursorImpl>(*this); }
+std::unique_ptr<IndexTree::Cursor> TreeImpl::cursor() {
+    return std::make_unique<CursorImpl>(*this);
+}
 
 // ---------------------------------------------------------------------------
 // Structural check
@@ -1466,7 +1498,8 @@ void TreeImpl::verify(std::vector<std::string>& faults) {
                 if (masks[k] != (uint64_t(1) << bits[k]) - 1)
                     fault(where + "leaf mask does not match its bit count");
             const int bpe = page[23];
-            if ((uint64_t(1) << page[21]) - 1 < uint64_t(klen()) || (uint64_t(1) << page[22]) - 1 < uint64_t(klen()))
+            if ((uint64_t(1) << page[21]) - 1 < uint64_t(klen()) ||
+                (uint64_t(1) << page[22]) - 1 < uint64_t(klen()))
                 fault(where + "count fields too narrow for the key length");
             int freeBytes = kLeafSpace - nd.n() * bpe;
             // Recount the stored bytes as this page holds them.
@@ -1482,7 +1515,8 @@ void TreeImpl::verify(std::vector<std::string>& faults) {
             }
             freeBytes -= stored;
             if (rd16(page + 12) != freeBytes)
-                fault(where + "free-byte count " + std::to_string(rd16(page + 12)) + " should be " + std::to_string(freeBytes));
+                fault(where + "free-byte count " + std::to_string(rd16(page + 12)) + " should be " +
+                      std::to_string(freeBytes));
             if (leafDepth < 0)
                 leafDepth = it.depth;
             else if (leafDepth != it.depth)
@@ -1498,16 +1532,19 @@ void TreeImpl::verify(std::vector<std::string>& faults) {
             levels.resize(size_t(it.depth) + 1);
         levels[size_t(it.depth)].push_back(it.off);
         for (int i = 1; i < nd.n(); ++i)
-            if (compareEntry(nd.key(i - 1), nd.recs[size_t(i - 1)], nd.key(i), nd.recs[size_t(i)], klen()) > 0)
+            if (compareEntry(nd.key(i - 1), nd.recs[size_t(i - 1)], nd.key(i), nd.recs[size_t(i)],
+                             klen()) > 0)
                 fault(where + "keys out of order at entry " + std::to_string(i));
         if (it.hasExpect && nd.n() > 0 &&
-            compareEntry(nd.key(nd.n() - 1), nd.recs.back(), it.expectKey.data(), it.expectRec, klen()) != 0)
+            compareEntry(nd.key(nd.n() - 1), nd.recs.back(), it.expectKey.data(), it.expectRec,
+                         klen()) != 0)
             fault(where + "parent entry differs from the node's last key");
         if (it.hasExpect && nd.n() == 0)
             fault(where + "empty node below the root");
         if (nd.leaf()) {
             for (int i = 0; i < nd.n(); ++i) {
-                if (havePrev && compareEntry(prevKey.data(), prevRec, nd.key(i), nd.recs[size_t(i)], klen()) > 0)
+                if (havePrev && compareEntry(prevKey.data(), prevRec, nd.key(i), nd.recs[size_t(i)],
+                                             klen()) > 0)
                     fault(where + "key out of order with the previous leaf");
                 prevKey = nd.keyVec(i);
                 prevRec = nd.recs[size_t(i)];
@@ -1515,8 +1552,8 @@ void TreeImpl::verify(std::vector<std::string>& faults) {
             }
         } else {
             for (int i = nd.n() - 1; i >= 0; --i)
-                stack.push_back({nd.kids[size_t(i)], it.depth + 1, true,
-                                 nd.keyVec(i), nd.recs[size_t(i)]});
+                stack.push_back(
+                    {nd.kids[size_t(i)], it.depth + 1, true, nd.keyVec(i), nd.recs[size_t(i)]});
         }
         if (faults.size() >= faultLimit)
             return;
@@ -1540,9 +1577,13 @@ void TreeImpl::verify(std::vector<std::string>& faults) {
                 uint32_t er = i + 1 == lv.size() ? kNone : lv[i + 1];
                 if (lv.size() > 1 || i > 0) {
                     if (l != el && !(el == kNone && l == 0))
-                        fault("node " + std::to_string(lv[i]) + ": left sibling " + std::to_string(l) + " should be " + std::to_string(int64_t(el == kNone ? -1 : el)));
+                        fault("node " + std::to_string(lv[i]) + ": left sibling " +
+                              std::to_string(l) + " should be " +
+                              std::to_string(int64_t(el == kNone ? -1 : el)));
                     if (r != er && !(er == kNone && r == 0))
-                        fault("node " + std::to_string(lv[i]) + ": right sibling " + std::to_string(r) + " should be " + std::to_string(int64_t(er == kNone ? -1 : er)));
+                        fault("node " + std::to_string(lv[i]) + ": right sibling " +
+                              std::to_string(r) + " should be " +
+                              std::to_string(int64_t(er == kNone ? -1 : er)));
                 }
             } catch (const std::exception& e) {
                 fault(e.what());
@@ -1572,8 +1613,9 @@ KeyType guessKeyType(const std::string& expr, int klen) {
             return KeyType::Logical;
     }
     if (klen == 8) {
-        static const char* charFns[] = {"UPPER(", "LOWER(", "STR(", "DTOS(", "LEFT(", "RIGHT(", "SUBSTR(",
-                                        "TRIM(", "RTRIM(", "LTRIM(", "ALLTRIM(", "PADR(", "PADL(", "DTOC(", "CHR(", "SPACE("};
+        static const char* charFns[] = {
+            "UPPER(", "LOWER(", "STR(",     "DTOS(", "LEFT(", "RIGHT(", "SUBSTR(", "TRIM(",
+            "RTRIM(", "LTRIM(", "ALLTRIM(", "PADR(", "PADL(", "DTOC(",  "CHR(",    "SPACE("};
         for (const char* fn : charFns)
             if (u.rfind(fn, 0) == 0)
                 return KeyType::Character;
@@ -1582,7 +1624,6 @@ KeyType guessKeyType(const std::string& expr, int klen) {
         if (u.find("CTOD(") != std::string::npos || u.find("DATE()") != std::string::npos)
             return KeyType::Date;
         return KeyType::Numeric; // or Date: told apart by the keys themselves
-
     }
     return KeyType::Character;
 }
@@ -1597,7 +1638,8 @@ void TreeImpl::readHeader(bool directory) {
     root_ = rd32(h);
     const int klen = rd16(h + 12);
     if (klen < 1 || klen > kMaxKeyLength)
-        f_.corrupt("key length " + std::to_string(klen) + " of tag " + info_.name + " out of range");
+        f_.corrupt("key length " + std::to_string(klen) + " of tag " + info_.name +
+                   " out of range");
     if (directory && klen != kDirKeyLength)
         f_.corrupt("tag directory with key length " + std::to_string(klen));
     info_.keyLength = klen;
@@ -1620,7 +1662,8 @@ void TreeImpl::readHeader(bool directory) {
     }
     fill_ = info_.type == KeyType::Character ? 0x20 : 0x00;
     if (!f_.validPage(root_))
-        f_.corrupt("root of tag " + info_.name + " at " + std::to_string(root_) + " outside the file");
+        f_.corrupt("root of tag " + info_.name + " at " + std::to_string(root_) +
+                   " outside the file");
     if (info_.type == KeyType::Numeric)
         info_.type = looksLikeDates() ? KeyType::Date : KeyType::Numeric;
     if (info_.type == KeyType::Logical && !looksLogical())
@@ -1669,19 +1712,23 @@ void buildHeader(uint8_t* h, uint32_t root, const TagInfo& info, uint8_t options
 
 void checkTagInfo(const std::string& path, const TagInfo& info, bool needName) {
     if (info.keyLength < 1 || info.keyLength > kMaxKeyLength)
-        throw Error(Error::Code::Argument, path + ": key length " + std::to_string(info.keyLength) + " out of range 1-240");
+        throw Error(Error::Code::Argument, path + ": key length " + std::to_string(info.keyLength) +
+                                               " out of range 1-240");
     if (info.keyExpr.empty())
         throw Error(Error::Code::Argument, path + ": empty key expression");
     if (info.keyExpr.size() + info.forExpr.size() + 2 > 512)
         throw Error(Error::Code::Argument, path + ": key and FOR expressions too long");
-    if (info.keyExpr.find('\0') != std::string::npos || info.forExpr.find('\0') != std::string::npos)
+    if (info.keyExpr.find('\0') != std::string::npos ||
+        info.forExpr.find('\0') != std::string::npos)
         throw Error(Error::Code::Argument, path + ": expression contains a NUL byte");
     if (needName) {
         if (info.name.empty() || info.name.size() > 10)
             throw Error(Error::Code::Argument, path + ": tag name must have 1 to 10 characters");
         for (char c : info.name)
             if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_'))
-                throw Error(Error::Code::Argument, path + ": tag name " + info.name + " has characters other than letters, digits and _");
+                throw Error(Error::Code::Argument,
+                            path + ": tag name " + info.name +
+                                " has characters other than letters, digits and _");
     }
 }
 
@@ -1794,7 +1841,8 @@ public:
             t->readHeader(false);
             tags_.push_back(std::move(t));
         }
-        std::sort(tags_.begin(), tags_.end(), [](const auto& a, const auto& b) { return a->header_ < b->header_; });
+        std::sort(tags_.begin(), tags_.end(),
+                  [](const auto& a, const auto& b) { return a->header_ < b->header_; });
     }
 
     void createNew(const std::string& path) {
@@ -1825,7 +1873,8 @@ public:
     int tagCount() const override { return int(tags_.size()); }
     IndexTree& tag(int i) override {
         if (i < 0 || i >= int(tags_.size()))
-            throw Error(Error::Code::Argument, core.path + ": no tag number " + std::to_string(i + 1));
+            throw Error(Error::Code::Argument,
+                        core.path + ": no tag number " + std::to_string(i + 1));
         return *tags_[size_t(i)];
     }
     int findTag(std::string_view name) const override {
@@ -1842,7 +1891,8 @@ public:
         info.name = upperName(info.name);
         checkTagInfo(core.path, info, true);
         if (findTag(info.name) >= 0)
-            throw Error(Error::Code::Argument, core.path + ": tag " + info.name + " exists already");
+            throw Error(Error::Code::Argument,
+                        core.path + ": tag " + info.name + " exists already");
         core.beginChange();
         uint32_t hoff = core.allocHeader();
         uint32_t rootOff = core.allocPage();
@@ -1873,7 +1923,8 @@ public:
         core.beginChange();
         TreeImpl& t = *tags_[size_t(i)];
         std::vector<uint8_t> dk(kDirKeyLength, ' ');
-        std::memcpy(dk.data(), t.info_.name.data(), std::min<size_t>(t.info_.name.size(), kDirKeyLength));
+        std::memcpy(dk.data(), t.info_.name.data(),
+                    std::min<size_t>(t.info_.name.size(), kDirKeyLength));
         dir_->remove(Key(dk.data(), dk.size()), t.header_);
         std::unordered_set<uint32_t> seen;
         t.freeSubtree(t.root_, 0, seen);

@@ -23,7 +23,8 @@ const std::string kPeer = std::string(QB_SHARED_DIR) + "/fixtures/peer/";
 
 std::vector<uint8_t> readFile(const std::string& p) {
     std::ifstream in(p, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
 }
 void writeFile(const std::string& p, const std::vector<uint8_t>& b) {
     std::ofstream out(p, std::ios::binary | std::ios::trunc);
@@ -78,11 +79,21 @@ TEST(CdxDamage, BrokenFilesGiveCorruptOrFaultsNeverACrash) {
     ASSERT_EQ(L.nameRoot % 512, 0u);
 
     const Damage cases[] = {
-        {"root pointer past the end", [](auto& b, auto& l) { wr32(b, l.nameHeader, uint32_t(b.size()) + 512); }},
-        {"root pointer off a page boundary", [](auto& b, auto& l) { wr32(b, l.nameHeader, l.nameRoot + 3); }},
+        {"root pointer past the end",
+         [](auto& b, auto& l) { wr32(b, l.nameHeader, uint32_t(b.size()) + 512); }},
+        {"root pointer off a page boundary",
+         [](auto& b, auto& l) { wr32(b, l.nameHeader, l.nameRoot + 3); }},
         {"root pointer at the file header", [](auto& b, auto& l) { wr32(b, l.nameHeader, 0); }},
-        {"key length too large", [](auto& b, auto& l) { b[l.nameHeader + 12] = 0xF1; b[l.nameHeader + 13] = 0; }},
-        {"key length zero", [](auto& b, auto& l) { b[l.nameHeader + 12] = 0; b[l.nameHeader + 13] = 0; }},
+        {"key length too large",
+         [](auto& b, auto& l) {
+             b[l.nameHeader + 12] = 0xF1;
+             b[l.nameHeader + 13] = 0;
+         }},
+        {"key length zero",
+         [](auto& b, auto& l) {
+             b[l.nameHeader + 12] = 0;
+             b[l.nameHeader + 13] = 0;
+         }},
         {"directory root outside", [](auto& b, auto&) { wr32(b, 0, 0x7FFFFE00); }},
         {"interior child points to itself",
          [](auto& b, auto& l) { wr32be(b, l.nameRoot + 12 + 60 + 4, l.nameRoot); }},
@@ -164,8 +175,13 @@ TEST(CdxDamage, LeafLayoutFaultsAreCaught) {
     const Damage cases[] = {
         {"bit widths do not add up", [&](auto& b, auto&) { b[leaf + 20] += 1; }},
         {"bytes per entry zero", [&](auto& b, auto&) { b[leaf + 23] = 0; }},
-        {"key count beyond the page", [&](auto& b, auto&) { b[leaf + 2] = 0xFF; b[leaf + 3] = 0x01; }},
-        {"entry counts overrun the key length", [&](auto& b, auto&) {
+        {"key count beyond the page",
+         [&](auto& b, auto&) {
+             b[leaf + 2] = 0xFF;
+             b[leaf + 3] = 0x01;
+         }},
+        {"entry counts overrun the key length",
+         [&](auto& b, auto&) {
              // Duplicate and trailing counts of the second entry set to their maximum.
              int bpe = b[leaf + 23], recBits = b[leaf + 20];
              uint64_t v = 0;
@@ -177,7 +193,8 @@ TEST(CdxDamage, LeafLayoutFaultsAreCaught) {
          }},
         {"right sibling loops back", [&](auto& b, auto&) { wr32(b, leaf + 8, leaf); }},
         {"right sibling points into a header", [&](auto& b, auto&) { wr32(b, leaf + 8, header); }},
-        {"keys out of order", [&](auto& b, auto&) {
+        {"keys out of order",
+         [&](auto& b, auto&) {
              // The first entry's record number becomes huge: order by record breaks
              // only if the next key is equal, so swap in a bigger first key byte.
              b[leaf + 511] = 0xFF;

@@ -74,16 +74,25 @@ std::vector<ExpectedTag> readExpected(const std::string& file) {
         auto bar = line.find('|');
         if (bar == std::string::npos && eq != std::string::npos) {
             std::string k = line.substr(0, eq), v = line.substr(eq + 1);
-            if (k == "order") t.order = std::stoi(v);
-            else if (k == "key") t.keyExpr = v;
-            else if (k == "for") t.forExpr = v;
-            else if (k == "key_type") t.type = v;
-            else if (k == "key_length") t.keyLength = std::stoi(v);
-            else if (k == "unique") t.unique = v == "T";
-            else if (k == "descending") t.descending = v == "T";
-            else if (k == "keys") t.keys = std::stoi(v);
+            if (k == "order")
+                t.order = std::stoi(v);
+            else if (k == "key")
+                t.keyExpr = v;
+            else if (k == "for")
+                t.forExpr = v;
+            else if (k == "key_type")
+                t.type = v;
+            else if (k == "key_length")
+                t.keyLength = std::stoi(v);
+            else if (k == "unique")
+                t.unique = v == "T";
+            else if (k == "descending")
+                t.descending = v == "T";
+            else if (k == "keys")
+                t.keys = std::stoi(v);
         } else if (bar != std::string::npos) {
-            t.entries.emplace_back(uint32_t(std::stoul(line.substr(0, bar))), unescape(line.substr(bar + 1)));
+            t.entries.emplace_back(uint32_t(std::stoul(line.substr(0, bar))),
+                                   unescape(line.substr(bar + 1)));
         }
     }
     return tags;
@@ -157,13 +166,15 @@ TEST_P(PeerFixture, EveryTagReadsAsTheWritingEngineReadsIt) {
         // Stored ascending; a descending tag is read backwards.
         std::vector<std::pair<uint32_t, std::string>> got;
         auto c = t.cursor();
-        for (bool ok = info.descending ? c->last() : c->first(); ok; ok = info.descending ? c->prev() : c->next())
+        for (bool ok = info.descending ? c->last() : c->first(); ok;
+             ok = info.descending ? c->prev() : c->next())
             got.emplace_back(c->recno(), keyText(c->key(), e.type));
         EXPECT_EQ(got, e.entries);
 
         // And the other way round.
         std::vector<std::pair<uint32_t, std::string>> back;
-        for (bool ok = info.descending ? c->first() : c->last(); ok; ok = info.descending ? c->next() : c->prev())
+        for (bool ok = info.descending ? c->first() : c->last(); ok;
+             ok = info.descending ? c->next() : c->prev())
             back.emplace_back(c->recno(), keyText(c->key(), e.type));
         std::reverse(back.begin(), back.end());
         EXPECT_EQ(back, e.entries);
@@ -175,8 +186,8 @@ TEST_P(PeerFixture, EveryTagReadsAsTheWritingEngineReadsIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, PeerFixture,
-                         ::testing::Values("ADDRPEER", "ADDREMPT", "CSZ", "ENVELOPE", "KEYTYPES", "LABEL",
-                                           "LETTER", "REPORT", "VFPSAMPL"));
+                         ::testing::Values("ADDRPEER", "ADDREMPT", "CSZ", "ENVELOPE", "KEYTYPES",
+                                           "LABEL", "LETTER", "REPORT", "VFPSAMPL"));
 
 TEST(CdxRead, FindTagIgnoresCaseAndOrderFollowsCreation) {
     auto cdx = CompoundIndex::open(kPeer + "ADDRPEER.CDX", true);
@@ -191,7 +202,8 @@ TEST(CdxRead, FindTagIgnoresCaseAndOrderFollowsCreation) {
 // The state tag's root leaf of CSZ.CDX, decoded by hand in the format notes.
 TEST(CdxRead, WorkedExampleLeafByteForByte) {
     std::ifstream in(kPeer + "CSZ.CDX", std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
     ASSERT_GE(bytes.size(), 0xA00u + 512);
     const uint8_t head[] = {0x03, 0x00, 0x0A, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
                             0xBA, 0x01, 0xFF, 0xFF, 0x03, 0x00, 0x07, 0x07, 0x12, 0x03, 0x03, 0x03};
@@ -202,7 +214,8 @@ TEST(CdxRead, WorkedExampleLeafByteForByte) {
     std::vector<std::pair<uint32_t, std::string>> got;
     auto c = t.cursor();
     for (bool ok = c->first(); ok; ok = c->next())
-        got.emplace_back(c->recno(), std::string(reinterpret_cast<const char*>(c->key().data()), 4));
+        got.emplace_back(c->recno(),
+                         std::string(reinterpret_cast<const char*>(c->key().data()), 4));
     ASSERT_GE(got.size(), 9u);
     EXPECT_EQ(got[0], std::make_pair(1u, std::string("IL  ")));
     EXPECT_EQ(got[2], std::make_pair(7u, std::string("ME  ")));
@@ -235,10 +248,10 @@ struct SeekCase {
 TEST(CdxRead, SeeksLandWhereTheWritingEngineLands) {
     auto cdx = CompoundIndex::open(kPeer + "ADDRPEER.CDX", true);
     const SeekCase cases[] = {
-        {"LNAME", "SM", true, 0},          // prefix: first SMITH...
-        {"LNAME", "", true, 1},            // empty key: first entry
-        {"FNAME", "JO", true, 20},         // as the expectation's seek list says
-        {"LNAME", "\xFF", false, 0},       // past the end
+        {"LNAME", "SM", true, 0},    // prefix: first SMITH...
+        {"LNAME", "", true, 1},      // empty key: first entry
+        {"FNAME", "JO", true, 20},   // as the expectation's seek list says
+        {"LNAME", "\xFF", false, 0}, // past the end
     };
     for (const SeekCase& sc : cases) {
         SCOPED_TRACE(std::string(sc.tag) + " '" + sc.key + "'");

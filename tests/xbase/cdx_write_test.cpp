@@ -47,7 +47,9 @@ std::vector<uint8_t> charKey(const std::string& s, int len) {
     return k;
 }
 
-Key asKey(const std::vector<uint8_t>& k) { return Key(k.data(), k.size()); }
+Key asKey(const std::vector<uint8_t>& k) {
+    return Key(k.data(), k.size());
+}
 
 TagInfo charTag(const std::string& name, int len) {
     TagInfo t;
@@ -87,8 +89,9 @@ void expectMatches(IndexTree& t, const Model& m) {
 // Names that share prefixes with each other and with the blank fill of the
 // previous key ("MARY" then "MARY ANN"), all-blank keys and long equal runs.
 std::string randomName(std::mt19937& rng) {
-    static const char* stems[] = {"MARY", "MARY ANN", "MARYANN", "SMITH", "SMITHSON", "SMITH JOHN",
-                                  "", " LEADING", "ZOE", "\xC5STR\xD6M", "A", "AB", "ABC", "M\xDCLLER"};
+    static const char* stems[] = {"MARY",       "MARY ANN", "MARYANN",  "SMITH",    "SMITHSON",
+                                  "SMITH JOHN", "",         " LEADING", "ZOE",      "\xC5STR\xD6M",
+                                  "A",          "AB",       "ABC",      "M\xDCLLER"};
     std::string s = stems[rng() % (sizeof stems / sizeof *stems)];
     if (rng() % 3 == 0)
         s += char('A' + rng() % 26);
@@ -183,11 +186,13 @@ TEST(CdxWrite, PrefixIntoPreviousFillIsNeverWritten) {
         int stored = 10 - dup - trail;
         end -= stored;
         std::string k = (i ? keys.back().substr(0, size_t(dup)) : "") +
-                        std::string(reinterpret_cast<const char*>(leaf + end), size_t(stored)) + std::string(size_t(trail), ' ');
+                        std::string(reinterpret_cast<const char*>(leaf + end), size_t(stored)) +
+                        std::string(size_t(trail), ' ');
         keys.push_back(k);
         trails.push_back(trail);
     }
-    std::vector<std::string> want = {"          ", "A         ", "A B       ", "MARY      ", "MARY  X   ", "MARY ANN  ", "MARYANN   "};
+    std::vector<std::string> want = {"          ", "A         ", "A B       ", "MARY      ",
+                                     "MARY  X   ", "MARY ANN  ", "MARYANN   "};
     EXPECT_EQ(keys, want);
 }
 
@@ -385,15 +390,18 @@ TEST(CdxWrite, CursorSeeksByPrefixAndRecordNumber) {
         uint32_t landRec;
     };
     const Case cases[] = {
-        {"K42", 0, true, "K42", 42},                              // prefix: K42 before K420
-        {std::string(reinterpret_cast<char*>(k.data()), 20), 43, true, "K42", 542}, // full key, recno
-        {std::string(reinterpret_cast<char*>(k.data()), 20), 4543, false, "", 0},   // past K42's last: K420
-        {"K41A", 0, true, "K42", 42},                             // soft landing: next greater key
-        {"L", 0, false, "", 0},                                   // past everything
+        {"K42", 0, true, "K42", 42}, // prefix: K42 before K420
+        {std::string(reinterpret_cast<char*>(k.data()), 20), 43, true, "K42",
+         542}, // full key, recno
+        {std::string(reinterpret_cast<char*>(k.data()), 20), 4543, false, "",
+         0},                          // past K42's last: K420
+        {"K41A", 0, true, "K42", 42}, // soft landing: next greater key
+        {"L", 0, false, "", 0},       // past everything
     };
     for (const Case& cs : cases) {
         SCOPED_TRACE(cs.key + "/" + std::to_string(cs.recno));
-        bool ok = c->seek(Key(reinterpret_cast<const uint8_t*>(cs.key.data()), cs.key.size()), cs.recno);
+        bool ok =
+            c->seek(Key(reinterpret_cast<const uint8_t*>(cs.key.data()), cs.key.size()), cs.recno);
         if (cs.landKey.empty()) {
             if (cs.key == "L") {
                 EXPECT_FALSE(ok);
@@ -574,10 +582,11 @@ TEST(CdxWrite, IndependentReaderReadsRebuiltTagsInTheSameOrder) {
     for (const char* name : tags) {
         SCOPED_TRACE(name);
         const std::string out = dir.file(std::string(name) + ".txt");
-        const std::string cmd = "perl -MXBase::Index -e '$i = XBase::Index->new($ARGV[0], tag => $ARGV[1], "
-                                "type => \"char\") or die XBase::Index->errstr; $i->prepare_select; "
-                                "binmode STDOUT; while (($k, $r) = $i->fetch) { $k =~ s/ +$//; print \"$r|$k\\n\" }' " +
-                                path + " " + name + " > " + out;
+        const std::string cmd =
+            "perl -MXBase::Index -e '$i = XBase::Index->new($ARGV[0], tag => $ARGV[1], "
+            "type => \"char\") or die XBase::Index->errstr; $i->prepare_select; "
+            "binmode STDOUT; while (($k, $r) = $i->fetch) { $k =~ s/ +$//; print \"$r|$k\\n\" }' " +
+            path + " " + name + " > " + out;
         ASSERT_EQ(std::system(cmd.c_str()), 0);
         std::ifstream in(out, std::ios::binary);
         std::vector<std::pair<uint32_t, std::string>> got;
@@ -601,11 +610,11 @@ TEST(CdxWrite, LeafEntryWidthGrowsWithRecordNumbers) {
         int bytes, recBits, dupBits, trailBits;
     };
     const Case cases[] = {
-        {60, 300, 3, 12, 6, 6},        // as the peer engine writes them
+        {60, 300, 3, 12, 6, 6}, // as the peer engine writes them
         {60, 90000, 4, 20, 6, 6},
         {1, 300, 3, 22, 1, 1},
-        {4, 10, 3, 18, 3, 3},          // the worked example's leaf
-        {60, 0, 3, 12, 6, 6},          // an empty tag
+        {4, 10, 3, 18, 3, 3}, // the worked example's leaf
+        {60, 0, 3, 12, 6, 6}, // an empty tag
         {10, 2000000, 4, 24, 4, 4},
         {1, 0xFFFFFFFFu, 5, 32, 4, 4}, // record field is at most 32 bits: counts take the rest
         {240, 0xFFFFFFFFu, 6, 32, 8, 8},
