@@ -846,11 +846,25 @@ public:
         clear();
         f_.beginChange();
         // The empty root leaf clear() left is rebuilt from scratch.
-        uint32_t firstLeaf = root_;
-        {
-            if (NodePtr gone = f_.cache.take(firstLeaf))
-                f_.cacheBytes -= gone->memory();
+        const uint32_t firstLeaf = root_;
+        if (NodePtr gone = f_.cache.take(firstLeaf))
+            f_.cacheBytes -= gone->memory();
+        std::vector<uint32_t> allocated;
+        try {
+            buildFrom(next, firstLeaf, allocated);
+        } catch (...) {
+            // A failed load (a key that could not be computed, unsorted
+            // input) leaves an empty tag, not a half-written one.
+            for (uint32_t off : allocated)
+                f_.freePage(off);
+            f_.fresh(firstLeaf, klen(), fill_, kAttrLeaf | kAttrRoot);
+            setRoot(firstLeaf);
+            throw;
         }
+    }
+
+    void buildFrom(const std::function<bool(std::vector<uint8_t>&, uint32_t&)>& next,
+                   uint32_t firstLeaf, std::vector<uint32_t>& allocated) {
         struct Up {
             std::vector<uint8_t> key;
             uint32_t rec;
@@ -892,6 +906,7 @@ public:
                 for (uint32_t r : cur.recs)
                     cur.maxRec = std::max(cur.maxRec, r);
                 uint32_t nextOff = f_.allocPage();
+                allocated.push_back(nextOff);
                 emit(nextOff);
                 cur.keys.clear();
                 cur.stride = 0;
@@ -916,12 +931,14 @@ public:
         const int cap = interiorCapacity(klen());
         while (level.size() > 1) {
             std::vector<Up> upper;
-            size_t groups = (level.size() + size_t(cap) - 1) / size_t(cap);
-            size_t per = (level.size() + groups - 1) / groups; // even out the last node
+            // Nodes of nearly equal size: none above capacity, none empty.
+            const size_t groups = (level.size() + size_t(cap) - 1) / size_t(cap);
             uint32_t prev = kNone;
             std::vector<uint32_t> offs(groups);
-            for (size_t g = 0; g < groups; ++g)
+            for (size_t g = 0; g < groups; ++g) {
                 offs[g] = f_.allocPage();
+                allocated.push_back(offs[g]);
+            }
             for (size_t g = 0; g < groups; ++g) {
                 Node in;
                 in.stride = klen();
@@ -930,7 +947,7 @@ public:
                 in.attr = groups == 1 ? kAttrRoot : 0;
                 in.left = prev;
                 in.right = g + 1 < groups ? offs[g + 1] : kNone;
-                size_t from = g * per, to = std::min(level.size(), from + per);
+                const size_t from = g * level.size() / groups, to = (g + 1) * level.size() / groups;
                 for (size_t j = from; j < to; ++j) {
                     in.keys.insert(in.keys.end(), level[j].key.begin(), level[j].key.end());
                     in.recs.push_back(level[j].rec);
