@@ -18,6 +18,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
@@ -28,6 +29,9 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace qb;
 
@@ -788,4 +792,85 @@ TEST_F(MainWindowTest, LayoutFitsTheFixedWindow) {
     checkInside("no file");
     w->grab().save(shots + "/main-no-file.png");
     EXPECT_EQ(w->noDataPanel()->geometry(), w->centralWidget()->rect());
+}
+
+TEST_F(MainWindowTest, SortMenuOrdersAndDoubleClickStartsAnEdit) {
+    auto w = start();
+    add(*w, {{"LNAME", "Adams"}, {"CITY", "Springfield"}, {"STATE", "MA"}});
+    add(*w, {{"LNAME", "Baker"}, {"CITY", "Springfield"}, {"STATE", "IL"}});
+    add(*w, {{"LNAME", "Cole"}, {"CITY", "Albany"}, {"STATE", "NY"}});
+    w->action("&City")->trigger();
+    EXPECT_EQ(w->table().order(), "CITY");
+    EXPECT_EQ(w->currentOrder(), "CITY");
+    EXPECT_EQ(w->sortStatus()->text(), "Sorted by City");
+    EXPECT_TRUE(w->action("&City")->isChecked());
+    EXPECT_FALSE(w->action("&Last Name")->isChecked());
+    w->RecordFirstClick();
+    QStringList seen;
+    for (int i = 0; i < 3; ++i, w->RecordNextClick())
+        seen << value(*w, "LNAME");
+    EXPECT_EQ(seen, (QStringList{"Cole", "Baker", "Adams"})); // Springfield IL before MA
+
+    ASSERT_FALSE(w->Editing());
+    QTest::mouseDClick(w->fieldEdit("Codes"), Qt::LeftButton);
+    EXPECT_TRUE(w->Editing());
+    w->CancelButtonClick();
+}
+
+TEST_F(MainWindowTest, RebuildingTheOpenFileKeepsOrderAndRemovesDeletedRecords) {
+    auto w = start();
+    for (const char* name : {"Adams", "Baker", "Cole"})
+        add(*w, {{"LNAME", name}});
+    w->RecordFirstClick();
+    messages.answer(true);
+    w->DeleteButtonClick();
+    ASSERT_EQ(w->table().recordCount(), 2u);
+    w->action("&Zip")->trigger();
+    answer = [](QDialog& d) {
+        auto* r = qobject_cast<TQBReindex*>(&d);
+        EXPECT_TRUE(r);
+        if (r)
+            r->DoitClick();
+        return int(QDialog::Accepted);
+    };
+    w->mnuRebuildIndexesClick();
+    EXPECT_EQ(shown.last(), "qb::TQBReindex");
+    EXPECT_TRUE(w->indexValid());
+    EXPECT_EQ(w->table().order(), "ZIP");
+    EXPECT_EQ(w->table().physicalCount(), 2u);
+    EXPECT_EQ(w->table().filterText(), "!ISDEL");
+}
+
+TEST_F(MainWindowTest, FailedSaveShowsTheEngineMessageAndKeepsTheEdit) {
+    auto w = start();
+    add(*w, {{"LNAME", "Adams"}});
+    w->AddButtonClick();
+    w->table().setString("LNAME", "Baker");
+    // Let the file system refuse to make the table any longer.
+    const auto dbfSize = QFileInfo(w->currentFileName()).size();
+    struct rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = rlim_t(dbfSize);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    messages.clear();
+    w->SaveButtonClick();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].kind, ShownMessage::Warning);
+    EXPECT_TRUE(messages.shown[0].text.contains("DBF", Qt::CaseInsensitive))
+        << messages.shown[0].text.toStdString();
+    EXPECT_TRUE(w->Editing());
+    EXPECT_EQ(value(*w, "LNAME"), "Baker");
+    EXPECT_FALSE(w->button("&Save")->isHidden());
+
+    // Once the cause is gone the same edit can be saved.
+    messages.clear();
+    w->SaveButtonClick();
+    EXPECT_FALSE(w->Editing());
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(value(*w, "LNAME"), "Baker");
 }
