@@ -8,12 +8,14 @@
 #include "app/maindialogs.h"
 #include "app/messages.h"
 #include "app/modal.h"
+#include "app/preferences.h"
 #include "storage/dataset.h"
 #include "storage/reindex.h"
 #include "storage/settings.h"
 #include "xbase/table.h"
 
 #include <QAction>
+#include <QLineEdit>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -873,4 +875,30 @@ TEST_F(MainWindowTest, FailedSaveShowsTheEngineMessageAndKeepsTheEdit) {
     EXPECT_FALSE(w->Editing());
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(value(*w, "LNAME"), "Baker");
+}
+
+TEST_F(MainWindowTest, PreferencesTakeEffectForTheNextRecordWhateverTheAnswer) {
+    auto w = start();
+    add(*w, {{"LNAME", "Ames"}});
+    answer = [](QDialog& d) {
+        auto* prefs = qobject_cast<TPreferences*>(&d);
+        EXPECT_TRUE(prefs);
+        prefs->defaultCountryEdit()->setText("Canada");
+        prefs->OKButtonClick();
+        return d.result();
+    };
+    w->mnuPreferencesClick();
+    EXPECT_EQ(w->addingOptions().defaultCountry, "Canada");
+    w->AddButtonClick();
+    EXPECT_EQ(value(*w, "COUNTRY"), "Canada");
+    w->CancelButtonClick();
+
+    // Cancelled, yet the file is read again (changed behind the dialog's back here).
+    setOption("DefaultCountry", "USA");
+    answer = [](QDialog& d) {
+        qobject_cast<TPreferences*>(&d)->CancelButtonClick();
+        return d.result();
+    };
+    w->mnuPreferencesClick();
+    EXPECT_EQ(w->addingOptions().defaultCountry, "USA");
 }
