@@ -1458,10 +1458,11 @@ void TableImpl::buildTags(std::vector<TagState*> tags, int progressFrom, int pro
         std::vector<uint32_t> idx(b.recnos.size());
         std::iota(idx.begin(), idx.end(), 0u);
         const uint8_t* base = b.keys.data();
-        // Records were collected in ascending order, so a stable sort on the
-        // key alone leaves equal keys ordered by record number.
-        std::stable_sort(idx.begin(), idx.end(), [&](uint32_t x, uint32_t y) {
-            return std::memcmp(base + size_t(x) * len, base + size_t(y) * len, len) < 0;
+        // Records were collected in ascending order, so the position breaks
+        // ties between equal keys in record-number order.
+        std::sort(idx.begin(), idx.end(), [&](uint32_t x, uint32_t y) {
+            int c = std::memcmp(base + size_t(x) * len, base + size_t(y) * len, len);
+            return c < 0 || (c == 0 && x < y);
         });
         size_t pos = 0;
         const uint8_t* prev = nullptr;
