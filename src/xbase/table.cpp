@@ -1455,15 +1455,37 @@ void TableImpl::buildTags(std::vector<TagState*> tags, int progressFrom, int pro
     size_t done = 0;
     for (Build& b : builds) {
         size_t len = size_t(b.tag->info.keyLength);
-        std::vector<uint32_t> idx(b.recnos.size());
-        std::iota(idx.begin(), idx.end(), 0u);
         const uint8_t* base = b.keys.data();
-        // Records were collected in ascending order, so the position breaks
-        // ties between equal keys in record-number order.
-        std::sort(idx.begin(), idx.end(), [&](uint32_t x, uint32_t y) {
-            int c = std::memcmp(base + size_t(x) * len, base + size_t(y) * len, len);
-            return c < 0 || (c == 0 && x < y);
+        // Sort on the first eight key bytes as one integer, the rest of the
+        // key only where those agree. Records were collected in ascending
+        // order, so the position breaks ties in record-number order.
+        struct Entry {
+            uint64_t prefix;
+            uint32_t pos;
+        };
+        std::vector<Entry> entries(b.recnos.size());
+        size_t plen = std::min<size_t>(8, len);
+        for (size_t i = 0; i < entries.size(); ++i) {
+            uint64_t p = 0;
+            const uint8_t* k = base + i * len;
+            for (size_t j = 0; j < 8; ++j)
+                p = (p << 8) | (j < plen ? k[j] : 0);
+            entries[i] = {p, uint32_t(i)};
+        }
+        std::sort(entries.begin(), entries.end(), [&](const Entry& x, const Entry& y) {
+            if (x.prefix != y.prefix)
+                return x.prefix < y.prefix;
+            if (len > 8) {
+                int c = std::memcmp(base + size_t(x.pos) * len + 8, base + size_t(y.pos) * len + 8, len - 8);
+                if (c != 0)
+                    return c < 0;
+            }
+            return x.pos < y.pos;
         });
+        std::vector<uint32_t> idx(entries.size());
+        for (size_t i = 0; i < entries.size(); ++i)
+            idx[i] = entries[i].pos;
+        std::vector<Entry>().swap(entries);
         size_t pos = 0;
         const uint8_t* prev = nullptr;
         bool unique = b.tag->info.unique;
