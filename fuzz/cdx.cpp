@@ -60,5 +60,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         walk(idx->tree());
     } catch (const xbase::Error&) {
     }
+    std::remove(path.c_str());
     return 0;
 }
