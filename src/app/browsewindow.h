@@ -2,8 +2,8 @@
 // of the main window's table: it keeps the record numbers of the visible
 // records in the current order (4 bytes each) and reads the rows it shows on
 // demand through a small cache, so the grid costs 4 bytes a record plus the
-// rows on screen, whatever the size of the file. The grid's current row is the table's current record,
-// both ways.
+// rows on screen, whatever the size of the file. The grid's current row is
+// the table's current record, both ways.
 #pragma once
 
 #include "storage/dataset.h"

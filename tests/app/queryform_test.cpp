@@ -256,8 +256,9 @@ TEST_F(QueryFormTest, SaveNamesAndOverwriteQuestion) {
     for (const Case& c : cases) {
         messages.clear();
         EXPECT_EQ(SaveFilterAs(file(c.chosen), filter), c.written != nullptr) << c.chosen;
-        if (c.written)
+        if (c.written) {
             EXPECT_TRUE(QFile::exists(file(c.written))) << c.chosen;
+        }
         EXPECT_EQ(messages.texts(),
                   c.message ? QStringList{QString::fromLatin1(c.message)} : QStringList())
             << c.chosen;
