@@ -210,3 +210,24 @@ TEST_F(BrowseTest, BrowseWhileEditingOnlyBeeps) {
     EXPECT_FALSE(QFile::exists(listPath));
     EXPECT_TRUE(table.isEditing());
 }
+
+TEST_F(BrowseTest, RowsFollowDeletionsAndAnEmptyView) {
+    int toggles = 0;
+    TBrowseWindow window(table, {}, [&] { ++toggles; });
+    AddressBrowseModel& model = *window.model();
+    ASSERT_TRUE(table.first()); // Abbot
+    ASSERT_TRUE(table.deleteRecord());
+    ASSERT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(cell(model, 0, "LNAME"), QStringLiteral("Miller"));
+    EXPECT_EQ(window.grid()->currentIndex().row(), model.rowOfRecno(table.recno()));
+
+    // A filter nothing passes: no rows, no current row, and the buttons only beep.
+    ASSERT_TRUE(table.setFilter(QStringLiteral("LNAME=\"Nobody\"")));
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(model.currentRow(), -1);
+    window.NextButtonClick();
+    window.TagButtonClick();
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(toggles, 0);
+    EXPECT_EQ(messages.beeps, 1);
+}
