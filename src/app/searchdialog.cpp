@@ -88,14 +88,20 @@ void TSearchDialog::HelpButtonClick() {
 }
 
 bool RunSearchDialog(TableDataset& table, SortOrderState& state, QWidget* parent,
-                     const std::function<void(int)>& onOrderChosen) {
+                     const std::function<void(int)>& afterSearch,
+                     const std::function<void(TSearchDialog&)>& run) {
     TSearchDialog dialog(state.checkedIndex(), parent);
-    CenterOnScreen(&dialog);
-    if (dialog.exec() != QDialog::Accepted || dialog.searchText().isEmpty())
+    if (run) {
+        run(dialog);
+    } else {
+        CenterOnScreen(&dialog);
+        dialog.exec();
+    }
+    if (dialog.result() != QDialog::Accepted || dialog.searchText().isEmpty())
         return false;
-    if (onOrderChosen)
-        onOrderChosen(dialog.orderIndex());
     SearchFor(table, state, dialog.orderIndex(), dialog.searchText());
+    if (afterSearch)
+        afterSearch(dialog.orderIndex());
     return true;
 }
 

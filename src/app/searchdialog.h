@@ -47,9 +47,12 @@ private:
 };
 
 // The whole command: the dialog, then the search on "Ok" with a text.
-// `onOrderChosen` runs with the chosen order position before the search
-// (the main window checks that item of its menu). True when it searched.
+// `afterSearch` runs with the chosen order position once the order is in
+// force and the search done (the main window re-checks its "&Sort" menu
+// and shows the sort status). `run` shows the dialog (exec() when empty).
+// True when it searched.
 bool RunSearchDialog(TableDataset& table, SortOrderState& state, QWidget* parent,
-                     const std::function<void(int)>& onOrderChosen = {});
+                     const std::function<void(int)>& afterSearch = {},
+                     const std::function<void(TSearchDialog&)>& run = {});
 
 } // namespace qb

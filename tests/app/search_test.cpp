@@ -122,3 +122,29 @@ TEST(SearchDialog, LabelFollowsTheChosenOrder) {
     TSearchDialog unchecked(-1);
     EXPECT_EQ(unchecked.searchLabel()->text(), QStringLiteral("Search Last Name starting with..."));
 }
+
+TEST_F(SearchTest, DialogOkSearchesCancelAndEmptyTextDoNot) {
+    struct Case {
+        bool ok;
+        const char* text;
+        bool searched;
+        const char* lname;
+    } cases[] = {
+        {false, "1997", false, "Adams"}, {true, "", false, "Adams"}, {true, "1997", true, "Adams"}};
+    for (const Case& c : cases) {
+        ASSERT_TRUE(SearchFor(table, state, kLastName, QStringLiteral("smi")));
+        int after = -1;
+        const bool searched = RunSearchDialog(
+            table, state, nullptr, [&](int i) { after = i; },
+            [&](TSearchDialog& d) {
+                EXPECT_EQ(d.orderIndex(), kLastName); // the checked order is preselected
+                d.orderCombo()->setCurrentIndex(kDate);
+                d.searchEdit()->setText(QString::fromLatin1(c.text));
+                c.ok ? d.accept() : d.reject();
+            });
+        EXPECT_EQ(searched, c.searched) << c.text;
+        EXPECT_EQ(after, c.searched ? kDate : -1);
+        EXPECT_EQ(table.order(), QString::fromLatin1(c.searched ? "DATE" : "LNAME"));
+        EXPECT_EQ(lname(), QString::fromLatin1(c.searched ? c.lname : "Smith"));
+    }
+}
