@@ -54,6 +54,7 @@ int main(int argc, char** argv) {
 
     qb::TBrowseWindow window(table, {}, {});
     const qint64 modelMs = clock.restart();
+    const long rssModel = peakRssKb();
     window.show();
     settle();
     const qint64 showMs = clock.restart();
@@ -87,6 +88,7 @@ int main(int argc, char** argv) {
     std::printf("cached rows      %d (bound %d)\n", model->cachedRows(),
                 qb::AddressBrowseModel::CacheRows);
     std::printf("peak RSS open    %ld KB\n", rssOpen);
+    std::printf("peak RSS model   %ld KB\n", rssModel);
     std::printf("peak RSS browse  %ld KB\n", peakRssKb());
     return 0;
 }
