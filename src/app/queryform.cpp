@@ -24,6 +24,10 @@ const QString TAddressQueryForm::HintText = QStringLiteral(
 const QString TAddressQueryForm::DateHint =
     QStringLiteral("Note: enter dates in the form: YYYYMMDD\r(i.e. 19970428 for April 28, 1997)");
 
+QRect QueryEntryRect(const QRect& field, int pageShift) {
+    return field.translated(0, 25 + pageShift);
+}
+
 QString TAddressQueryForm::defaultCaption(AddressFilter::Criterion c) {
     static const char* const captions[AddressFilter::CriterionCount] = {
         "Last Name", "First Name", "Title",     "Organization", "Address 1", "Address 2",

@@ -27,6 +27,12 @@ struct QueryEntryPlace {
     QRect label;
 };
 
+// The rectangle of a query entry laid over a main-window field at `field`
+// (in the main window's client coordinates): same left edge and width, 25
+// pixels lower, and lower again by `pageShift` for fields on the address
+// page (the height of the name panel above it).
+QRect QueryEntryRect(const QRect& field, int pageShift = 0);
+
 class TAddressQueryForm : public QDialog {
     Q_OBJECT
 public:

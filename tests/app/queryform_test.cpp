@@ -212,6 +212,8 @@ TEST_F(QueryFormTest, EntriesGoWhereTheCallerPlacesThem) {
         places << QueryEntryPlace{QStringLiteral("Field %1").arg(i),
                                   QRect(100, 30 + 25 * i, 150 + i, 21), QRect()};
     TAddressQueryForm form(filter, target, {}, places, QRect(300, 10, 80, 20));
+    EXPECT_EQ(QueryEntryRect(QRect(10, 40, 120, 21)), QRect(10, 65, 120, 21));
+    EXPECT_EQ(QueryEntryRect(QRect(10, 40, 120, 21), 90), QRect(10, 155, 120, 21));
     EXPECT_EQ(form.entry(C::Zip)->geometry(), QRect(100, 30 + 25 * 6, 156, 21));
     EXPECT_EQ(form.taggedBox()->geometry(), QRect(300, 10, 80, 20));
     const QList<QLabel*> labels = form.findChildren<QLabel*>();
