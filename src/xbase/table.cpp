@@ -432,6 +432,19 @@ void TableImpl::makeTagState(TagState& t, IndexTree& tree) {
         throw Error(Error::Code::Corrupt, (cdx_ ? cdx_->path() : path_) + ": tag " + t.info.name +
                                               ": its expression cannot be used: " + e.what());
     }
+    // The file does not record the key type, and the type decides the fill byte
+    // with which compressed keys are rebuilt: take it from the compiled key.
+    KeyType type = KeyType::Character;
+    switch (t.key->type()) {
+    case ValueType::Numeric: type = KeyType::Numeric; break;
+    case ValueType::Date: type = KeyType::Date; break;
+    case ValueType::Logical: type = KeyType::Logical; break;
+    case ValueType::Character: type = KeyType::Character; break;
+    }
+    if (type != t.info.type) {
+        tree.setKeyType(type);
+        t.info = tree.info();
+    }
 }
 
 void TableImpl::loadTags() {
