@@ -2,6 +2,7 @@
 
 #include "app/addressfilter.h"
 #include "app/messages.h"
+#include "app/modal.h"
 #include "storage/dataset.h"
 #include "storage/settings.h"
 
@@ -103,7 +104,7 @@ QString ChooseFilterSaveName(QWidget* parent, QString& directory) {
     dialog.selectFile(QStringLiteral("*.FLT"));
     // The name checks come afterwards, with their own messages.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (RunModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     directory = dialog.directory().absolutePath();
     return dialog.selectedFiles().first();
@@ -115,7 +116,7 @@ QString ChooseFilterRestoreName(QWidget* parent, QString& directory) {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(QStringLiteral("FLT"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (RunModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     directory = dialog.directory().absolutePath();
     return dialog.selectedFiles().first();
