@@ -4,14 +4,21 @@
 #include "addressbook/dates.h"
 #include "addressbook/tagid.h"
 #include "app/about.h"
+#include "app/browsewindow.h"
+#include "app/copyrecord.h"
+#include "app/dialer.h"
+#include "app/filterfile.h"
 #include "app/gettingstarted.h"
 #include "app/helpviewer.h"
 #include "app/maindialogs.h"
 #include "app/messages.h"
 #include "app/modal.h"
 #include "app/preferences.h"
+#include "app/searchdialog.h"
+#include "app/tagall.h"
 #include "app/whatsthis.h"
 #include "printing/printers.h"
+#include "reports/printcurrentrecord.h"
 #include "storage/dataset.h"
 #include "storage/reindex.h"
 #include "xbase/table.h"
@@ -42,22 +49,6 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kTitle = QStringLiteral("Quillbury");
-
-// The orders of the Sort menu: caption, order text, tag.
-struct SortOrder {
-    const char* caption;
-    const char* text;
-    const char* tag;
-};
-constexpr SortOrder kSortOrders[] = {
-    {"&Last Name", "LAST NAME", "LNAME"},  {"&First Name", "FIRST NAME", "FNAME"},
-    {"&Title", "TITLE", "TITLE"},          {"&Organization", "ORGANIZATION", "ORG"},
-    {"&Street", "STREET", "STREET"},       {"&City", "CITY", "CITY"},
-    {"&State", "STATE", "STATE"},          {"&Zip", "ZIP", "ZIP"},
-    {"&Country", "COUNTRY", "COUNTRY"},    {"&Phone", "PHONE", "PHONE"},
-    {"&E-mail", "E-MAIL", "EMAIL"},        {"&Fax", "FAX", "FAX"},
-    {"&Date", "DATE", "DATE"},             {"&Codes", "CODES", "CODES"},
-};
 
 // The field edits: caption (also the name focus rules use), field, width in
 // pixels is set by the layout.
@@ -122,7 +113,8 @@ void FieldEdit::keyPressEvent(QKeyEvent* event) {
 // ---- construction ------------------------------------------------------------------------------
 
 TAddressMain::TAddressMain(QWidget* parent)
-    : QMainWindow(parent), TableQBX(new TableDataset(this)), TAbleCreate(new TableDataset(this)) {
+    : QMainWindow(parent), TableQBX(new TableDataset(this)), TAbleCreate(new TableDataset(this)),
+      sort_(TableQBX) {
     AddressFile::Configure(*TableQBX);
     TableQBX->setExclusive(true);
     FormCreate();
@@ -192,24 +184,30 @@ void TAddressMain::buildMenus() {
             this, &TAddressMain::mnuNewClick);
     connect(addAction(fileMenu_, QStringLiteral("&Open Address DataBase")), &QAction::triggered,
             this, &TAddressMain::mnuOpenClick);
+    connect(addAction(fileMenu_, QStringLiteral("&Browse"), QKeySequence(Qt::CTRL | Qt::Key_B)),
+            &QAction::triggered, this, &TAddressMain::BrowseButtonClick);
+    connect(addAction(fileMenu_, QStringLiteral("&Search"), QKeySequence(Qt::CTRL | Qt::Key_S)),
+            &QAction::triggered, this, &TAddressMain::SearchButtonClick);
     // wired by the tool hand-over
-    addLaterAction(fileMenu_, QStringLiteral("&Browse"), QKeySequence(Qt::CTRL | Qt::Key_B));
-    addLaterAction(fileMenu_, QStringLiteral("&Search"), QKeySequence(Qt::CTRL | Qt::Key_S));
     QMenu* import = fileMenu_->addMenu(QStringLiteral("&Import"));
     addLaterAction(import, QStringLiteral("Import from &DBF File"));
     addLaterAction(import, QStringLiteral("Import from &ASCII File"));
     addLaterAction(import, QStringLiteral("Import from Quillbury 1.x DBF"));
     addLaterAction(fileMenu_, QStringLiteral("&Export "));
     fileMenu_->addSeparator();
-    addLaterAction(fileMenu_, QStringLiteral("Set &Filter"), QKeySequence(Qt::CTRL | Qt::Key_F));
+    connect(addAction(fileMenu_, QStringLiteral("Set &Filter"), QKeySequence(Qt::CTRL | Qt::Key_F)),
+            &QAction::triggered, this, &TAddressMain::FilterButtonClick);
     connect(addAction(fileMenu_, QStringLiteral("&Clear Filter")), &QAction::triggered, this,
             &TAddressMain::mnuClearFilterClick);
-    addLaterAction(fileMenu_, QStringLiteral("&Save Filter"));
-    addLaterAction(fileMenu_, QStringLiteral("&Restore Filter"));
+    connect(addAction(fileMenu_, QStringLiteral("&Save Filter")), &QAction::triggered, this,
+            &TAddressMain::mnuSaveFilterClick);
+    connect(addAction(fileMenu_, QStringLiteral("&Restore Filter")), &QAction::triggered, this,
+            &TAddressMain::mnuRestoreFilterClick);
     fileMenu_->addSeparator();
     connect(addAction(fileMenu_, QStringLiteral("Clear &Tags")), &QAction::triggered, this,
             &TAddressMain::ClearTags1Click);
-    addLaterAction(fileMenu_, QStringLiteral("&Tag All Filter Matches"));
+    connect(addAction(fileMenu_, QStringLiteral("&Tag All Filter Matches")), &QAction::triggered,
+            this, &TAddressMain::mnuTagAllFilterMatchesClick);
     fileMenu_->addSeparator();
     connect(addAction(fileMenu_, QStringLiteral("&Rebuild Indexes for this file")),
             &QAction::triggered, this, &TAddressMain::mnuRebuildIndexesClick);
@@ -285,13 +283,14 @@ void TAddressMain::buildMenus() {
     actions_.insert(QStringLiteral("Record/&Delete"), del);
     connect(del, &QAction::triggered, this, &TAddressMain::DeleteButtonClick);
     recordMenu_->addSeparator();
-    addLaterAction(recordMenu_, QStringLiteral("Copy To &Clipboard"));
+    connect(addAction(recordMenu_, QStringLiteral("Copy To &Clipboard")), &QAction::triggered,
+            this, &TAddressMain::mnuCopyToClipboardClick);
     connect(addAction(recordMenu_, QStringLiteral("Create a Duplicate &Record (Clone)")),
             &QAction::triggered, this, &TAddressMain::mnuCloneClick);
 
     // &Sort
     sortMenu_ = bar->addMenu(QStringLiteral("&Sort"));
-    for (const SortOrder& o : kSortOrders) {
+    for (const SortOrderDef& o : SortOrders()) {
         QAction* a = addAction(sortMenu_, QString::fromLatin1(o.caption));
         a->setCheckable(true);
         sortActions_ << a;
@@ -316,7 +315,9 @@ void TAddressMain::buildMenus() {
     addLaterAction(printMenu_, QStringLiteral("Print Le&tters"), QKeySequence(Qt::CTRL | Qt::Key_T));
     addLaterAction(printMenu_, QStringLiteral("Print &Envelopes"), QKeySequence(Qt::CTRL | Qt::Key_E));
     addLaterAction(printMenu_, QStringLiteral("Print &Reports"), QKeySequence(Qt::CTRL | Qt::Key_R));
-    addLaterAction(printMenu_, QStringLiteral("Print C&urrent Record"), QKeySequence(Qt::CTRL | Qt::Key_P));
+    connect(addAction(printMenu_, QStringLiteral("Print C&urrent Record"),
+                      QKeySequence(Qt::CTRL | Qt::Key_P)),
+            &QAction::triggered, this, &TAddressMain::mnuPrintCurrentRecordClick);
 
     // &Help
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
@@ -374,10 +375,17 @@ void TAddressMain::buildForm() {
         QFont big = b->font();
         big.setBold(true);
         b->setFont(big);
-        // wired by the tool hand-over
-        b->setEnabled(false);
         x += 74;
     }
+    connect(button(QStringLiteral("Browse")), &QPushButton::clicked, this,
+            &TAddressMain::BrowseButtonClick);
+    connect(button(QStringLiteral("Search")), &QPushButton::clicked, this,
+            &TAddressMain::SearchButtonClick);
+    connect(button(QStringLiteral("Filter")), &QPushButton::clicked, this,
+            &TAddressMain::FilterButtonClick);
+    // wired by the tool hand-over
+    for (const char* caption : {"Labels", "Letters", "Envelopes", "Reports"})
+        button(QString::fromLatin1(caption))->setEnabled(false);
     QPushButton* mouseHelp = addButton(form_, QStringLiteral("?"), QRect(574, 3, 32, 32));
     mouseHelp->setToolTip(QStringLiteral("Click here for mouse help"));
     connect(mouseHelp, &QPushButton::clicked, this, [] { QWhatsThis::enterWhatsThisMode(); });
@@ -450,9 +458,8 @@ void TAddressMain::buildForm() {
     makeEdit(address, "Codes", "CODES", rx, rw, rex, 200, row(4));
     QPushButton* dial1 = addButton(address, QStringLiteral("Dial Phone &1"), QRect(518, row(0) - 1, 78, 23));
     QPushButton* dial2 = addButton(address, QStringLiteral("Dial Phone &2"), QRect(518, row(1) - 1, 78, 23));
-    // wired by the tool hand-over
-    dial1->setEnabled(false);
-    dial2->setEnabled(false);
+    connect(dial1, &QPushButton::clicked, this, &TAddressMain::DialPhone1Click);
+    connect(dial2, &QPushButton::clicked, this, &TAddressMain::DialPhone2Click);
     tagged_ = new QCheckBox(QStringLiteral("Tagged"), address);
     tagged_->setGeometry(rex, row(5), 100, 21);
     connect(tagged_, &QCheckBox::clicked, this, [this] { ToggleTag(); });
@@ -745,7 +752,7 @@ void TAddressMain::OnOpenQBXFile(bool active) {
         noData_->setGeometry(form_->rect());
         noData_->raise();
         noData_->setVisible(true);
-        currentOrder_.clear();
+        sort_ = SortOrderState(TableQBX);
         sortStatus_->clear();
         for (QAction* a : sortActions_)
             a->setChecked(false);
@@ -869,7 +876,9 @@ void TAddressMain::SetButtons() {
 
     editMenu_->setEnabled(open);
     enable(QStringLiteral("&Rebuild Indexes for this file"), open);
-    for (const char* caption : {"&Edit", "&Delete", "First", "Prior", "Next", "Last record"})
+    for (const char* caption : {"&Edit", "&Delete", "First", "Prior", "Next", "Last record",
+                                "Browse", "&Browse", "Search", "&Search", "Copy To &Clipboard",
+                                "Print C&urrent Record", "Dial Phone &1", "Dial Phone &2"})
         enable(QString::fromLatin1(caption), browsing);
     for (const char* caption : {"&First", "&Previous", "&Next", "&Last", "Record/&Edit",
                                 "Record/&Delete", "Create a Duplicate &Record (Clone)"})
@@ -906,6 +915,11 @@ void TAddressMain::SetButtons() {
     // Filter controls.
     const bool filterSet = filter_.isSet();
     enable(QStringLiteral("&Clear Filter"), filterSet && open);
+    enable(QStringLiteral("&Save Filter"), filterSet && open);
+    enable(QStringLiteral("&Tag All Filter Matches"), filterSet && open);
+    enable(QStringLiteral("&Restore Filter"), open);
+    enable(QStringLiteral("Filter"), open && (filterSet || browsing));
+    enable(QStringLiteral("Set &Filter"), open && (filterSet || browsing));
     QPushButton* clear = button(QStringLiteral("Clear Filter"));
     clear->setVisible(filterSet && open);
     clear->setEnabled(filterSet && open && !editing);
@@ -1005,19 +1019,18 @@ void TAddressMain::UpdateFilterStatus() {
 // ---- order and filter ------------------------------------------------------------------------------------
 
 void TAddressMain::SetOrderTo(const QString& text) {
-    const QString wanted = text.toUpper();
-    for (const SortOrder& o : kSortOrders)
-        if (wanted == QLatin1String(o.text))
-            SetCurrentOrder(QString::fromLatin1(o.tag));
-    sortStatus_->setText(QStringLiteral("Sorted by ") + text);
-    for (QAction* a : sortActions_)
-        a->setChecked(a->text().mid(1).toUpper() == wanted);
+    sort_.SetOrderTo(text);
+    showSortState();
+}
+
+void TAddressMain::showSortState() {
+    sortStatus_->setText(sort_.statusText());
+    for (int i = 0; i < sortActions_.size(); ++i)
+        sortActions_[i]->setChecked(sort_.isChecked(i));
 }
 
 void TAddressMain::SetCurrentOrder(const QString& tagName) {
-    currentOrder_ = tagName;
-    if (!tagName.isEmpty() && TableQBX->isOpen())
-        TableQBX->setOrder(tagName); // a missing tag leaves the order as it was
+    sort_.SetCurrentOrder(tagName);
 }
 
 int TAddressMain::ApplyFilter() {
@@ -1035,12 +1048,145 @@ void TAddressMain::mnuClearFilterClick() {
 }
 
 void TAddressMain::ClearTags1Click() {
-    SetGlobalTagId(NewTagId());
-    SaveTagPref();
+    IniFile ini;
+    ClearAllTags(ini);
     ApplyFilter();
     TableQBX->resync();
     SetButtons();
 }
+
+// ---- tool windows ------------------------------------------------------------------------
+
+bool TAddressMain::fileOpen() const { return TableQBX->isOpen(); }
+
+bool TAddressMain::extraFieldsOn() const { return AddressFile::ExtraFieldsOn(*TableQBX); }
+
+void TAddressMain::BrowseButtonClick() {
+    if (RunBrowse(*TableQBX, Editing(), [this] { ToggleTag(); }, this, QString(),
+                  [](TBrowseWindow& w) { RunModal(w); })) {
+        refreshFields();
+        SetButtons();
+    }
+}
+
+void TAddressMain::SearchButtonClick() {
+    if (!Browsing()) {
+        Beep();
+        return;
+    }
+    RunSearchDialog(
+        *TableQBX, sort_, this, [this](int) { showSortState(); },
+        [](TSearchDialog& d) { RunModal(d); });
+    refreshFields();
+    SetButtons();
+}
+
+QVector<QueryEntryPlace> TAddressMain::queryPlaces() const {
+    // The field each entry stands for, by criterion.
+    static const char* const captions[AddressFilter::CriterionCount] = {
+        "Last",      "First",     "Title",   "Org",     "Address 1",  "Address 2",
+        "Zip or Postal ", "City", "State or Prov", "Country", "Phone 1", "Phone 2",
+        "Fax",       "E-mail",    "Comment 1", "Comment 2", "Date",     "Codes"};
+    // The address page's fields are placed as if the page began at the top of
+    // its tab area, so the form is as compact as the window's own layout.
+    QVector<QueryEntryPlace> places;
+    for (const char* c : captions) {
+        FieldEdit* e = fieldEdit(QString::fromLatin1(c));
+        QueryEntryPlace p;
+        if (e) {
+            const QRect field(e->mapTo(form_, QPoint(0, 0)), e->size());
+            p.entry = QueryEntryRect(field);
+            if (QLabel* label = [&]() -> QLabel* {
+                    for (QLabel* l : e->parentWidget()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+                        if (l->buddy() == e)
+                            return l;
+                    return nullptr;
+                }()) {
+                p.caption = label->text().trimmed();
+                p.label = QueryEntryRect(QRect(label->mapTo(form_, QPoint(0, 0)), label->size()));
+            }
+        }
+        places << p;
+    }
+    return places;
+}
+
+void TAddressMain::FilterButtonClick() {
+    if (Editing()) {
+        Beep();
+        return;
+    }
+    if (!TableQBX->isOpen())
+        return;
+    DatasetFilterTarget target(*TableQBX);
+    const QRect tagged(tagged_->mapTo(form_, QPoint(0, 0)), tagged_->size());
+    RunFilterForm(
+        filter_, target,
+        [this] {
+            TableQBX->first();
+            refreshFields();
+            UpdateFilterStatus();
+        },
+        queryPlaces(), QueryEntryRect(tagged), QueryEntryRect(form_->rect()), this,
+        [](TAddressQueryForm& f) { RunModal(f); });
+    refreshFields();
+    SetButtons();
+}
+
+void TAddressMain::mnuSaveFilterClick() {
+    if (!filter_.isSet())
+        return;
+    const QString chosen = ChooseFilterSaveName(this, filterDirectory_);
+    if (!chosen.isEmpty())
+        SaveFilterAs(chosen, filter_);
+    SetButtons();
+}
+
+void TAddressMain::mnuRestoreFilterClick() {
+    const QString chosen = ChooseFilterRestoreName(this, filterDirectory_);
+    if (!chosen.isEmpty() && RestoreFilterFile(chosen, filter_))
+        ApplyFilter();
+    refreshFields();
+    SetButtons();
+}
+
+void TAddressMain::mnuTagAllFilterMatchesClick() {
+    if (!filter_.isSet() || Editing())
+        return;
+    EventsOn = false;
+    TagAllFilterMatches(*TableQBX, this, [](TTagAllRecords& w) { RunModal(w); });
+    EventsOn = true;
+    refreshFields();
+    SetButtons();
+}
+
+void TAddressMain::mnuPrintCurrentRecordClick() {
+    if (!Browsing() || !CheckPrinters())
+        return;
+    TPrintCurrentRecord w(*TableQBX, this);
+    w.ShowModal = [](QDialog& d) { return RunModal(d); };
+    RunModal(w);
+    refreshFields();
+}
+
+void TAddressMain::mnuCopyToClipboardClick() {
+    if (!Browsing())
+        return;
+    TCopyRecordToClipboard d(AddressRecord::read(*TableQBX), this);
+    RunModal(d);
+}
+
+void TAddressMain::dial(const char* field) {
+    if (!Browsing())
+        return;
+    TQBDialer d(this);
+    d.SetNumber(TableQBX->asString(QString::fromLatin1(field)));
+    RunModal(d);
+}
+
+void TAddressMain::DialPhone1Click() { dial("PHONE"); }
+
+void TAddressMain::DialPhone2Click() { dial("PHONE2"); }
 
 void TAddressMain::ToggleTag() {
     if (!TableQBX->isOpen() || !(Editing() || HasRecord())) {
@@ -1403,15 +1549,11 @@ void TAddressMain::mnuRebuildIndexesClick() {
         return;
     }
     QApplication::restoreOverrideCursor();
-    TableQBX->disableControls();
-    {
+    RunTool(*this, ToolHandOver::Reindex(), [this] {
         TQBReindex dialog(*TableQBX, [](TableDataset& t) { return CreateAddressIndexes(t); }, this);
         RunModal(dialog);
-    }
-    TableQBX->enableControls();
+    });
     CheckValidIndex();
-    SetCurrentOrder(currentOrder_);
-    ApplyFilter();
     SetButtons();
 }
 

@@ -3,7 +3,10 @@
 #pragma once
 
 #include "app/addressfilter.h"
+#include "app/queryform.h"
 #include "app/recordrules.h"
+#include "app/sortorders.h"
+#include "app/toolhandover.h"
 #include "storage/settings.h"
 
 #include <QHash>
@@ -41,7 +44,7 @@ private:
     QString caption_;
 };
 
-class TAddressMain : public QMainWindow {
+class TAddressMain : public QMainWindow, public MainWindowState {
     Q_OBJECT
 public:
     explicit TAddressMain(QWidget* parent = nullptr);
@@ -49,6 +52,7 @@ public:
 
     // ---- the open file ----------------------------------------------------------
     TableDataset& table() const { return *TableQBX; }
+    TableDataset& table() override { return *TableQBX; }
     bool OpenQBXDBF(const QString& path);
     bool OpenQBXFile(const QString& path, TableDataset& table);
     bool CheckValidIndex();
@@ -77,7 +81,8 @@ public:
     // ---- sort order and filter -----------------------------------------------------
     void SetOrderTo(const QString& text);
     void SetCurrentOrder(const QString& tagName);
-    const QString& currentOrder() const { return currentOrder_; }
+    QString currentOrder() const override { return sort_.currentOrder(); }
+    const SortOrderState& sortState() const { return sort_; }
     int ApplyFilter();
     void UpdateFilterStatus();
     AddressFilter& filter() { return filter_; }
@@ -86,7 +91,17 @@ public:
     bool Editing() const;
     bool HasRecord() const;
     bool Browsing() const;
-    bool eventsOn() const { return EventsOn; }
+    bool eventsOn() const override { return EventsOn; }
+
+    // ---- what a tool window needs of the main window ------------------------------
+    bool fileOpen() const override;
+    void setEventsOn(bool on) override { EventsOn = on; }
+    void reselectOrder() override { SetCurrentOrder(currentOrder()); }
+    void applyFilter() override { ApplyFilter(); }
+    bool extraFieldsOn() const override;
+    void setExtraFields(bool on) override { SetExtraFields(on); }
+    bool reopenFile() override { return OpenQBXDBF(CurrentFileName); }
+    void setButtons() override { SetButtons(); }
 
     // ---- controls (for tests and tools) ----------------------------------------------
     FieldEdit* fieldEdit(const QString& caption) const { return edits_.value(caption); }
@@ -121,6 +136,16 @@ public slots:
     void SearchMemoNextButtonClick();
     void ToggleTag();
     void ClearTags1Click();
+    void BrowseButtonClick();
+    void SearchButtonClick();
+    void FilterButtonClick();
+    void mnuSaveFilterClick();
+    void mnuRestoreFilterClick();
+    void mnuTagAllFilterMatchesClick();
+    void mnuPrintCurrentRecordClick();
+    void mnuCopyToClipboardClick();
+    void DialPhone1Click();
+    void DialPhone2Click();
     void mnuClearFilterClick();
     void mnuPreferencesClick();
     void mnuRebuildIndexesClick();
@@ -156,6 +181,11 @@ private:
     QPushButton* addButton(QWidget* parent, const QString& caption, const QRect& geometry);
     void focusField(const QString& caption);
     void layoutForm();
+    // The query form's entries laid over the fields they stand for.
+    QVector<QueryEntryPlace> queryPlaces() const;
+    void dial(const char* field);
+    // The sort status and the checked Sort item from the sort state.
+    void showSortState();
 
     TableDataset* TableQBX;
     TableDataset* TAbleCreate;
@@ -170,7 +200,8 @@ private:
     bool MemoFound = false;
     bool gettingStartedOff_ = false;
     QString CurrentFileName;
-    QString currentOrder_;
+    SortOrderState sort_;
+    QString filterDirectory_; // where the last filter file dialog ended
     QString SearchText;
 
     QHash<QString, FieldEdit*> edits_;

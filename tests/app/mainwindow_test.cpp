@@ -4,11 +4,21 @@
 #include "addressbook/addressfile.h"
 #include "addressbook/tagid.h"
 #include "app/addressmain.h"
+#include "app/browsewindow.h"
+#include "app/copyrecord.h"
+#include "app/dialer.h"
 #include "app/gettingstarted.h"
 #include "app/maindialogs.h"
 #include "app/messages.h"
 #include "app/modal.h"
 #include "app/preferences.h"
+#include "app/queryform.h"
+#include "app/searchdialog.h"
+#include "app/tagall.h"
+#include "printing/jobstatuswindow.h"
+#include "printing/pagefile.h"
+#include "printing/previewform.h"
+#include "reports/printcurrentrecord.h"
 #include "storage/dataset.h"
 #include "storage/reindex.h"
 #include "storage/settings.h"
@@ -18,8 +28,11 @@
 #include <QLineEdit>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
@@ -27,6 +40,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -718,8 +732,16 @@ TEST_F(MainWindowTest, ControlsFollowTheState) {
         EXPECT_TRUE(w->button(b)->isEnabled()) << b;
     EXPECT_TRUE(w->action("Create a Duplicate &Record (Clone)")->isEnabled());
     EXPECT_EQ(w->filterStatus()->text(), "1 records (no filter)");
-    // Commands of tool windows stay off.
-    for (const char* a : {"Print &Labels", "&Export ", "Set &Filter", "Import from &ASCII File"})
+    for (const char* c : {"&Browse", "&Search", "Set &Filter", "Copy To &Clipboard",
+                          "Print C&urrent Record"})
+        EXPECT_TRUE(w->action(c)->isEnabled()) << c;
+    for (const char* b : {"Browse", "Search", "Filter", "Dial Phone &1"})
+        EXPECT_TRUE(w->button(b)->isEnabled()) << b;
+    // Without a filter there is nothing to save or tag.
+    for (const char* c : {"&Save Filter", "&Tag All Filter Matches"})
+        EXPECT_FALSE(w->action(c)->isEnabled()) << c;
+    // Commands of tool windows not yet present stay off.
+    for (const char* a : {"Print &Labels", "&Export ", "Import from &ASCII File"})
         EXPECT_FALSE(w->action(a)->isEnabled()) << a;
 
     w->EditButtonClick();
@@ -901,4 +923,275 @@ TEST_F(MainWindowTest, PreferencesTakeEffectForTheNextRecordWhateverTheAnswer) {
     };
     w->mnuPreferencesClick();
     EXPECT_EQ(w->addingOptions().defaultCountry, "USA");
+}
+
+// ---- tool windows --------------------------------------------------------------------------
+
+namespace {
+
+// Three people, two of them in Boston; Baker is current.
+void addPeople(TAddressMain& w) {
+    using V = QList<QPair<QString, QString>>;
+    for (const V& v : {V{{"LNAME", "Adams"}, {"CITY", "Boston"}, {"PHONE", "555-0101"}},
+                       V{{"LNAME", "Baker"}, {"CITY", "Albany"}, {"PHONE", "555-0202"},
+                         {"PHONE2", "555-0203"}},
+                       V{{"LNAME", "Jones"}, {"CITY", "Boston"}, {"PHONE", "555-0303"}}}) {
+        ASSERT_TRUE(w.table().insert());
+        for (const auto& [field, value] : v)
+            ASSERT_TRUE(w.table().setString(field, value));
+        ASSERT_TRUE(w.table().post());
+    }
+    w.RecordFirstClick();
+    w.RecordNextClick();
+    w.SetButtons();
+}
+
+QString lastName(TAddressMain& w) { return w.fieldEdit("Last")->text(); }
+
+} // namespace
+
+TEST_F(MainWindowTest, BrowseOpensOnTheCurrentRecordAndTheFormFollowsItsMoves) {
+    auto w = start();
+    addPeople(*w);
+    shown.clear();
+    messages.clear();
+    ASSERT_EQ(lastName(*w), "Baker");
+    int rowShown = -1;
+    answer = [&](QDialog& d) {
+        auto* b = qobject_cast<TBrowseWindow*>(&d);
+        EXPECT_TRUE(b);
+        if (b) {
+            rowShown = b->grid()->currentIndex().row();
+            b->NextButtonClick();
+        }
+        return int(QDialog::Accepted);
+    };
+    w->button("Browse")->click();
+    EXPECT_EQ(shown, QStringList{"qb::TBrowseWindow"});
+    EXPECT_EQ(rowShown, 1);
+    EXPECT_EQ(value(*w, "LNAME"), "Jones");
+    EXPECT_EQ(lastName(*w), "Jones");
+
+    // While editing the command only beeps.
+    w->EditButtonClick();
+    w->BrowseButtonClick();
+    EXPECT_EQ(shown.size(), 1);
+    EXPECT_EQ(messages.beeps, 1);
+    w->CancelButtonClick();
+}
+
+TEST_F(MainWindowTest, SearchLandsOnTheKeyAndSwitchesTheSortOrder) {
+    auto w = start();
+    addPeople(*w);
+    shown.clear();
+    messages.clear();
+    answer = [](QDialog& d) {
+        auto* s = qobject_cast<TSearchDialog*>(&d);
+        EXPECT_TRUE(s);
+        if (!s)
+            return int(QDialog::Rejected);
+        s->orderCombo()->setCurrentIndex(0);
+        s->searchEdit()->setText("jon");
+        return int(QDialog::Accepted);
+    };
+    w->button("Search")->click();
+    EXPECT_EQ(lastName(*w), "Jones");
+
+    // Searching by city: the Sort menu and the status follow the chosen order.
+    answer = [](QDialog& d) {
+        auto* s = qobject_cast<TSearchDialog*>(&d);
+        s->orderCombo()->setCurrentIndex(5);
+        s->searchEdit()->setText("alb");
+        return int(QDialog::Accepted);
+    };
+    w->action("&Search")->trigger();
+    EXPECT_EQ(lastName(*w), "Baker");
+    EXPECT_EQ(w->table().order(), "CITY");
+    EXPECT_EQ(w->currentOrder(), "CITY");
+    EXPECT_EQ(w->sortStatus()->text(), "Sorted by City");
+    EXPECT_TRUE(w->action("&City")->isChecked());
+    EXPECT_FALSE(w->action("&Last Name")->isChecked());
+
+    // Nothing found: the record stays.
+    answer = [](QDialog& d) {
+        auto* s = qobject_cast<TSearchDialog*>(&d);
+        s->orderCombo()->setCurrentIndex(5);
+        s->searchEdit()->setText("zzz");
+        return int(QDialog::Accepted);
+    };
+    w->SearchButtonClick();
+    EXPECT_EQ(lastName(*w), "Baker");
+}
+
+TEST_F(MainWindowTest, FilterFormAppliesTheFilterAndLaysEntriesOverTheFields) {
+    auto w = start();
+    addPeople(*w);
+    shown.clear();
+    messages.clear();
+    int entryLeft = -1;
+    answer = [&](QDialog& d) {
+        auto* f = qobject_cast<TAddressQueryForm*>(&d);
+        EXPECT_TRUE(f);
+        if (!f)
+            return int(QDialog::Rejected);
+        entryLeft = f->entry(AddressFilter::City)->geometry().left();
+        f->entry(AddressFilter::City)->setText("boston");
+        f->OKButtonClick();
+        return f->result();
+    };
+    w->button("Filter")->click();
+    EXPECT_EQ(entryLeft, w->fieldEdit("City")->mapTo(w->centralWidget(), QPoint()).x());
+    EXPECT_EQ(w->filterStatus()->text(), "2 filter matches");
+    EXPECT_TRUE(w->table().filterText().endsWith(".and. !ISDEL"));
+    EXPECT_EQ(lastName(*w), "Adams");
+    EXPECT_FALSE(w->button("Clear Filter")->isHidden());
+    for (const char* c : {"&Save Filter", "&Tag All Filter Matches", "&Clear Filter"})
+        EXPECT_TRUE(w->action(c)->isEnabled()) << c;
+
+    // Cancel after a test run puts the previous filter back.
+    answer = [](QDialog& d) {
+        auto* f = qobject_cast<TAddressQueryForm*>(&d);
+        f->entry(AddressFilter::City)->setText("albany");
+        f->qSetFilterButtonClick();
+        return int(QDialog::Rejected);
+    };
+    w->action("Set &Filter")->trigger();
+    EXPECT_EQ(w->filterStatus()->text(), "2 filter matches");
+
+    // While editing the command beeps and shows nothing.
+    const int dialogs = shown.size();
+    w->EditButtonClick();
+    w->FilterButtonClick();
+    EXPECT_EQ(shown.size(), dialogs);
+    EXPECT_EQ(messages.beeps, 1);
+    w->CancelButtonClick();
+}
+
+TEST_F(MainWindowTest, SavedFilterIsRestoredAfterClearing) {
+    auto w = start();
+    addPeople(*w);
+    shown.clear();
+    messages.clear();
+    w->filter().setCriterion(AddressFilter::City, "boston");
+    w->ApplyFilter();
+    w->SetButtons();
+    const QString path = home.filePath("boston.FLT");
+    answer = [&](QDialog& d) {
+        auto* f = qobject_cast<QFileDialog*>(&d);
+        EXPECT_TRUE(f);
+        if (!f)
+            return int(QDialog::Rejected);
+        f->selectFile(path);
+        return int(QDialog::Accepted);
+    };
+    w->action("&Save Filter")->trigger();
+    ASSERT_TRUE(QFile::exists(path));
+
+    w->mnuClearFilterClick();
+    EXPECT_EQ(w->filterStatus()->text(), "3 records (no filter)");
+    EXPECT_FALSE(w->action("&Save Filter")->isEnabled());
+    w->action("&Restore Filter")->trigger();
+    EXPECT_EQ(w->filter().criterion(AddressFilter::City), "boston");
+    EXPECT_EQ(w->filterStatus()->text(), "2 filter matches");
+    EXPECT_TRUE(w->action("&Clear Filter")->isEnabled());
+}
+
+TEST_F(MainWindowTest, TagAllTagsEveryFilterMatchAndNothingElse) {
+    auto w = start();
+    addPeople(*w);
+    shown.clear();
+    messages.clear();
+    w->filter().setCriterion(AddressFilter::City, "boston");
+    w->ApplyFilter();
+    w->SetButtons();
+    bool eventsDuringRun = true;
+    answer = [&](QDialog& d) {
+        auto* t = qobject_cast<TTagAllRecords*>(&d);
+        EXPECT_TRUE(t);
+        if (!t)
+            return int(QDialog::Rejected);
+        eventsDuringRun = w->eventsOn();
+        t->run();
+        return int(QDialog::Accepted);
+    };
+    messages.answer(true);
+    w->action("&Tag All Filter Matches")->trigger();
+    EXPECT_TRUE(messages.sawText("Tag all records matching filter?"));
+    EXPECT_FALSE(eventsDuringRun);
+    EXPECT_TRUE(w->eventsOn());
+    EXPECT_TRUE(w->taggedBox()->isChecked());
+
+    w->mnuClearFilterClick();
+    QStringList tagged;
+    w->RecordFirstClick();
+    for (uint32_t i = 0; i < w->table().recordCount(); ++i, w->RecordNextClick())
+        if (value(*w, "TAG") == GlobalTagId())
+            tagged << value(*w, "LNAME");
+    EXPECT_EQ(tagged, (QStringList{"Adams", "Jones"}));
+
+    // Clearing tags leaves the records as they are but none counts as tagged.
+    QTest::qWait(1100); // a new id needs another second
+    w->ClearTags1Click();
+    w->filter().setTaggedOnly(true);
+    EXPECT_EQ(w->ApplyFilter(), 0);
+}
+
+TEST_F(MainWindowTest, PrintCurrentRecordPreviewMakesAPage) {
+    auto w = start();
+    addPeople(*w);
+    shown.clear();
+    messages.clear();
+    int pages = -1;
+    answer = [&](QDialog& d) {
+        if (auto* p = qobject_cast<TPrintCurrentRecord*>(&d)) {
+            p->PreviewClick();
+            if (p->LastPreview())
+                pages = p->LastPreview()->PageCount();
+        } else if (auto* job = qobject_cast<JobStatusWindow*>(&d)) {
+            job->Run();
+        }
+        return int(QDialog::Accepted);
+    };
+    w->action("Print C&urrent Record")->trigger();
+    EXPECT_EQ(shown.first(), "qb::TPrintCurrentRecord");
+    EXPECT_EQ(pages, 1);
+    EXPECT_EQ(lastName(*w), "Baker");
+}
+
+TEST_F(MainWindowTest, CopyToClipboardPutsTheCurrentRecordThere) {
+    auto w = start();
+    addPeople(*w);
+    shown.clear();
+    messages.clear();
+    QApplication::clipboard()->setText("old");
+    answer = [](QDialog& d) {
+        auto* c = qobject_cast<TCopyRecordToClipboard*>(&d);
+        EXPECT_TRUE(c);
+        if (c)
+            c->OKButtonClick();
+        return d.result();
+    };
+    w->action("Copy To &Clipboard")->trigger();
+    const QString text = QApplication::clipboard()->text();
+    EXPECT_TRUE(text.contains("Baker")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Albany")) << text.toStdString();
+    EXPECT_FALSE(text.contains("Adams"));
+}
+
+TEST_F(MainWindowTest, DialButtonsHandTheirNumberToTheDialer) {
+    auto w = start();
+    addPeople(*w);
+    shown.clear();
+    messages.clear();
+    QStringList numbers;
+    answer = [&](QDialog& d) {
+        auto* dialer = qobject_cast<TQBDialer*>(&d);
+        EXPECT_TRUE(dialer);
+        if (dialer)
+            numbers << dialer->NumberEdit()->text();
+        return int(QDialog::Rejected);
+    };
+    w->button("Dial Phone &1")->click();
+    w->button("Dial Phone &2")->click();
+    EXPECT_EQ(numbers, (QStringList{"555-0202", "555-0203"}));
 }
