@@ -98,9 +98,11 @@ TEST(HelpPages, EveryLinkBetweenPagesLeadsToAPage) {
         }
     }
     // The contents page reaches every other page.
-    for (int topic : kTopicsInUse)
-        if (topic != Contents)
+    for (int topic : kTopicsInUse) {
+        if (topic != Contents) {
             EXPECT_TRUE(linkedTo.contains(topic)) << topic;
+        }
+    }
 }
 
 TEST(HelpPages, Search) {
