@@ -56,39 +56,7 @@ const BoxSpec kSkipBoxes[] = {
 };
 
 // The option each key stands for.
-bool AddingOptions::*memberFor(const QString& key) {
-    static const QMap<QString, bool AddingOptions::*> members = {
-        {"PlugDate", &AddingOptions::plugDate},
-        {"PlugCityState", &AddingOptions::plugCityState},
-        {"AutoDupCheck", &AddingOptions::autoDupCheck},
-        {"CarryOrg", &AddingOptions::carryOrg},
-        {"CarrySA1", &AddingOptions::carrySA1},
-        {"CarrySA2", &AddingOptions::carrySA2},
-        {"CarryCity", &AddingOptions::carryCity},
-        {"CarryState", &AddingOptions::carryState},
-        {"CarryZip", &AddingOptions::carryZip},
-        {"CarryCountry", &AddingOptions::carryCountry},
-        {"SkipLastName", &AddingOptions::skipLastName},
-        {"SkipfirstName", &AddingOptions::skipFirstName},
-        {"SkipMiddleInitial", &AddingOptions::skipMiddleInitial},
-        {"SkipPrefix", &AddingOptions::skipPrefix},
-        {"Skiptitle", &AddingOptions::skipTitle},
-        {"SkipOrganization", &AddingOptions::skipOrganization},
-        {"SkipAddress2", &AddingOptions::skipAddress2},
-        {"SkipState", &AddingOptions::skipState},
-        {"SkipZip", &AddingOptions::skipZip},
-        {"SkipCountry", &AddingOptions::skipCountry},
-        {"SkipPhone1", &AddingOptions::skipPhone1},
-        {"SkipPhone2", &AddingOptions::skipPhone2},
-        {"SkipFax", &AddingOptions::skipFax},
-        {"SkipEmail", &AddingOptions::skipEmail},
-        {"SkipCodes", &AddingOptions::skipCodes},
-        {"SkipComments1", &AddingOptions::skipComments1},
-        {"Skipcomments2", &AddingOptions::skipComments2},
-        {"SkipDate", &AddingOptions::skipDate},
-    };
-    return members.value(key, nullptr);
-}
+bool AddingOptions::*memberFor(const QString& key) { return AddingOptionForKey(key); }
 
 } // namespace
 

@@ -355,6 +355,14 @@ QStringList AddingKeyNames() {
     return names;
 }
 
+bool AddingOptions::*AddingOptionForKey(const QString& key) {
+    for (const BoolKey& k : kAddingBools) {
+        if (key == QLatin1String(k.key))
+            return k.member;
+    }
+    return nullptr;
+}
+
 AddingOptions AddingOptions::load(const IniFile& ini) {
     // One read of the file for the whole section.
     const Document doc(ini.path());

@@ -116,6 +116,9 @@ struct AddingOptions {
 
 // Names of the keys of section "Adding", in the order they are written.
 QStringList AddingKeyNames();
+// The yes/no option a key of section "Adding" stands for (exact key spelling),
+// or null for "DefaultCountry" and unknown keys.
+bool AddingOptions::*AddingOptionForKey(const QString& key);
 
 // Section "Misc".
 bool ReadGettingStartedSuppressed(const IniFile& ini = IniFile());
