@@ -700,3 +700,52 @@ TEST(CdxWrite, KeyTypeFromTheTableLayerDecidesTheFill) {
 }
 
 } // namespace
+
+TEST(CdxWrite, EntriesAreVisibleToEveryReadRightAfterTheirInsert) {
+    // Inserts interleaved with seeks, removals and counts on the same tag
+    // and on a second tag: each read sees every entry inserted before it.
+    TempDir dir;
+    const std::string path = dir.file("V.CDX");
+    std::mt19937 rng(777);
+    Model mA, mB;
+    {
+        auto cdx = CompoundIndex::create(path);
+        IndexTree& a = cdx->addTag(charTag("A", 20));
+        IndexTree& b = cdx->addTag(charTag("B", 20));
+        auto seeker = a.cursor(); // made before any entry exists
+        for (uint32_t rec = 1; rec <= 6000; ++rec) {
+            auto k = charKey(randomName(rng), 20);
+            a.insert(asKey(k), rec);
+            mA.emplace(k, rec);
+            auto kb = charKey(std::to_string(rng() % 50), 20);
+            b.insert(asKey(kb), rec);
+            mB.emplace(kb, rec);
+            if (rec % 7 == 0) {
+                ASSERT_TRUE(seeker->seek(asKey(k), rec)) << rec;
+                EXPECT_EQ(seeker->recno(), rec);
+                EXPECT_EQ(std::vector<uint8_t>(seeker->key().begin(), seeker->key().end()), k);
+            }
+            if (rec % 11 == 0) {
+                // The entry just inserted, or an older one.
+                Entry gone = rng() % 2 ? Entry(k, rec) : *mA.begin();
+                EXPECT_TRUE(a.remove(asKey(gone.first), gone.second)) << rec;
+                mA.erase(gone);
+            }
+            if (rec % 997 == 0) {
+                EXPECT_EQ(a.count(), mA.size());
+                EXPECT_EQ(readAll(b), std::vector<Entry>(mB.begin(), mB.end()));
+            }
+        }
+        // The last inserts reach the file on close without a read before it.
+        for (uint32_t rec = 6001; rec <= 6100; ++rec) {
+            auto k = charKey("LAST" + std::to_string(rec), 20);
+            a.insert(asKey(k), rec);
+            mA.emplace(k, rec);
+        }
+        cdx->close();
+    }
+    auto cdx = CompoundIndex::open(path, true);
+    EXPECT_TRUE(cdx->trustworthy());
+    expectMatches(cdx->tag(0), mA);
+    expectMatches(cdx->tag(1), mB);
+}
