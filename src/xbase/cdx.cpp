@@ -788,8 +788,8 @@ public:
     // nothing outside this class sees the difference. The file carries its
     // open-for-writing mark from the first held entry on, so a killed process
     // leaves an index that is known to need rebuilding.
-    static constexpr size_t kHeldEntries = 16384;
-    static constexpr size_t kHeldBytes = 512u << 10;
+    static constexpr size_t kHeldEntries = 32768;
+    static constexpr size_t kHeldBytes = 1u << 20;
     std::vector<uint8_t> heldKeys_;
     std::vector<uint32_t> heldRecs_;
 
