@@ -16,6 +16,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 
 namespace qb {
 
@@ -95,7 +97,7 @@ void AddressBrowseModel::watchTable() {
     // moves; compare what the rows were fetched for with what holds now.
     auto check = [this] {
         if (!table_.isOpen()) {
-            if (!recnos_.empty())
+            if (rows_ > 0)
                 reload();
             return;
         }
@@ -124,12 +126,14 @@ void AddressBrowseModel::reload() {
     cache_.clear();
     cacheAge_.clear();
     if (table_.isOpen()) {
-        recnos_ = table_.visibleRecnos();
+        forgetRecnos();
+        rows_ = static_cast<int>(std::min<uint32_t>(table_.recordCount(), INT_MAX));
         shownOrder_ = table_.order();
         shownFilter_ = table_.filterText();
         shownPhysical_ = table_.physicalCount();
     } else {
-        recnos_.clear();
+        forgetRecnos();
+        rows_ = 0;
         shownOrder_.clear();
         shownFilter_.clear();
         shownPhysical_ = 0;
@@ -139,10 +143,18 @@ void AddressBrowseModel::reload() {
     syncCurrentRow();
 }
 
+void AddressBrowseModel::forgetRecnos() {
+    blocks_.clear();
+    blockAge_.clear();
+    rowOf_.clear();
+}
+
 void AddressBrowseModel::refreshValues() {
     cache_.clear();
     cacheAge_.clear();
-    if (!recnos_.empty())
+    // A rewritten key may have moved records within the order.
+    forgetRecnos();
+    if (rows_ > 0)
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
@@ -159,22 +171,96 @@ int AddressBrowseModel::syncCurrentRow() {
 }
 
 int AddressBrowseModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(recnos_.size());
+    return parent.isValid() ? 0 : rows_;
 }
 
 int AddressBrowseModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(columns_.size());
 }
 
+const std::vector<uint32_t>& AddressBrowseModel::block(int b) const {
+    auto it = blocks_.constFind(b);
+    if (it != blocks_.constEnd())
+        return *it;
+    // Walk from the nearest known row: either end or the first row of a
+    // block held now.
+    const int target = b * BlockRows;
+    uint32_t from = TableDataset::RunFromTop;
+    long offset = target;
+    if (rows_ - 1 - target < offset) {
+        from = TableDataset::RunFromBottom;
+        offset = static_cast<long>(target) - (rows_ - 1);
+    }
+    for (auto k = blocks_.constBegin(); k != blocks_.constEnd(); ++k) {
+        if (k->empty())
+            continue;
+        const long d = static_cast<long>(target) - static_cast<long>(k.key()) * BlockRows;
+        if (std::labs(d) < std::labs(offset)) {
+            from = k->front();
+            offset = d;
+        }
+    }
+    std::vector<uint32_t> recnos = table_.visibleRun(from, offset, BlockRows).recnos;
+    if (static_cast<int>(blocks_.size()) >= CacheBlocks) {
+        const int old = blockAge_.front();
+        blockAge_.pop_front();
+        const int first = old * BlockRows;
+        const std::vector<uint32_t>& gone = blocks_[old];
+        for (size_t i = 0; i < gone.size(); ++i) {
+            auto r = rowOf_.find(gone[i]);
+            if (r != rowOf_.end() && *r == first + static_cast<int>(i))
+                rowOf_.erase(r);
+        }
+        blocks_.remove(old);
+    }
+    for (size_t i = 0; i < recnos.size(); ++i)
+        rowOf_.insert(recnos[i], target + static_cast<int>(i));
+    blockAge_.push_back(b);
+    return *blocks_.insert(b, std::move(recnos));
+}
+
 uint32_t AddressBrowseModel::recnoAt(int row) const {
-    return row >= 0 && row < rowCount() ? recnos_[static_cast<size_t>(row)] : 0;
+    if (row < 0 || row >= rowCount())
+        return 0;
+    const std::vector<uint32_t>& recnos = block(row / BlockRows);
+    const size_t i = static_cast<size_t>(row % BlockRows);
+    return i < recnos.size() ? recnos[i] : 0;
 }
 
 int AddressBrowseModel::rowOfRecno(uint32_t recno) const {
-    if (recno == 0)
+    if (recno == 0 || rows_ == 0)
         return -1;
-    const auto it = std::find(recnos_.begin(), recnos_.end(), recno);
-    return it == recnos_.end() ? -1 : static_cast<int>(it - recnos_.begin());
+    auto known = rowOf_.constFind(recno);
+    if (known != rowOf_.constEnd())
+        return *known;
+    // Look around the record for a row already known or for either end,
+    // widening the stretch each time: the cost follows the distance.
+    for (long reach = BlockRows;; reach *= 4) {
+        const TableDataset::VisibleRun before =
+            table_.visibleRun(recno, -reach, static_cast<size_t>(reach) + 1);
+        const auto at = std::find(before.recnos.begin(), before.recnos.end(), recno);
+        if (at == before.recnos.end())
+            return -1; // not shown: hidden by the filter or deleted
+        const long i = at - before.recnos.begin();
+        for (long j = i - 1; j >= 0; --j) {
+            auto k = rowOf_.constFind(before.recnos[static_cast<size_t>(j)]);
+            if (k != rowOf_.constEnd())
+                return *k + static_cast<int>(i - j);
+        }
+        if (before.atTop)
+            return static_cast<int>(i);
+        const TableDataset::VisibleRun after =
+            table_.visibleRun(recno, 0, static_cast<size_t>(reach) + 1);
+        for (size_t j = 1; j < after.recnos.size(); ++j) {
+            auto k = rowOf_.constFind(after.recnos[j]);
+            if (k != rowOf_.constEnd())
+                return *k - static_cast<int>(j);
+        }
+        if (after.atBottom)
+            return std::max(-1, rows_ - static_cast<int>(after.recnos.size()));
+        if (reach >= static_cast<long>(rows_))
+            return -1;
+    }
 }
 
 const RecordValues& AddressBrowseModel::fetch(int row) const {
@@ -186,7 +272,7 @@ const RecordValues& AddressBrowseModel::fetch(int row) const {
         cacheAge_.pop_front();
     }
     cacheAge_.push_back(row);
-    return *cache_.insert(row, table_.readRecord(recnos_[static_cast<size_t>(row)]));
+    return *cache_.insert(row, table_.readRecord(recnoAt(row)));
 }
 
 QVariant AddressBrowseModel::data(const QModelIndex& index, int role) const {

@@ -1,9 +1,10 @@
 // "Address Browse": the address file as a read-only grid. The grid is a view
-// of the main window's table: it keeps the record numbers of the visible
-// records in the current order (4 bytes each) and reads the rows it shows on
-// demand through a small cache, so the grid costs 4 bytes a record plus the
-// rows on screen, whatever the size of the file. The grid's current row is
-// the table's current record, both ways.
+// of the main window's table: the row count is the table's count of visible
+// records, and the record numbers of the rows are fetched in blocks on demand,
+// each walked from the nearest block already known (or from either end), so
+// opening the grid reads no more than the rows on screen and its memory does
+// not grow with the file. The grid's current row is the table's current
+// record, both ways.
 #pragma once
 
 #include "storage/dataset.h"
@@ -47,6 +48,10 @@ class AddressBrowseModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int CacheRows = 512;
+    // Record numbers are fetched and kept in blocks of BlockRows rows, at
+    // most CacheBlocks blocks at a time.
+    static constexpr int BlockRows = 128;
+    static constexpr int CacheBlocks = 256;
 
     // `fieldOrder`: the table's fields in the order to show; the visible ones
     // become the columns.
@@ -68,6 +73,8 @@ public:
     int currentRow() const { return currentRow_; }
     // Rows held in the cache now (never more than CacheRows).
     int cachedRows() const { return static_cast<int>(cache_.size()); }
+    // Blocks of record numbers held now (never more than CacheBlocks).
+    int cachedBlocks() const { return static_cast<int>(blocks_.size()); }
 
     // Fetches the record numbers again (order, filter or records changed).
     void reload();
@@ -78,12 +85,17 @@ public:
 
 private:
     const RecordValues& fetch(int row) const;
+    const std::vector<uint32_t>& block(int b) const;
+    void forgetRecnos();
     void watchTable();
 
     TableDataset& table_;
     QStringList fieldOrder_;
     QStringList columns_;
-    std::vector<uint32_t> recnos_;
+    int rows_ = 0;
+    mutable QHash<int, std::vector<uint32_t>> blocks_;
+    mutable std::deque<int> blockAge_;
+    mutable QHash<uint32_t, int> rowOf_; // the rows of the record numbers in blocks_
     int currentRow_ = -1;
     QString shownOrder_, shownFilter_;
     uint32_t shownPhysical_ = 0;

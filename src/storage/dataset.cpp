@@ -1122,6 +1122,57 @@ std::vector<uint32_t> TableDataset::visibleRecnos() {
     return out;
 }
 
+TableDataset::VisibleRun TableDataset::visibleRun(uint32_t from, long offset, size_t count) {
+    VisibleRun run;
+    if (!d->table)
+        return run;
+    xbase::Table& t = *d->table;
+    const bool was = d->onRecord && d->state != State::Insert;
+    const uint32_t here = was ? t.recno() : 0;
+    try {
+        if (from == RunFromTop)
+            t.goTop();
+        else if (from == RunFromBottom)
+            t.goBottom();
+        else
+            t.go(from);
+        if (offset != 0 && !t.eof())
+            t.skip(offset);
+        if (!t.eof()) {
+            // A record reached by number may itself be hidden (and a step
+            // back from it past the beginning stays on it): then collect
+            // from the first visible record after it.
+            const uint32_t start = t.recno();
+            t.skip(1);
+            t.skip(-1);
+            if (t.bof() || t.eof() || t.recno() != start) {
+                t.go(start);
+                t.skip(1);
+            }
+        }
+        if (!t.eof()) {
+            // At the first visible record a step back reports the beginning.
+            const uint32_t start = t.recno();
+            t.skip(-1);
+            run.atTop = t.bof();
+            t.go(start);
+        }
+        run.recnos.reserve(std::min<size_t>(count, t.recCount()));
+        while (run.recnos.size() < count && !t.eof()) {
+            run.recnos.push_back(t.recno());
+            t.skip(1);
+        }
+        run.atBottom = t.eof();
+        if (here > 0)
+            t.go(here);
+        else if (d->insertFrom > 0 && d->state == State::Insert)
+            t.go(d->insertFrom);
+    } catch (const std::exception& e) {
+        d->setError(e);
+    }
+    return run;
+}
+
 RecordValues TableDataset::readRecord(uint32_t recno) {
     RecordValues r;
     if (!d->table || recno < 1 || recno > d->table->recCount())

@@ -212,6 +212,18 @@ public:
 
     // Every visible record number in the current order (4 bytes per record).
     std::vector<uint32_t> visibleRecnos();
+    // A stretch of visible records in the current order: start at `from`
+    // (RunFromTop, RunFromBottom or a record number), move `offset` visible
+    // records (back when negative; stops at either end), then collect up to
+    // `count` record numbers forward. Nothing moves and no one is notified.
+    static constexpr uint32_t RunFromTop = 0;
+    static constexpr uint32_t RunFromBottom = UINT32_MAX;
+    struct VisibleRun {
+        std::vector<uint32_t> recnos;
+        bool atTop = false;    // recnos[0] is the first visible record
+        bool atBottom = false; // the collection ran into the end
+    };
+    VisibleRun visibleRun(uint32_t from, long offset, size_t count);
     // One record's values without moving the dataset or notifying anyone.
     RecordValues readRecord(uint32_t recno);
 

@@ -1865,7 +1865,15 @@ bool TableImpl::evalLogical(const std::string& expr) {
 
 uint32_t TableImpl::countVisible() {
     commit();
-    if (order_ == 0) {
+    // An order without a condition, uniqueness or scope holds every record
+    // exactly once, so the count is the same as in physical order, where it
+    // can be taken with large sequential reads instead of one read per key.
+    bool wholeOrder = false;
+    if (order_ != 0 && !scopeTop_ && !scopeBottom_) {
+        const TagState* t = currentTag();
+        wholeOrder = t && !t->cond && t->info.forExpr.empty() && !t->info.unique;
+    }
+    if (order_ == 0 || wholeOrder) {
         if (!filterExpr_ && !hideDeleted_)
             return recCount_;
         uint32_t count = 0;
