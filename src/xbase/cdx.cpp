@@ -1218,10 +1218,16 @@ public:
         const int cap = interiorCapacity(klen());
         if (parent->n() <= cap)
             return;
-        // Split the interior node in two halves.
+        // Split the interior node. Growth at the right-hand end of the tree
+        // (entries arriving in key order) keeps the left node full; otherwise
+        // the left node takes the larger half. Leaving the left node the
+        // smaller half would, with long keys (two or three per node), turn
+        // ordered runs into chains of single-child nodes.
         const bool parentRoot = parent->root();
+        const bool atEnd = size_t(idx) + pieces.size() == size_t(parent->n()) &&
+                           (parentRoot || parent->right == kNone);
         NodePtr right = f_.fresh(f_.allocPage(), klen(), fill_, 0);
-        int n = parent->n(), half = n / 2;
+        int n = parent->n(), half = atEnd ? cap : (n + 1) / 2;
         size_t pb = parent->memory(), rb = right->memory();
         right->keys.assign(parent->keys.begin() + ptrdiff_t(half * klen()), parent->keys.end());
         right->recs.assign(parent->recs.begin() + half, parent->recs.end());

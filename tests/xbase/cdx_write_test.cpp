@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -749,3 +750,37 @@ TEST(CdxWrite, EntriesAreVisibleToEveryReadRightAfterTheirInsert) {
     expectMatches(cdx->tag(0), mA);
     expectMatches(cdx->tag(1), mB);
 }
+
+namespace {
+
+TEST(CdxWrite, LongKeysInsertedInOrderStayShallow) {
+    // Two long keys fill an interior node: ordered growth must still give a
+    // balanced tree, in ascending and in descending order.
+    TempDir dir;
+    const std::string path = dir.file("O.CDX");
+    Model up, down;
+    {
+        auto cdx = CompoundIndex::create(path);
+        IndexTree& a = cdx->addTag(charTag("UP", 240));
+        IndexTree& d = cdx->addTag(charTag("DOWN", 240));
+        for (uint32_t i = 0; i < 5000; ++i) {
+            char buf[16];
+            std::snprintf(buf, sizeof buf, "%06u", i);
+            auto k = charKey(std::string(200, 'k') + buf, 240);
+            a.insert(asKey(k), i + 1);
+            up.emplace(k, i + 1);
+            std::snprintf(buf, sizeof buf, "%06u", 5000 - i);
+            auto kd = charKey(std::string(200, 'k') + buf, 240);
+            d.insert(asKey(kd), i + 1);
+            down.emplace(kd, i + 1);
+        }
+        expectMatches(a, up);
+        expectMatches(d, down);
+        cdx->close();
+    }
+    auto cdx = CompoundIndex::open(path, true);
+    expectMatches(cdx->tag(0), up);
+    expectMatches(cdx->tag(1), down);
+}
+
+} // namespace
