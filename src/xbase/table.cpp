@@ -1437,6 +1437,37 @@ void TableImpl::updateKeys(const uint8_t* oldRec, const uint8_t* newRec, uint32_
 void TableImpl::buildTags(std::vector<TagState*> tags, int progressFrom, int progressTo) {
     if (tags.empty())
         return;
+    // Every tag's keys are held in memory until it is loaded: many tags over a
+    // large table are built in groups, one pass over the records each, so
+    // the memory used stays bounded.
+    const size_t budget = size_t(24) << 20;
+    auto bytesOf = [&](const TagState* t) { return size_t(recCount_) * (size_t(t->info.keyLength) + 16); };
+    size_t all = 0;
+    for (const TagState* t : tags)
+        all += bytesOf(t);
+    if (tags.size() > 1 && all > budget) {
+        std::vector<std::vector<TagState*>> groups(1);
+        size_t used = 0;
+        for (TagState* t : tags) {
+            if (!groups.back().empty() && used + bytesOf(t) > budget) {
+                groups.emplace_back();
+                used = 0;
+            }
+            groups.back().push_back(t);
+            used += bytesOf(t);
+        }
+        size_t before = 0;
+        for (const auto& g : groups) {
+            size_t mine = 0;
+            for (const TagState* t : g)
+                mine += bytesOf(t);
+            int from = progressFrom + int(int64_t(progressTo - progressFrom) * int64_t(before) / int64_t(all));
+            before += mine;
+            int to = progressFrom + int(int64_t(progressTo - progressFrom) * int64_t(before) / int64_t(all));
+            buildTags(g, from, to);
+        }
+        return;
+    }
     struct Build {
         TagState* tag;
         std::vector<uint8_t> keys;
