@@ -233,6 +233,14 @@ int AddressBrowseModel::rowOfRecno(uint32_t recno) const {
     auto known = rowOf_.constFind(recno);
     if (known != rowOf_.constEnd())
         return *known;
+    // The first rows are shown first anyway, and their start is where a
+    // filter that hides a long stretch of the order costs the most to find.
+    if (!blocks_.contains(0)) {
+        block(0);
+        known = rowOf_.constFind(recno);
+        if (known != rowOf_.constEnd())
+            return *known;
+    }
     // Look around the record for a row already known or for either end,
     // widening the stretch each time: the cost follows the distance.
     for (long reach = BlockRows;; reach *= 4) {

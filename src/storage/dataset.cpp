@@ -1136,27 +1136,22 @@ TableDataset::VisibleRun TableDataset::visibleRun(uint32_t from, long offset, si
             t.goBottom();
         else
             t.go(from);
+        const bool byNumber = from != RunFromTop && from != RunFromBottom;
+        if (byNumber && !t.eof()) {
+            // A record reached by number may itself be hidden: then start
+            // from the first visible record after it. (Asked of the record
+            // itself: a step back and forth could walk far through hidden
+            // records.)
+            const bool shown = !(t.deletedHidden() && t.deleted()) &&
+                               (t.filter().empty() || t.evalLogical(t.filter()));
+            if (!shown)
+                t.skip(1);
+        }
         if (offset != 0 && !t.eof())
             t.skip(offset);
-        if (!t.eof()) {
-            // A record reached by number may itself be hidden (and a step
-            // back from it past the beginning stays on it): then collect
-            // from the first visible record after it.
-            const uint32_t start = t.recno();
-            t.skip(1);
-            t.skip(-1);
-            if (t.bof() || t.eof() || t.recno() != start) {
-                t.go(start);
-                t.skip(1);
-            }
-        }
-        if (!t.eof()) {
-            // At the first visible record a step back reports the beginning.
-            const uint32_t start = t.recno();
-            t.skip(-1);
-            run.atTop = t.bof();
-            t.go(start);
-        }
+        // Known to start at the first visible record: from the top without
+        // moving on, or when a step back ran into the beginning.
+        run.atTop = !t.eof() && ((from == RunFromTop && offset <= 0) || t.bof());
         run.recnos.reserve(std::min<size_t>(count, t.recCount()));
         while (run.recnos.size() < count && !t.eof()) {
             run.recnos.push_back(t.recno());

@@ -213,8 +213,9 @@ public:
     // Every visible record number in the current order (4 bytes per record).
     std::vector<uint32_t> visibleRecnos();
     // A stretch of visible records in the current order: start at `from`
-    // (RunFromTop, RunFromBottom or a record number), move `offset` visible
-    // records (back when negative; stops at either end), then collect up to
+    // (RunFromTop, RunFromBottom or a record number; a hidden record stands
+    // for the next visible one), move `offset` visible records (back when
+    // negative; stops at either end), then collect up to
     // `count` record numbers forward. Nothing moves and no one is notified.
     static constexpr uint32_t RunFromTop = 0;
     static constexpr uint32_t RunFromBottom = UINT32_MAX;
