@@ -1,5 +1,6 @@
 // libFuzzer target: any bytes as a DBF table (with an empty memo file beside
 // it), opened read-only; every record, field and memo is read.
+#include "scratch_files.h"
 #include "xbase/table.h"
 
 #include <cstdint>
@@ -7,26 +8,8 @@
 #include <string>
 #include <unistd.h>
 
-namespace {
-
-std::string scratch(const char* name) {
-    static std::string dir = [] {
-        char tmpl[] = "/tmp/qbfuzzdbfXXXXXX";
-        return std::string(mkdtemp(tmpl));
-    }();
-    return dir + "/" + name;
-}
-
-void writeAll(const std::string& path, const uint8_t* data, size_t size) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return;
-    if (size)
-        std::fwrite(data, 1, size, f);
-    std::fclose(f);
-}
-
-} // namespace
+using qbfuzz::scratch;
+using qbfuzz::writeAll;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string dbf = scratch("F.DBF");

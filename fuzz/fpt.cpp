@@ -1,5 +1,6 @@
 // libFuzzer target: any bytes as the FPT memo file of a small table whose
 // records point at blocks 0 and 8 to 40; every memo is read read-only.
+#include "scratch_files.h"
 #include "xbase/table.h"
 
 #include <cstdint>
@@ -10,22 +11,8 @@
 
 namespace {
 
-std::string scratch(const char* name) {
-    static std::string dir = [] {
-        char tmpl[] = "/tmp/qbfuzzfptXXXXXX";
-        return std::string(mkdtemp(tmpl));
-    }();
-    return dir + "/" + name;
-}
-
-void writeAll(const std::string& path, const uint8_t* data, size_t size) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return;
-    if (size)
-        std::fwrite(data, 1, size, f);
-    std::fclose(f);
-}
+using qbfuzz::scratch;
+using qbfuzz::writeAll;
 
 // A FoxPro table with one memo field and 34 records: no memo, then blocks 8..40.
 void writeTable(const std::string& path) {
