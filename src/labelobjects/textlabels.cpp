@@ -1,22 +1,8 @@
-#include "labelobjects/labelclasses.h"
+#include "labelobjects/textlabels.h"
 
 #include <utility>
 
 namespace qb {
-
-namespace {
-ClassInfo MakeInfo(const char* name, const ClassInfo* base, std::vector<PropertyDef> props,
-                   std::function<TKGraphicControl*()> create) {
-    ClassInfo c;
-    c.name = QString::fromLatin1(name);
-    c.base = base;
-    c.own.props = std::move(props);
-    c.create = std::move(create);
-    return c;
-}
-
-const QStringList kAlignmentNames{"taLeftJustify", "taRightJustify", "taCenter"};
-} // namespace
 
 // ---- TKBaseLabel ------------------------------------------------------------------------
 
@@ -72,7 +58,7 @@ const ClassInfo& TKBaseLabel::StaticInfo() {
     static const ClassInfo info = MakeInfo(
         "TKBaseLabel", &TKGraphicControl::StaticInfo(),
         {
-            EnumProp<TKBaseLabel>("Alignment", kAlignmentNames, &TKBaseLabel::Alignment,
+            EnumProp<TKBaseLabel>("Alignment", AlignmentNames(), &TKBaseLabel::Alignment,
                                   &TKBaseLabel::SetAlignment, taLeftJustify),
             IntProp<TKBaseLabel, int>("DepthHighlight", &TKBaseLabel::DepthHighlight,
                                       &TKBaseLabel::SetDepthHighlight, 0),
@@ -225,7 +211,7 @@ const ClassInfo& TKMultiLineBaseLabel::StaticInfo() {
                                                         TKStrings::Table()),
             BoolProp<TKMultiLineBaseLabel>("AutoSize", &TKMultiLineBaseLabel::AutoSize,
                                            &TKMultiLineBaseLabel::SetAutoSize),
-            EnumProp<TKMultiLineBaseLabel>("Alignment", kAlignmentNames,
+            EnumProp<TKMultiLineBaseLabel>("Alignment", AlignmentNames(),
                                            &TKMultiLineBaseLabel::Alignment,
                                            &TKMultiLineBaseLabel::SetAlignment, taLeftJustify),
             ObjectProp<TKMultiLineBaseLabel, TKFont>("Font", &TKMultiLineBaseLabel::Font,
@@ -277,124 +263,6 @@ const ClassInfo& TKDMultiLineAddressLabel::StaticInfo() {
             BoolProp<T>("UpperCase", &T::UpperCase, &T::SetUpperCase),
         },
         Factory<T>());
-    return info;
-}
-
-// ---- graphics
-// ----------------------------------------------------------------------------------------
-
-TKLineShape::TKLineShape() {
-    SetBounds(0, 0, 10, 10);
-    pen_.OnChange = [this] { update(); };
-}
-
-const ClassInfo& TKLineShape::StaticInfo() {
-    static const ClassInfo info =
-        MakeInfo("TKLineShape", &TKGraphicControl::StaticInfo(),
-                 {
-                     EnumProp<TKLineShape>(
-                         "LineStyle",
-                         {"stHorizontal", "stVertical", "stAngleSlopingUp", "stAngleSlopingDown"},
-                         &TKLineShape::LineStyle, &TKLineShape::SetLineStyle, stHorizontal),
-                     ObjectProp<TKLineShape, TKPen>("Pen", &TKLineShape::Pen, TKPen::Table()),
-                 },
-                 Factory<TKLineShape>());
-    return info;
-}
-
-TKLabelShapes::TKLabelShapes() {
-    SetBounds(0, 0, 25, 25);
-    pen_.OnChange = [this] { update(); };
-    brush_.OnChange = [this] { update(); };
-}
-
-void TKLabelShapes::SetTransparent(bool v) {
-    transparent_ = v;
-    brush_.SetStyle(v ? bsClear : bsSolid);
-}
-
-const ClassInfo& TKLabelShapes::StaticInfo() {
-    static const ClassInfo info = MakeInfo(
-        "TKLabelShapes", &TKGraphicControl::StaticInfo(),
-        {
-            BoolProp<TKLabelShapes>("Transparent", &TKLabelShapes::Transparent,
-                                    &TKLabelShapes::SetTransparent),
-            ObjectProp<TKLabelShapes, TKBrush>("Brush", &TKLabelShapes::Brush, TKBrush::Table()),
-            ObjectProp<TKLabelShapes, TKPen>("Pen", &TKLabelShapes::Pen, TKPen::Table()),
-            IntProp<TKLabelShapes, int>("RoundPerc", &TKLabelShapes::RoundPerc,
-                                        &TKLabelShapes::SetRoundPerc, 25),
-            EnumProp<TKLabelShapes>("Shape",
-                                    {"stRectangle", "stSquare", "stRoundRect", "stRoundSquare",
-                                     "stEllipse", "stCircle"},
-                                    &TKLabelShapes::Shape, &TKLabelShapes::SetShape, stRectangle),
-        },
-        Factory<TKLabelShapes>());
-    return info;
-}
-
-const ClassInfo& Trpshapes::StaticInfo() {
-    static const ClassInfo info =
-        MakeInfo("Trpshapes", &TKLabelShapes::StaticInfo(), {}, Factory<Trpshapes>());
-    return info;
-}
-
-TKImage::TKImage() {
-    SetBounds(0, 0, 105, 105);
-    picture_.OnChange = [this] { update(); };
-}
-
-void TKImage::SetAutoSize(bool v) {
-    autoSize_ = v;
-    if (v)
-        stretch_ = false;
-    update();
-}
-
-void TKImage::SetStretch(bool v) {
-    stretch_ = v;
-    if (v)
-        autoSize_ = false;
-    update();
-}
-
-const ClassInfo& TKImage::StaticInfo() {
-    static const ClassInfo info = MakeInfo(
-        "TKImage", &TKGraphicControl::StaticInfo(),
-        {
-            BoolProp<TKImage>("AutoSize", &TKImage::AutoSize, &TKImage::SetAutoSize, false),
-            ObjectProp<TKImage, TKPicture>("Picture", &TKImage::Picture, TKPicture::Table()),
-            BoolProp<TKImage>("Stretch", &TKImage::Stretch, &TKImage::SetStretch, true),
-        },
-        Factory<TKImage>());
-    return info;
-}
-
-// ---- postal
-// -------------------------------------------------------------------------------------------
-
-const ClassInfo& TKPostNetBarCode::StaticInfo() {
-    using T = TKPostNetBarCode;
-    static const ClassInfo info =
-        MakeInfo("TKPostNetBarCode", &TKGraphicControl::StaticInfo(),
-                 {
-                     StringProp<T>("ZipCodeField", &T::ZipCodeField, &T::SetZipCodeField),
-                     StringProp<T>("AddressField", &T::AddressField, &T::SetAddressField),
-                     EnumProp<T>("BarCodeType", {"pnbc5Digit", "pnbc9Digit", "pnbc11Digit"},
-                                 &T::BarCodeType, &T::SetBarCodeType),
-                 },
-                 Factory<T>());
-    return info;
-}
-
-const ClassInfo& TKFIMBarCode::StaticInfo() {
-    using T = TKFIMBarCode;
-    static const ClassInfo info =
-        MakeInfo("TKFIMBarCode", &TKGraphicControl::StaticInfo(),
-                 {
-                     EnumProp<T>("FIMType", {"fimTypeA", "fimTypeB", "fimTypeC"}, &T::FIMType,
-                                 &T::SetFIMType, fimTypeA),
-                 },
-                 Factory<T>());
     return info;
 }
 
