@@ -1,11 +1,14 @@
 #include "labels/labeldefinition.h"
 
 #include "labelobjects/panels.h"
+#include "app/messages.h"
+#include "labelobjects/properties.h"
 #include "storage/dataset.h"
 #include "storage/settings.h"
 #include "storage/systemtables.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
@@ -180,6 +183,7 @@ LabelDefinition LabelDefinition::FromRecord(const TableDataset& table) {
     d.tplDescrip = text(table, "TPLDESCRIP");
     d.binary = text(table, "BINARY");
     d.isNew = false;
+    d.recno = table.bookmark();
     return d;
 }
 
@@ -343,6 +347,72 @@ QString NoFreeLayoutNameMessage() {
 
 QString MissingLayoutFileMessage() {
     return QStringLiteral("Label definition file has been removed from the sysdata directory");
+}
+
+QSize LabelPanelSize(const LabelStock& stock) {
+    return QSize(static_cast<int>(std::lround(stock.lblWidth * kPixelsPerInch)),
+                 static_cast<int>(std::lround(stock.lblHeight * kPixelsPerInch)));
+}
+
+bool SaveLabelDefinition(TableDataset& table, LabelDefinition& def, TKBasePanel& panel,
+                         const QString& sysdataDir) {
+    if (!table.isOpen()) {
+        Inform(QStringLiteral("The label table is not open; the label was not saved."));
+        return false;
+    }
+    if (!IsSafeLayoutFileName(def.binary)) {
+        if (!def.binary.isEmpty())
+            Inform(UnsafeLayoutNameMessage(def.binary));
+        def.binary = NewLayoutFileName(sysdataDir);
+        if (def.binary.isEmpty()) {
+            Inform(NoFreeLayoutNameMessage());
+            return false;
+        }
+    }
+    const QString path = LayoutFilePath(def.binary, sysdataDir);
+    const bool fileExisted = QFileInfo::exists(path);
+
+    if (def.isNew) {
+        if (!table.append()) {
+            Inform(QStringLiteral("The label could not be added: %1").arg(table.errorText()));
+            return false;
+        }
+    } else {
+        if ((def.recno != 0 && table.bookmark() != def.recno && !table.gotoBookmark(def.recno)) ||
+            !table.edit()) {
+            Inform(QStringLiteral("The label could not be changed: %1").arg(table.errorText()));
+            return false;
+        }
+    }
+    if (!def.WriteToRecord(table)) {
+        const QString why = table.errorText();
+        table.cancel();
+        Inform(QStringLiteral("The label could not be saved: %1").arg(why));
+        return false;
+    }
+    try {
+        panel.SaveToFile(path);
+    } catch (const std::exception& e) {
+        table.cancel();
+        Inform(QStringLiteral("The label layout could not be written to %1: %2")
+                   .arg(def.binary, QString::fromLocal8Bit(e.what())));
+        return false;
+    }
+    if (!table.post()) {
+        const QString why = table.errorText();
+        table.cancel();
+        if (!fileExisted)
+            QFile::remove(path);
+        Inform(QStringLiteral("The label could not be saved: %1").arg(why));
+        return false;
+    }
+    def.isNew = false;
+    def.recno = table.bookmark();
+    return true;
+}
+
+bool SaveLabelDefinition(TableDataset& table, LabelDefinition& def, TKBasePanel& panel) {
+    return SaveLabelDefinition(table, def, panel, SystemDirectory());
 }
 
 } // namespace qb

@@ -10,14 +10,17 @@
 #pragma once
 
 #include <QRectF>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <vector>
 
 namespace qb {
 
 class TableDataset;
+class TKBasePanel;
 
 // ---- paper sizes --------------------------------------------------------------
 
@@ -125,6 +128,7 @@ struct LabelDefinition : LabelStock {
     QString tplDescrip; // template the stock came from; "" user defined
     QString binary;     // layout file name in sysdata/ ("BIN" + 5 digits + ".L")
     bool isNew = false; // made by "New", not stored yet
+    uint32_t recno = 0; // the record it was read from (0: none)
 
     // Maximum length of a description.
     static constexpr int DescriptionLength = 50;
@@ -179,5 +183,20 @@ QString NoFreeLayoutNameMessage();
 
 // The message shown when a definition's layout file is missing.
 QString MissingLayoutFileMessage();
+
+// ---- storing a label -------------------------------------------------------------
+
+// The panel size in design pixels (zoom 1) of one label of the stock.
+QSize LabelPanelSize(const LabelStock& stock);
+
+// Stores a definition with its objects: a new definition is appended (and
+// is no longer new afterwards), a stored one changes its own record; every
+// field is written, the panel saved to the layout file in `sysdataDir` and
+// the record posted. A definition without a usable layout file name gets a
+// new one. False after telling the user why when anything fails; a layout
+// file written for a record that could not be posted is removed again.
+bool SaveLabelDefinition(TableDataset& labelTable, LabelDefinition& def, TKBasePanel& panel,
+                         const QString& sysdataDir);
+bool SaveLabelDefinition(TableDataset& labelTable, LabelDefinition& def, TKBasePanel& panel);
 
 } // namespace qb

@@ -1,6 +1,8 @@
 #include "labels/labelprinter.h"
 
 #include "labelobjects/panels.h"
+#include "labels/labeldefinition.h"
+#include "postal/presort.h"
 #include "storage/dataset.h"
 #include "xbase/table.h"
 
@@ -9,6 +11,7 @@
 #include <QRegularExpression>
 
 #include <cmath>
+#include <optional>
 
 namespace qb {
 
@@ -32,6 +35,27 @@ LabelSheet LabelSheet::FromRecord(const TableDataset& t) {
     s.paperSize = t.asString(QStringLiteral("PAPERSIZE")).trimmed().toUpper();
     s.shape = t.asString(QStringLiteral("LBLSHAPE")).trimmed().toUpper();
     s.binary = t.asString(QStringLiteral("BINARY")).trimmed();
+    return s;
+}
+
+LabelSheet LabelSheet::FromDefinition(const LabelDefinition& d) {
+    LabelSheet s;
+    s.description = d.descript;
+    s.lblHeight = d.lblHeight;
+    s.lblWidth = d.lblWidth;
+    s.nbrAcross = d.nbrAcross;
+    s.nbrDown = d.nbrDown;
+    s.topMarg = d.topMarg;
+    s.leftMarg = d.leftMarg;
+    s.horizPitch = d.horizPitch;
+    s.vertPitch = d.vertPitch;
+    s.sheetWidth = d.sheetWidth;
+    s.sheetDepth = d.sheetDepth;
+    s.midExtraX = d.midExtraX;
+    s.midExtraY = d.midExtraY;
+    s.paperSize = d.paperSize.trimmed().toUpper();
+    s.shape = d.lblShape.trimmed().toUpper();
+    s.binary = d.binary.trimmed();
     return s;
 }
 
@@ -127,20 +151,6 @@ bool PositionMask::ParseList(const QString& list, int count, QString* error) {
     return true;
 }
 
-// ---- presort file -----------------------------------------------------------------------
-
-QStringList ReadPresortFile(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QString text = QString::fromLatin1(f.readAll());
-    QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")));
-    // The file ends with a line break: no entry after it.
-    while (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
 // ---- the loop ---------------------------------------------------------------------------
 
 LabelPrintLoop::LabelPrintLoop(TKBasePanel& panel, TableDataset& data, Settings settings)
@@ -152,49 +162,24 @@ LabelPrintLoop::LabelPrintLoop(TKBasePanel& panel, TableDataset& data, Settings 
     AfterRecord = [](const LabelPrintLoop&) { QCoreApplication::processEvents(); };
 }
 
-QString LabelPrintLoop::zip5() const {
-    return data_.asString(QStringLiteral("ZIP")).left(5);
-}
-
-void LabelPrintLoop::GetNextSortedZip() {
-    for (;;) {
-        if (pending_.isEmpty()) {
-            // Nothing left to print: leave the data set past its end.
-            data_.last();
-            data_.next();
-            return;
-        }
-        currentLine_ = pending_.takeFirst();
-        if (currentLine_.contains(QLatin1String("**"))) {
-            data_.first();
-            separatorPending_ = true;
-            return;
-        }
-        if (currentLine_.isEmpty())
-            continue;
-        // A ZIP that no record in the run has any more is skipped.
-        if (data_.seek(currentLine_) && !data_.eof() && zip5() == currentLine_)
-            return;
-    }
-}
-
 void LabelPrintLoop::Run(PrintSurface& s) {
     const LabelSheet& sheet = settings_.sheet;
     const int across = sheet.Across();
     const int down = sheet.Down();
     labels_ = records_ = separators_ = 0;
-    separatorPending_ = false;
-    currentLine_.clear();
     int copy = 0;
     // A mask with no position on would never place a label: nothing to print.
     if (!settings_.mask.AnyOn(sheet.PositionCount()))
         return;
+    std::optional<PresortedRun> presort;
     if (settings_.presort) {
-        pending_ = settings_.presortLines;
-        GetNextSortedZip();
+        presort.emplace(data_);
+        presort->SetLines(settings_.presortLines);
+        presort->GetNextSortedZip();
     }
     int col = -1, row = 0;
-    while (!data_.eof() && !(StopRequested && StopRequested()) && !s.JobCancelled()) {
+    while (!data_.eof() && !(presort && presort->AtEnd()) && !(StopRequested && StopRequested()) &&
+           !s.JobCancelled()) {
         ++col;
         if (col == across) {
             col = 0;
@@ -211,12 +196,11 @@ void LabelPrintLoop::Run(PrintSurface& s) {
         s.UseBrush(Qt::black, BrushStyle::Clear);
         s.UsePen(Qt::black, PenStyle::Solid, -1, PenMode::pmCopy);
         s.UseFont(QStringLiteral("Arial"), 8);
-        if (separatorPending_) {
-            const QRectF cell(at.x(), at.y(), sheet.horizPitch, sheet.vertPitch);
-            s.WriteClipped(cell, at.x() + 0.15, at.y() + sheet.vertPitch / 3.0, currentLine_);
+        if (presort && presort->SeparatorPending()) {
+            PrintSeparatorLabel(s, at.x(), at.y(), sheet.horizPitch, sheet.vertPitch,
+                                presort->CurrentLine());
             ++separators_;
-            separatorPending_ = false;
-            GetNextSortedZip();
+            presort->SeparatorPrinted();
             continue;
         }
         panel_.RefreshAllData();
@@ -227,17 +211,13 @@ void LabelPrintLoop::Run(PrintSurface& s) {
             continue;
         copy = 0;
         ++records_;
-        if (settings_.presort) {
+        if (presort)
+            presort->RecordPrinted();
+        else
             data_.next();
-            if (data_.eof() || zip5() != currentLine_)
-                GetNextSortedZip();
-        } else {
-            data_.next();
-        }
         if (AfterRecord)
             AfterRecord(*this);
     }
-    pending_.clear();
 }
 
 // ---- scope ------------------------------------------------------------------------------
@@ -296,9 +276,7 @@ bool LabelRunScope::Apply(LabelScope scope, bool startFromCurrent, const QString
 }
 
 bool LabelRunScope::UsePresortOrder(QString* error) {
-    if (xbase::Table* t = data_.engine())
-        t->setExact(false);
-    if (!data_.setOrder(QStringLiteral("ZIP"))) {
+    if (!PreparePresortedTable(data_)) {
         if (error)
             *error = data_.errorText();
         return false;
@@ -330,15 +308,6 @@ void LabelRunScope::Restore() {
 
 QString OutOfRangeMessage() {
     return QStringLiteral("Current record is out of range. Starting with first record");
-}
-
-QString PresortOrderMessage() {
-    return QStringLiteral("Labels will print/preview in the following order:\r\n"
-                          "  1. 5-Digit presort\r\n  2. 3-Digit presort\r\n  3. ADC presort");
-}
-
-QString MissingLayoutMessage() {
-    return QStringLiteral("Label definition file has been removed from the sysdata directory");
 }
 
 // ---- paper ------------------------------------------------------------------------------

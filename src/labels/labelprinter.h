@@ -23,6 +23,7 @@ namespace qb {
 
 class TableDataset;
 class TKBasePanel;
+struct LabelDefinition;
 
 // Geometry and paper of one label stock, in inches (a LABEL.DBF record).
 struct LabelSheet {
@@ -45,6 +46,7 @@ struct LabelSheet {
 
     // The current record of an open LABEL.DBF dataset.
     static LabelSheet FromRecord(const TableDataset& labelTable);
+    static LabelSheet FromDefinition(const LabelDefinition& definition);
 
     int Across() const { return nbrAcross < 1 ? 1 : nbrAcross; }
     int Down() const { return nbrDown < 1 ? 1 : nbrDown; }
@@ -83,10 +85,6 @@ private:
     std::vector<char> off_; // 1 = switched off
 };
 
-// The lines of a presort file ("** ..." headers and ZIP lines); empty when
-// the file cannot be read.
-QStringList ReadPresortFile(const QString& path);
-
 // The labels of one run, placed record after record on a print surface.
 class LabelPrintLoop {
 public:
@@ -95,7 +93,7 @@ public:
         PositionMask mask;
         int copies = 1; // 1 .. 99; a presorted run prints each record once
         bool presort = false;
-        QStringList presortLines; // the presort file's lines
+        QStringList presortLines; // the presort file's lines, walked in ZIP order
     };
 
     LabelPrintLoop(TKBasePanel& panel, TableDataset& data, Settings settings);
@@ -114,15 +112,9 @@ public:
     int SeparatorsPrinted() const { return separators_; }
 
 private:
-    void GetNextSortedZip();
-    QString zip5() const;
-
     TKBasePanel& panel_;
     TableDataset& data_;
     Settings settings_;
-    QStringList pending_; // presort lines not taken yet
-    QString currentLine_;
-    bool separatorPending_ = false;
     int labels_ = 0;
     int records_ = 0;
     int separators_ = 0;
@@ -172,10 +164,6 @@ private:
 
 // The message of a run that cannot start at the current record.
 QString OutOfRangeMessage();
-// The message before a presorted run.
-QString PresortOrderMessage();
-// The layout file of a definition is gone.
-QString MissingLayoutMessage();
 
 // Selects the stock's paper and orientation on `surface` for `printerName`.
 // Returns the paper-confirmation question when the paper could not be
