@@ -788,38 +788,383 @@ public:
     // nothing outside this class sees the difference. The file carries its
     // open-for-writing mark from the first held entry on, so a killed process
     // leaves an index that is known to need rebuilding.
+    //
+    // When the held entries outgrow their memory allowance they are sorted
+    // and written to a scratch file as a run, and memory is reused. Once the
+    // runs are applied, a batch that is large next to the tree is merged
+    // with the tree's leaves into a freshly packed tree in one sequential
+    // pass; a small one is inserted entry by entry. Either way the cost no
+    // longer depends on how much of a large tree the node cache can hold,
+    // while memory stays bounded. The scratch file is unnamed: it vanishes
+    // with the process, and a killed process leaves the index marked.
     static constexpr size_t kHeldEntries = 32768;
     static constexpr size_t kHeldBytes = 1u << 20;
+    static constexpr size_t kMaxRuns = 64;
+    static constexpr size_t kRunBuffer = 64u << 10;
     std::vector<uint8_t> heldKeys_;
     std::vector<uint32_t> heldRecs_;
+    struct Run {
+        uint64_t off;
+        uint64_t count;
+    };
+    std::vector<Run> runs_;
+    uint64_t runEntries_ = 0;
+    int spillFd_ = -1;
+    bool spillUnavailable_ = false;
+    uint64_t spillEnd_ = 0;
+
+    ~TreeImpl() override {
+        if (spillFd_ >= 0)
+            ::close(spillFd_);
+    }
 
     void insert(Key key, uint32_t recno) override {
         checkKey(key);
         f_.beginChange();
         heldKeys_.insert(heldKeys_.end(), key.begin(), key.end());
         heldRecs_.push_back(recno);
-        if (heldRecs_.size() >= kHeldEntries || heldKeys_.size() >= kHeldBytes)
-            applyHeld();
+        if (heldRecs_.size() >= kHeldEntries || heldKeys_.size() >= kHeldBytes) {
+            if (runs_.size() >= kMaxRuns || !spillHeld())
+                applyHeld();
+        }
     }
 
-    void applyHeld() {
-        if (heldRecs_.empty())
-            return;
-        std::vector<uint8_t> keys = std::move(heldKeys_);
-        std::vector<uint32_t> recs = std::move(heldRecs_);
-        heldKeys_.clear();
-        heldRecs_.clear();
+    // The held entries' positions in (key, recno) order.
+    std::vector<uint32_t> heldOrder() const {
         const size_t len = size_t(klen());
-        std::vector<uint32_t> order(recs.size());
+        std::vector<uint32_t> order(heldRecs_.size());
         for (size_t i = 0; i < order.size(); ++i)
             order[i] = uint32_t(i);
         std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-            int c = std::memcmp(keys.data() + a * len, keys.data() + b * len, len);
-            return c != 0 ? c < 0 : recs[a] < recs[b];
+            int c = std::memcmp(heldKeys_.data() + a * len, heldKeys_.data() + b * len, len);
+            return c != 0 ? c < 0 : heldRecs_[a] < heldRecs_[b];
         });
-        for (uint32_t i : order)
-            insertNow(keys.data() + i * len, recs[i]);
+        return order;
     }
+
+    bool openSpill() {
+        if (spillFd_ >= 0)
+            return true;
+        if (spillUnavailable_)
+            return false;
+        std::string dir = f_.path;
+        size_t slash = dir.find_last_of('/');
+        dir = slash == std::string::npos ? std::string(".") : dir.substr(0, slash + 1);
+        if (dir.empty())
+            dir = "/";
+#ifdef O_TMPFILE
+        spillFd_ = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+#endif
+        if (spillFd_ < 0) {
+            std::string name = dir + (dir.back() == '/' ? "" : "/") + ".qbheldXXXXXX";
+            spillFd_ = ::mkstemp(name.data());
+            if (spillFd_ >= 0) {
+                ::unlink(name.c_str());
+                ::fcntl(spillFd_, F_SETFD, FD_CLOEXEC);
+            }
+        }
+        if (spillFd_ < 0) {
+            // No room for a scratch file (read-only directory, no space):
+            // held entries are then applied in memory-sized batches.
+            spillUnavailable_ = true;
+            return false;
+        }
+        return true;
+    }
+
+    // Writes the held entries as one sorted run; false when there is no
+    // scratch file to write to (the caller applies them instead).
+    bool spillHeld() {
+        if (!openSpill())
+            return false;
+        const size_t len = size_t(klen()), entry = len + 4;
+        std::vector<uint32_t> order = heldOrder();
+        std::vector<uint8_t> buf;
+        buf.reserve(kRunBuffer + entry);
+        uint64_t at = spillEnd_;
+        auto drain = [&] {
+            size_t done = 0;
+            while (done < buf.size()) {
+                ssize_t w = ::pwrite(spillFd_, buf.data() + done, buf.size() - done, off_t(at + done));
+                if (w < 0 && errno == EINTR)
+                    continue;
+                if (w <= 0)
+                    return false;
+                done += size_t(w);
+            }
+            at += buf.size();
+            buf.clear();
+            return true;
+        };
+        for (uint32_t i : order) {
+            const uint8_t* k = heldKeys_.data() + size_t(i) * len;
+            buf.insert(buf.end(), k, k + len);
+            uint8_t r[4];
+            wr32(r, heldRecs_[i]);
+            buf.insert(buf.end(), r, r + 4);
+            if (buf.size() >= kRunBuffer && !drain())
+                return spillFailed();
+        }
+        if (!drain())
+            return spillFailed();
+        runs_.push_back({spillEnd_, heldRecs_.size()});
+        runEntries_ += heldRecs_.size();
+        spillEnd_ = at;
+        heldKeys_.clear();
+        heldRecs_.clear();
+        return true;
+    }
+    // A failed scratch write (disk full): the runs already written stay
+    // readable and the held entries are still in memory; the caller applies.
+    bool spillFailed() {
+        spillUnavailable_ = true;
+        return false;
+    }
+
+    // Reads one run back in order, a buffer at a time.
+    struct RunReader {
+        int fd = -1;
+        uint64_t pos = 0, left = 0; // next file position, entries not yet read
+        size_t entry = 0;           // bytes per entry: key and record number
+        std::vector<uint8_t> buf;
+        size_t at = 0, have = 0;    // bytes
+        const std::string* path = nullptr;
+        bool valid() const { return at < have; }
+        const uint8_t* key() const { return buf.data() + at; }
+        uint32_t rec() const { return rd32(buf.data() + at + entry - 4); }
+        void advance() {
+            at += entry;
+            if (at >= have)
+                refill();
+        }
+        void refill() {
+            at = have = 0;
+            if (left == 0)
+                return;
+            const uint64_t n = std::min<uint64_t>(left, std::max<size_t>(1, kRunBuffer / entry));
+            const size_t bytes = size_t(n) * entry;
+            buf.resize(bytes);
+            size_t done = 0;
+            while (done < bytes) {
+                ssize_t r = ::pread(fd, buf.data() + done, bytes - done, off_t(pos + done));
+                if (r < 0 && errno == EINTR)
+                    continue;
+                if (r <= 0)
+                    throw Error(Error::Code::Io, *path + ": cannot read back held index entries: " +
+                                                     (r < 0 ? std::strerror(errno) : "short read"));
+                done += size_t(r);
+            }
+            pos += bytes;
+            left -= n;
+            have = bytes;
+        }
+    };
+
+    // Every held entry, spilled or in memory, in (key, recno) order.
+    class HeldStream {
+    public:
+        explicit HeldStream(TreeImpl& t) : t_(t), len_(size_t(t.klen())), order_(t.heldOrder()) {
+            readers_.resize(t.runs_.size());
+            for (size_t i = 0; i < readers_.size(); ++i) {
+                RunReader& r = readers_[i];
+                r.fd = t.spillFd_;
+                r.pos = t.runs_[i].off;
+                r.left = t.runs_[i].count;
+                r.entry = len_ + 4;
+                r.path = &t.f_.path;
+                r.refill();
+            }
+            pick();
+        }
+        bool valid() const { return cur_ >= -1; }
+        const uint8_t* key() const {
+            return cur_ < 0 ? t_.heldKeys_.data() + size_t(order_[mem_]) * len_ : readers_[size_t(cur_)].key();
+        }
+        uint32_t rec() const { return cur_ < 0 ? t_.heldRecs_[order_[mem_]] : readers_[size_t(cur_)].rec(); }
+        void advance() {
+            if (cur_ < 0)
+                ++mem_;
+            else
+                readers_[size_t(cur_)].advance();
+            pick();
+        }
+
+    private:
+        // The smallest head among the runs and the in-memory entries. A
+        // linear scan: there are few runs, and each step is far cheaper
+        // than the tree work done with the entry.
+        void pick() {
+            cur_ = -2;
+            const uint8_t* bk = nullptr;
+            uint32_t br = 0;
+            if (mem_ < order_.size()) {
+                cur_ = -1;
+                bk = t_.heldKeys_.data() + size_t(order_[mem_]) * len_;
+                br = t_.heldRecs_[order_[mem_]];
+            }
+            for (size_t i = 0; i < readers_.size(); ++i) {
+                const RunReader& r = readers_[i];
+                if (!r.valid())
+                    continue;
+                if (!bk || compareEntry(r.key(), r.rec(), bk, br, int(len_)) < 0) {
+                    cur_ = int(i);
+                    bk = r.key();
+                    br = r.rec();
+                }
+            }
+        }
+        TreeImpl& t_;
+        size_t len_;
+        std::vector<uint32_t> order_;
+        size_t mem_ = 0;
+        std::vector<RunReader> readers_;
+        int cur_ = -2; // -2: exhausted, -1: in-memory entries, else a run
+    };
+
+    void dropHeld() {
+        heldKeys_.clear();
+        heldRecs_.clear();
+        runs_.clear();
+        runEntries_ = 0;
+        spillEnd_ = 0;
+        if (spillFd_ >= 0 && ::ftruncate(spillFd_, 0) != 0) {
+            ::close(spillFd_);
+            spillFd_ = -1;
+        }
+    }
+
+    void applyHeld() {
+        if (heldRecs_.empty() && runs_.empty())
+            return;
+        if (runs_.empty()) {
+            std::vector<uint32_t> order = heldOrder();
+            std::vector<uint8_t> keys = std::move(heldKeys_);
+            std::vector<uint32_t> recs = std::move(heldRecs_);
+            dropHeld();
+            const size_t len = size_t(klen());
+            for (uint32_t i : order)
+                insertNow(keys.data() + i * len, recs[i]);
+            return;
+        }
+        // Held entries are consumed even when applying them fails: the file
+        // carries its open-for-writing mark and is rebuilt when reopened.
+        struct Drop {
+            TreeImpl& t;
+            ~Drop() { t.dropHeld(); }
+        } drop{*this};
+        const uint64_t batch = runEntries_ + heldRecs_.size();
+        HeldStream in(*this);
+        if (batch * 8 >= estimateEntries()) {
+            mergeRebuild(in);
+        } else {
+            for (; in.valid(); in.advance())
+                insertNow(in.key(), in.rec());
+        }
+    }
+
+    // A rough entry count from the leftmost path (a node's fill times the
+    // fill below it), enough to tell a small batch from a large one.
+    uint64_t estimateEntries() {
+        uint64_t est = 1;
+        uint32_t off = root_;
+        for (int depth = 0; depth <= kMaxDepth; ++depth) {
+            NodePtr nd = load(off);
+            est *= uint64_t(std::max(1, nd->n()));
+            if (nd->leaf() || nd->kids.empty())
+                return nd->n() == 0 ? 0 : est;
+            off = nd->kids[0];
+        }
+        f_.corrupt("tree of tag " + info_.name + " deeper than " + std::to_string(kMaxDepth) + " levels");
+    }
+
+    // The tree's entries merged with the held ones, written as a new packed
+    // tree; the old tree's pages are freed afterwards.
+    void mergeRebuild(HeldStream& in) {
+        f_.beginChange();
+        const uint32_t oldRoot = root_;
+        int height = 1;
+        NodePtr leaf;
+        {
+            uint32_t off = root_;
+            for (;; ++height) {
+                if (height > kMaxDepth)
+                    f_.corrupt("tree of tag " + info_.name + " contains a cycle");
+                NodePtr nd = load(off);
+                if (nd->leaf()) {
+                    leaf = nd;
+                    break;
+                }
+                if (nd->kids.empty())
+                    f_.corrupt("empty interior node in tag " + info_.name);
+                off = nd->kids[0];
+            }
+        }
+        int pos = 0;
+        uint64_t hops = 0;
+        const uint64_t maxHops = f_.fileSize / kPage + 1;
+        auto next = [&](std::vector<uint8_t>& key, uint32_t& rec) {
+            while (leaf && pos >= leaf->n()) {
+                if (leaf->right == kNone || leaf->right == 0) {
+                    leaf.reset();
+                    break;
+                }
+                if (++hops > maxHops)
+                    f_.corrupt("leaf chain of tag " + info_.name + " loops");
+                leaf = load(leaf->right);
+                pos = 0;
+                f_.trim(); // only reading the old tree: nothing held is changed
+            }
+            const bool haveOld = leaf != nullptr, haveNew = in.valid();
+            if (!haveOld && !haveNew)
+                return false;
+            key.resize(size_t(klen()));
+            if (haveOld && (!haveNew || compareEntry(leaf->key(pos), leaf->recs[size_t(pos)], in.key(),
+                                                     in.rec(), klen()) <= 0)) {
+                std::memcpy(key.data(), leaf->key(pos), size_t(klen()));
+                rec = leaf->recs[size_t(pos)];
+                ++pos;
+            } else {
+                std::memcpy(key.data(), in.key(), size_t(klen()));
+                rec = in.rec();
+                in.advance();
+            }
+            return true;
+        };
+        const uint32_t firstLeaf = f_.allocPage();
+        std::vector<uint32_t> allocated{firstLeaf};
+        try {
+            buildFrom(next, firstLeaf, allocated);
+        } catch (...) {
+            // The old tree is untouched until the new one is complete.
+            leaf.reset();
+            setRoot(oldRoot);
+            for (uint32_t off : allocated)
+                f_.freePage(off);
+            throw;
+        }
+        leaf.reset();
+        std::unordered_set<uint32_t> seen;
+        freeTreePages(oldRoot, 1, height, seen);
+        f_.trim();
+    }
+
+    // Frees a tree's pages; leaves (at depth `height`) are freed unread.
+    void freeTreePages(uint32_t off, int depth, int height, std::unordered_set<uint32_t>& seen) {
+        if (depth > kMaxDepth || !seen.insert(off).second)
+            f_.corrupt("tree of tag " + info_.name + " contains a cycle");
+        if (depth < height) {
+            NodePtr nd = load(off);
+            if (nd->leaf())
+                f_.corrupt("tree of tag " + info_.name + " has leaves at different depths");
+            std::vector<uint32_t> kids = nd->kids;
+            for (uint32_t c : kids)
+                freeTreePages(c, depth + 1, height, seen);
+        } else if (!validPageOf(off)) {
+            f_.corrupt("node pointer " + std::to_string(off) + " outside the file");
+        }
+        f_.freePage(off);
+    }
+    bool validPageOf(uint32_t off) const { return f_.validPage(off); }
 
     void insertNow(const uint8_t* k, uint32_t recno) {
         f_.beginChange();
@@ -883,8 +1228,7 @@ public:
     }
 
     void bulkLoad(const std::function<bool(std::vector<uint8_t>&, uint32_t&)>& next) override {
-        applyHeld();
-        clear();
+        clear(); // entries still held would be replaced anyway
         f_.beginChange();
         // The empty root leaf clear() left is rebuilt from scratch.
         const uint32_t firstLeaf = root_;
@@ -1004,8 +1348,7 @@ public:
     }
 
     void clear() override {
-        heldKeys_.clear();
-        heldRecs_.clear();
+        dropHeld();
         f_.beginChange();
         rebuilt_ = true;
         std::unordered_set<uint32_t> seen;

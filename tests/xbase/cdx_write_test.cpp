@@ -784,3 +784,111 @@ TEST(CdxWrite, LongKeysInsertedInOrderStayShallow) {
 }
 
 } // namespace
+
+namespace {
+
+// Loads a tag from a model in one go.
+void loadFrom(IndexTree& t, const Model& m) {
+    auto it = m.begin();
+    t.bulkLoad([&](std::vector<uint8_t>& k, uint32_t& r) {
+        if (it == m.end())
+            return false;
+        k = it->first;
+        r = it->second;
+        ++it;
+        return true;
+    });
+}
+
+TEST(CdxWrite, LargeInsertBatchesKeepTheTreeExact) {
+    // Batches far beyond what is held in memory: into an empty tag, into a
+    // large tag (a small batch next to it), and into a tag of comparable
+    // size; with equal keys on both sides so record numbers decide the
+    // order, and a read, a removal and a reopen after each.
+    struct Case {
+        const char* name;
+        int keyLength;
+        uint32_t existing; // entries loaded before the batch
+        uint32_t batch;    // entries inserted one by one
+    };
+    const Case cases[] = {
+        {"into an empty tag", 20, 0, 120000},
+        {"small batch, large tag", 240, 120000, 9000},
+        {"batch as large as the tag", 240, 20000, 30000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir.file("L.CDX");
+        std::mt19937 rng(c.batch);
+        auto makeKey = [&] {
+            return charKey(randomName(rng) + std::to_string(rng() % 50), c.keyLength);
+        };
+        Model m;
+        for (uint32_t r = 1; r <= c.existing; ++r)
+            m.emplace(makeKey(), r * 2);
+        {
+            auto cdx = CompoundIndex::create(path);
+            IndexTree& t = cdx->addTag(charTag("NAME", c.keyLength));
+            IndexTree& other = cdx->addTag(charTag("OTHER", 10));
+            loadFrom(t, m);
+            // Odd record numbers between the loaded even ones.
+            for (uint32_t i = 0; i < c.batch; ++i) {
+                const uint32_t r = 2 * (rng() % (c.existing + c.batch)) + 1;
+                auto k = makeKey();
+                if (m.emplace(k, r).second)
+                    t.insert(asKey(k), r);
+            }
+            other.insert(asKey(charKey("ONE", 10)), 1);
+            // A removal sees every entry inserted before it.
+            const Entry last = *m.rbegin();
+            EXPECT_TRUE(t.remove(asKey(last.first), last.second));
+            m.erase(last);
+            expectMatches(t, m);
+            EXPECT_EQ(other.count(), 1u);
+            // A second batch, applied only by closing.
+            for (uint32_t i = 0; i < c.batch / 2; ++i) {
+                const uint32_t r = 2 * (c.existing + c.batch) + 1 + i;
+                auto k = makeKey();
+                m.emplace(k, r);
+                t.insert(asKey(k), r);
+            }
+            cdx->close();
+        }
+        auto cdx = CompoundIndex::open(path, false);
+        EXPECT_TRUE(cdx->trustworthy());
+        expectMatches(cdx->tag(0), m);
+        cdx->close();
+    }
+}
+
+TEST(CdxWrite, RepeatedLargeBatchesReuseTheFreedPages) {
+    // Each large batch replaces the tag's pages by a new packed tree: the
+    // old pages must go back to the file, not pile up at its end.
+    TempDir dir;
+    const std::string path = dir.file("R.CDX");
+    std::mt19937 rng(99);
+    Model m;
+    auto cdx = CompoundIndex::create(path);
+    IndexTree& t = cdx->addTag(charTag("NAME", 40));
+    uint32_t rec = 0;
+    std::vector<uintmax_t> sizes;
+    for (int round = 0; round < 6; ++round) {
+        for (int i = 0; i < 36000; ++i) {
+            auto k = charKey(randomName(rng), 40);
+            m.emplace(k, ++rec);
+            t.insert(asKey(k), rec);
+        }
+        cdx->flush();
+        sizes.push_back(fs::file_size(path));
+    }
+    expectMatches(t, m);
+    // Six batches of equal size: at most the last two trees' pages (11
+    // batches' worth) are in the file, not a dead copy per batch (21).
+    EXPECT_LT(sizes[5], sizes[0] * 14) << sizes[0] << " " << sizes[5];
+    cdx->close();
+    auto again = CompoundIndex::open(path, true);
+    expectMatches(again->tag(0), m);
+}
+
+} // namespace
