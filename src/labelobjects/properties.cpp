@@ -1,5 +1,7 @@
 #include "labelobjects/properties.h"
 
+#include "labelobjects/wmf.h"
+
 #include "labelobjects/layoutstream.h"
 
 #include <QBuffer>
@@ -172,6 +174,10 @@ QString DetectKind(const QByteArray& d) {
         return QStringLiteral("TBitmap");
     if (d.startsWith(QByteArray::fromHex("00000100")))
         return QStringLiteral("TIcon");
+    if (d.startsWith(QByteArray::fromHex("89504e470d0a1a0a")))
+        return QStringLiteral("TPngImage");
+    if (d.startsWith(QByteArray::fromHex("ffd8ff")))
+        return QStringLiteral("TJPEGImage");
     if (d.startsWith(QByteArray::fromHex("d7cdc69a")) ||
         d.startsWith(QByteArray::fromHex("01000900")) ||
         d.startsWith(QByteArray::fromHex("02000900")) || (d.size() >= 44 && d.mid(40, 4) == " EMF"))
@@ -206,6 +212,14 @@ bool TKPicture::LoadFromData(const QByteArray& data) {
             return false;
     } else if (kind == QLatin1String("TIcon")) {
         image = QImage::fromData(data, "ICO");
+    } else if (kind == QLatin1String("TPngImage") || kind == QLatin1String("TJPEGImage")) {
+        // Kept in their own file format, so they are stored as loaded.
+        image = QImage::fromData(data, kind == QLatin1String("TPngImage") ? "PNG" : "JPEG");
+        if (image.isNull())
+            return false;
+    } else if (kind == QLatin1String("TMetafile")) {
+        if (!ReadWmfHeader(data, nullptr))
+            return false;
     } else if (kind.isEmpty()) {
         // Other image files are taken as bitmaps.
         image = QImage::fromData(data);
@@ -272,6 +286,11 @@ void TKPicture::SetData(const QByteArray& data) {
             file = r.ReadBytes(r.Remaining());
             if (kind == QLatin1String("TIcon"))
                 image = QImage::fromData(file, "ICO");
+        } else if (kind == QLatin1String("TPngImage") || kind == QLatin1String("TJPEGImage")) {
+            file = r.ReadBytes(r.Remaining());
+            image = QImage::fromData(file, kind == QLatin1String("TPngImage") ? "PNG" : "JPEG");
+            if (image.isNull())
+                throw StreamError(kInvalidPropertyValue);
         } else if (kind.isEmpty()) {
             Clear();
             return;

@@ -3,6 +3,10 @@
 
 #include "labelobjects/classsupport.h"
 
+#include <QLineF>
+#include <QList>
+#include <QPointer>
+
 namespace qb {
 
 // ---- graphics
@@ -19,9 +23,28 @@ public:
     TKPen* Pen() { return &pen_; }
     const TKPen& PenRef() const { return pen_; }
 
+    // The pen width on screen at the current zoom.
+    int ScreenPenWidth() const;
+    // The line as drawn on screen, in object coordinates.
+    QLineF ScreenLine() const;
+    // "Streth To Edges": a horizontal line spans the panel's width, a vertical
+    // one its height; sloping lines stay as they are.
+    void StretchToEdges();
+
+    void Paint(QPainter& painter) override;
+    void PrintTo(PrintSurface& surface, double x0, double y0) override;
+    void UpdateMenuChecks() override;
+
+protected:
+    void AddMenuItems(QMenu& menu) override;
+
 private:
+    void menuCommand();
+
     int lineStyle_ = stHorizontal;
     TKPen pen_;
+    QList<QPointer<QAction>> styleItems_;
+    QList<QPointer<QAction>> widthItems_;
 };
 
 class TKLabelShapes : public TKGraphicControl {
@@ -46,12 +69,33 @@ public:
         update();
     }
 
+    // The pen width on screen at the current zoom (at least 1 for a pen
+    // that has a width).
+    int ScreenPenWidth() const;
+    // The figure's rectangle on screen, right and bottom edges excluded.
+    QRect ScreenFigure() const;
+    // The corner size of rounded shapes on screen.
+    int ScreenCorner() const;
+    bool Rounded() const { return shape_ == stRoundRect || shape_ == stRoundSquare; }
+
+    void Paint(QPainter& painter) override;
+    void PrintTo(PrintSurface& surface, double x0, double y0) override;
+    void UpdateMenuChecks() override;
+
+protected:
+    void AddMenuItems(QMenu& menu) override;
+
 private:
+    void menuCommand();
+
     bool transparent_ = false;
     TKBrush brush_;
     TKPen pen_;
     int roundPerc_ = 25;
     int shape_ = stRectangle;
+    QPointer<QAction> transparentItem_;
+    QList<QPointer<QAction>> widthItems_;
+    QList<QPointer<QAction>> roundItems_;
 };
 
 class Trpshapes : public TKLabelShapes {
@@ -70,10 +114,28 @@ public:
     bool Stretch() const { return stretch_; }
     void SetStretch(bool v);
 
+    // Takes the picture's own size when AutoSize is set at zoom 1.
+    void Fit();
+    // Where the picture is drawn on screen, in object coordinates.
+    QRect PictureTarget() const;
+    // "Load Image From Disk": the chooser, then the picture, Stretch and
+    // AutoSize from it. False when cancelled or the file failed to load.
+    bool LoadImageFromDisk();
+
+    void Loaded() override;
+    void Paint(QPainter& painter) override;
+    void PrintTo(PrintSurface& surface, double x0, double y0) override;
+    void UpdateMenuChecks() override;
+
+protected:
+    void AddMenuItems(QMenu& menu) override;
+
 private:
     bool autoSize_ = false;
     TKPicture picture_;
     bool stretch_ = true;
+    QPointer<QAction> stretchItem_;
+    QPointer<QAction> autoSizeItem_;
 };
 
 } // namespace qb

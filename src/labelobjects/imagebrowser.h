@@ -1,0 +1,111 @@
+// TKImageBrowser: the chooser of a picture file for an image object, with a
+// preview, and the dialog runners the graphic objects use (replaceable by
+// tests, so no test waits for a user).
+#pragma once
+
+#include "labelobjects/properties.h"
+
+#include <QDialog>
+
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QListWidget;
+class QListWidgetItem;
+class QLabel;
+
+namespace qb {
+
+// Shows a picture in the chooser: stretched to the pane, or at its own size.
+class PicturePreview : public QWidget {
+    Q_OBJECT
+public:
+    explicit PicturePreview(QWidget* parent = nullptr);
+    TKPicture& Picture() { return picture_; }
+    const TKPicture& PictureRef() const { return picture_; }
+    void SetStretch(bool on);
+    bool Stretch() const { return stretch_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    TKPicture picture_;
+    bool stretch_ = true;
+};
+
+class TKImageBrowser : public QDialog {
+    Q_OBJECT
+public:
+    explicit TKImageBrowser(QWidget* parent = nullptr);
+
+    // The folder whose files are listed; false when it cannot be read.
+    bool SetDirectory(const QString& path);
+    QString Directory() const { return directory_; }
+    // Names in the file list, sorted.
+    QStringList FileNames() const;
+    // Subfolders in the folder list (with ".." first below a root).
+    QStringList FolderNames() const;
+    // The file chosen (full path), empty when none.
+    QString FileName() const { return fileName_; }
+
+    bool Stretch() const;
+    bool AutoSize() const;
+    void SetStretch(bool on);
+    void SetAutoSize(bool on);
+
+    const TKPicture& Preview() const;
+    PicturePreview* PreviewPane() const { return preview_; }
+    QComboBox* FilterBox() const { return filter_; }
+
+public slots:
+    // Selects a file of the list by name and loads it into the preview; a
+    // file that cannot be loaded gives "Error loading file!" and an empty
+    // preview.
+    bool SelectFile(const QString& name);
+    // Opens a subfolder by name ("..": the parent).
+    bool OpenFolder(const QString& name);
+    void ShowHelp();
+
+private:
+    void refill();
+    void stretchToggled(bool on);
+    void autoSizeToggled(bool on);
+    void fitPreview();
+
+    QString directory_;
+    QString fileName_;
+    QComboBox* drives_ = nullptr;
+    QComboBox* filter_ = nullptr;
+    QListWidget* folders_ = nullptr;
+    QListWidget* files_ = nullptr;
+    QWidget* previewPanel_ = nullptr;
+    PicturePreview* preview_ = nullptr;
+    QCheckBox* stretch_ = nullptr;
+    QCheckBox* autoSize_ = nullptr;
+    QLabel* pathLabel_ = nullptr;
+};
+
+// How the graphic objects run their dialogs. The defaults show the real
+// dialogs; a test installs its own for the lifetime of a GraphicDialogScript.
+struct GraphicDialogs {
+    // Lets the user pick a colour starting from `color`; true on OK.
+    std::function<bool(QColor& color)> chooseColor;
+    // Runs the chooser (set up, not shown) and returns its result code.
+    std::function<int(TKImageBrowser& browser)> runBrowser;
+};
+GraphicDialogs& CurrentGraphicDialogs();
+
+class GraphicDialogScript {
+public:
+    explicit GraphicDialogScript(GraphicDialogs dialogs);
+    ~GraphicDialogScript();
+    GraphicDialogScript(const GraphicDialogScript&) = delete;
+    GraphicDialogScript& operator=(const GraphicDialogScript&) = delete;
+
+private:
+    GraphicDialogs previous_;
+};
+
+} // namespace qb
