@@ -823,22 +823,118 @@ public:
         f_.beginChange();
         heldKeys_.insert(heldKeys_.end(), key.begin(), key.end());
         heldRecs_.push_back(recno);
+        if (loading_) {
+            if (heldKeys_.size() + heldRecs_.size() * 4 >= kLoadBytes && !spillHeld())
+                throw Error(Error::Code::Io, f_.path + ": cannot write held index entries for tag " +
+                                                 info_.name + ": " + std::strerror(errno));
+            return;
+        }
         if (heldRecs_.size() >= kHeldEntries || heldKeys_.size() >= kHeldBytes) {
             if (runs_.size() >= kMaxRuns || !spillHeld())
                 applyHeld();
         }
     }
 
-    // The held entries' positions in (key, recno) order.
+    // A load: larger in-memory runs, no limit on their number, and the tree
+    // built in one pass at the end.
+    static constexpr size_t kLoadBytes = 8u << 20;
+    bool loading_ = false;
+
+    bool beginLoad() override {
+        clear();
+        if (!openSpill())
+            return false;
+        loading_ = true;
+        heldKeys_.reserve(kLoadBytes);
+        heldRecs_.reserve(kLoadBytes / size_t(klen() + 4) + 1);
+        return true;
+    }
+
+    void finishLoad(bool unique) override {
+        loading_ = false;
+        struct Drop {
+            TreeImpl& t;
+            ~Drop() {
+                t.dropHeld();
+                std::vector<uint8_t>().swap(t.heldKeys_);
+                std::vector<uint32_t>().swap(t.heldRecs_);
+            }
+        } drop{*this};
+        NodePtr root = load(root_);
+        if (!root->leaf() || root->n() != 0) {
+            // Something read the tag during the load: entries are already in it.
+            applyHeld();
+            return;
+        }
+        f_.beginChange();
+        HeldStream in(*this);
+        const uint32_t firstLeaf = root_;
+        if (NodePtr gone = f_.cache.take(firstLeaf))
+            f_.cacheBytes -= gone->memory();
+        root.reset();
+        std::vector<uint8_t> prev;
+        bool havePrev = false;
+        auto next = [&](std::vector<uint8_t>& key, uint32_t& rec) {
+            for (; in.valid(); in.advance()) {
+                const uint8_t* k = in.key();
+                // Unique: the lowest record number of each key (it comes first).
+                if (unique && havePrev && std::memcmp(prev.data(), k, size_t(klen())) == 0)
+                    continue;
+                key.assign(k, k + klen());
+                rec = in.rec();
+                if (unique) {
+                    prev = key;
+                    havePrev = true;
+                }
+                in.advance();
+                return true;
+            }
+            return false;
+        };
+        std::vector<uint32_t> allocated;
+        try {
+            buildFrom(next, firstLeaf, allocated);
+        } catch (...) {
+            for (uint32_t off : allocated)
+                f_.freePage(off);
+            f_.fresh(firstLeaf, klen(), fill_, kAttrLeaf | kAttrRoot);
+            setRoot(firstLeaf);
+            throw;
+        }
+    }
+
+    // The held entries' positions in (key, recno) order. The first eight key
+    // bytes are compared as one integer, the rest only where those agree;
+    // entries are held in arrival order, so ties fall back to the record
+    // numbers.
     std::vector<uint32_t> heldOrder() const {
-        const size_t len = size_t(klen());
-        std::vector<uint32_t> order(heldRecs_.size());
-        for (size_t i = 0; i < order.size(); ++i)
-            order[i] = uint32_t(i);
-        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-            int c = std::memcmp(heldKeys_.data() + a * len, heldKeys_.data() + b * len, len);
-            return c != 0 ? c < 0 : heldRecs_[a] < heldRecs_[b];
+        const size_t len = size_t(klen()), plen = std::min<size_t>(8, len);
+        struct Item {
+            uint64_t prefix;
+            uint32_t pos;
+        };
+        std::vector<Item> items(heldRecs_.size());
+        for (size_t i = 0; i < items.size(); ++i) {
+            const uint8_t* k = heldKeys_.data() + i * len;
+            uint64_t p = 0;
+            for (size_t j = 0; j < 8; ++j)
+                p = (p << 8) | (j < plen ? k[j] : 0);
+            items[i] = {p, uint32_t(i)};
+        }
+        std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+            if (a.prefix != b.prefix)
+                return a.prefix < b.prefix;
+            if (len > 8) {
+                int c = std::memcmp(heldKeys_.data() + size_t(a.pos) * len + 8,
+                                    heldKeys_.data() + size_t(b.pos) * len + 8, len - 8);
+                if (c != 0)
+                    return c < 0;
+            }
+            return heldRecs_[a.pos] != heldRecs_[b.pos] ? heldRecs_[a.pos] < heldRecs_[b.pos] : a.pos < b.pos;
         });
+        std::vector<uint32_t> order(items.size());
+        for (size_t i = 0; i < items.size(); ++i)
+            order[i] = items[i].pos;
         return order;
     }
 
@@ -926,6 +1022,7 @@ public:
         int fd = -1;
         uint64_t pos = 0, left = 0; // next file position, entries not yet read
         size_t entry = 0;           // bytes per entry: key and record number
+        size_t bufBytes = kRunBuffer;
         std::vector<uint8_t> buf;
         size_t at = 0, have = 0;    // bytes
         const std::string* path = nullptr;
@@ -941,7 +1038,7 @@ public:
             at = have = 0;
             if (left == 0)
                 return;
-            const uint64_t n = std::min<uint64_t>(left, std::max<size_t>(1, kRunBuffer / entry));
+            const uint64_t n = std::min<uint64_t>(left, std::max<size_t>(1, bufBytes / entry));
             const size_t bytes = size_t(n) * entry;
             buf.resize(bytes);
             size_t done = 0;
@@ -960,65 +1057,73 @@ public:
         }
     };
 
-    // Every held entry, spilled or in memory, in (key, recno) order.
+    // Every held entry, spilled or in memory, in (key, recno) order: a heap
+    // of the sources' heads (the runs and the sorted in-memory entries).
     class HeldStream {
     public:
         explicit HeldStream(TreeImpl& t) : t_(t), len_(size_t(t.klen())), order_(t.heldOrder()) {
             readers_.resize(t.runs_.size());
+            // Read buffers shrink when there are many runs, so that merging
+            // stays within a few megabytes.
+            const size_t per = std::max<size_t>(4096, std::min(kRunBuffer, (size_t(8) << 20) / (readers_.size() + 1)));
             for (size_t i = 0; i < readers_.size(); ++i) {
                 RunReader& r = readers_[i];
                 r.fd = t.spillFd_;
                 r.pos = t.runs_[i].off;
                 r.left = t.runs_[i].count;
                 r.entry = len_ + 4;
+                r.bufBytes = per;
                 r.path = &t.f_.path;
                 r.refill();
+                if (r.valid())
+                    push(int(i));
             }
-            pick();
+            if (!order_.empty())
+                push(-1);
         }
-        bool valid() const { return cur_ >= -1; }
-        const uint8_t* key() const {
-            return cur_ < 0 ? t_.heldKeys_.data() + size_t(order_[mem_]) * len_ : readers_[size_t(cur_)].key();
-        }
-        uint32_t rec() const { return cur_ < 0 ? t_.heldRecs_[order_[mem_]] : readers_[size_t(cur_)].rec(); }
+        bool valid() const { return !heap_.empty(); }
+        const uint8_t* key() const { return keyOf(heap_.front()); }
+        uint32_t rec() const { return recOf(heap_.front()); }
         void advance() {
-            if (cur_ < 0)
+            const int src = heap_.front();
+            std::pop_heap(heap_.begin(), heap_.end(), later_);
+            heap_.pop_back();
+            bool more;
+            if (src < 0) {
                 ++mem_;
-            else
-                readers_[size_t(cur_)].advance();
-            pick();
+                more = mem_ < order_.size();
+            } else {
+                readers_[size_t(src)].advance();
+                more = readers_[size_t(src)].valid();
+            }
+            if (more)
+                push(src);
         }
 
     private:
-        // The smallest head among the runs and the in-memory entries. A
-        // linear scan: there are few runs, and each step is far cheaper
-        // than the tree work done with the entry.
-        void pick() {
-            cur_ = -2;
-            const uint8_t* bk = nullptr;
-            uint32_t br = 0;
-            if (mem_ < order_.size()) {
-                cur_ = -1;
-                bk = t_.heldKeys_.data() + size_t(order_[mem_]) * len_;
-                br = t_.heldRecs_[order_[mem_]];
-            }
-            for (size_t i = 0; i < readers_.size(); ++i) {
-                const RunReader& r = readers_[i];
-                if (!r.valid())
-                    continue;
-                if (!bk || compareEntry(r.key(), r.rec(), bk, br, int(len_)) < 0) {
-                    cur_ = int(i);
-                    bk = r.key();
-                    br = r.rec();
-                }
-            }
+        const uint8_t* keyOf(int src) const {
+            return src < 0 ? t_.heldKeys_.data() + size_t(order_[mem_]) * len_ : readers_[size_t(src)].key();
+        }
+        uint32_t recOf(int src) const {
+            return src < 0 ? t_.heldRecs_[order_[mem_]] : readers_[size_t(src)].rec();
+        }
+        void push(int src) {
+            heap_.push_back(src);
+            std::push_heap(heap_.begin(), heap_.end(), later_);
         }
         TreeImpl& t_;
         size_t len_;
         std::vector<uint32_t> order_;
         size_t mem_ = 0;
         std::vector<RunReader> readers_;
-        int cur_ = -2; // -2: exhausted, -1: in-memory entries, else a run
+        std::vector<int> heap_; // -1: the in-memory entries, else a run
+        struct Later {
+            const HeldStream* s;
+            bool operator()(int a, int b) const {
+                return compareEntry(s->keyOf(a), s->recOf(a), s->keyOf(b), s->recOf(b), int(s->len_)) > 0;
+            }
+        };
+        Later later_{this};
     };
 
     void dropHeld() {
@@ -1349,6 +1454,7 @@ public:
 
     void clear() override {
         dropHeld();
+        loading_ = false;
         f_.beginChange();
         rebuilt_ = true;
         std::unordered_set<uint32_t> seen;

@@ -51,6 +51,14 @@ public:
     // `next` returns false when there are no more entries.
     virtual void bulkLoad(const std::function<bool(std::vector<uint8_t>& key, uint32_t& recno)>& next) = 0;
     virtual void clear() = 0;
+    // Replacing the whole tree by many entries in any order, sorted within a
+    // bounded amount of memory: beginLoad() empties the tree, insert() takes
+    // the entries, finishLoad() builds the tree in one pass (with `unique`,
+    // only the lowest record number of each key is kept). beginLoad() returns
+    // false, leaving the tree empty, when there is no room for the scratch
+    // file the sorting needs; then load with bulkLoad() instead.
+    virtual bool beginLoad() = 0;
+    virtual void finishLoad(bool unique) = 0;
 
     // A position in the tree. Positions are invalidated by changes to the tree
     // except through the same cursor's re-seek; the table layer re-seeks by

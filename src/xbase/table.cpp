@@ -1468,6 +1468,33 @@ void TableImpl::buildTags(std::vector<TagState*> tags, int progressFrom, int pro
         }
         return;
     }
+    if (tags.size() == 1 && bytesOf(tags[0]) > budget && tags[0]->tree->beginLoad()) {
+        // One tag whose keys alone exceed the budget: the tree sorts them in
+        // runs on scratch space and builds itself in one pass.
+        TagState& t = *tags[0];
+        std::vector<uint8_t> key;
+        uint32_t total = std::max<uint32_t>(recCount_, 1);
+        uint32_t step = std::max<uint32_t>(1, total / 100);
+        const int scanEnd = progressFrom + (progressTo - progressFrom) * 3 / 4;
+        try {
+            scanRecords([&](const uint8_t* r, uint32_t n) {
+                if (keyFor(t, r, n, key))
+                    t.tree->insert(Key(key), n);
+                if (n % step == 0)
+                    report(progressFrom + int(int64_t(n) * (scanEnd - progressFrom) / total));
+            });
+            t.tree->finishLoad(t.info.unique);
+        } catch (...) {
+            // A failed build leaves an empty tag, never a partial one.
+            t.tree->clear();
+            throw;
+        }
+        report(progressTo);
+        if (cdx_)
+            cdx_->flush();
+        cursorValid_ = false;
+        return;
+    }
     struct Build {
         TagState* tag;
         std::vector<uint8_t> keys;
