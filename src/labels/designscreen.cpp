@@ -4,6 +4,7 @@
 #include "labelobjects/labelclasses.h"
 #include "labelobjects/panels.h"
 #include "labels/designicons.h"
+#include "labels/labelstockdialogs.h"
 #include "storage/dataset.h"
 #include "storage/home.h"
 #include "storage/systemtables.h"
@@ -151,6 +152,9 @@ TLabelDesignScreen::TLabelDesignScreen(const LabelDefinition& def, TableDataset*
     setObjectName(QStringLiteral("TLabelDesignScreen"));
     shapeCode_ = def_.Shape();
     BuildWindow();
+    layoutChooser_ = [](LabelDefinition& d, QWidget* p) {
+        return ChangeLabelLayout(d, p, DefaultDialogRunner());
+    };
 }
 
 TLabelDesignScreen::~TLabelDesignScreen() {
@@ -645,11 +649,16 @@ void TLabelDesignScreen::UpdateRecordButtons() {
 }
 
 void TLabelDesignScreen::AfterRecordMove(bool first) {
+    // Objects that fit themselves to the record's values are no change of
+    // the layout.
+    const bool was = suppressChanges_;
+    suppressChanges_ = true;
     panel_->RefreshAllData();
     if (first)
         panel_->ResetCounters();
     else
         panel_->AdvanceCounters();
+    suppressChanges_ = was;
     panel_->update();
 }
 
