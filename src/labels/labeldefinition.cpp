@@ -354,35 +354,23 @@ QSize LabelPanelSize(const LabelStock& stock) {
                  static_cast<int>(std::lround(stock.lblHeight * kPixelsPerInch)));
 }
 
-bool SaveLabelDefinition(TableDataset& table, LabelDefinition& def, TKBasePanel& panel,
-                         const QString& sysdataDir) {
+namespace {
+
+// Puts the definition into the table's edit buffer (appending a new one).
+bool BeginStore(TableDataset& table, LabelDefinition& def) {
     if (!table.isOpen()) {
         Inform(QStringLiteral("The label table is not open; the label was not saved."));
         return false;
     }
-    if (!IsSafeLayoutFileName(def.binary)) {
-        if (!def.binary.isEmpty())
-            Inform(UnsafeLayoutNameMessage(def.binary));
-        def.binary = NewLayoutFileName(sysdataDir);
-        if (def.binary.isEmpty()) {
-            Inform(NoFreeLayoutNameMessage());
-            return false;
-        }
-    }
-    const QString path = LayoutFilePath(def.binary, sysdataDir);
-    const bool fileExisted = QFileInfo::exists(path);
-
     if (def.isNew) {
         if (!table.append()) {
             Inform(QStringLiteral("The label could not be added: %1").arg(table.errorText()));
             return false;
         }
-    } else {
-        if ((def.recno != 0 && table.bookmark() != def.recno && !table.gotoBookmark(def.recno)) ||
-            !table.edit()) {
-            Inform(QStringLiteral("The label could not be changed: %1").arg(table.errorText()));
-            return false;
-        }
+    } else if ((def.recno != 0 && table.bookmark() != def.recno && !table.gotoBookmark(def.recno)) ||
+               !table.edit()) {
+        Inform(QStringLiteral("The label could not be changed: %1").arg(table.errorText()));
+        return false;
     }
     if (!def.WriteToRecord(table)) {
         const QString why = table.errorText();
@@ -390,6 +378,48 @@ bool SaveLabelDefinition(TableDataset& table, LabelDefinition& def, TKBasePanel&
         Inform(QStringLiteral("The label could not be saved: %1").arg(why));
         return false;
     }
+    return true;
+}
+
+bool FinishStore(TableDataset& table, LabelDefinition& def, const QString& layoutPath, bool removeOnFailure) {
+    if (!table.post()) {
+        const QString why = table.errorText();
+        table.cancel();
+        if (removeOnFailure)
+            QFile::remove(layoutPath);
+        Inform(QStringLiteral("The label could not be saved: %1").arg(why));
+        return false;
+    }
+    def.isNew = false;
+    def.recno = table.bookmark();
+    return true;
+}
+
+// A usable layout file name for the definition, choosing a new one when
+// needed; false after a message when none is free.
+bool EnsureLayoutName(LabelDefinition& def, const QString& sysdataDir) {
+    if (IsSafeLayoutFileName(def.binary))
+        return true;
+    if (!def.binary.isEmpty())
+        Inform(UnsafeLayoutNameMessage(def.binary));
+    def.binary = NewLayoutFileName(sysdataDir);
+    if (def.binary.isEmpty()) {
+        Inform(NoFreeLayoutNameMessage());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool SaveLabelDefinition(TableDataset& table, LabelDefinition& def, TKBasePanel& panel,
+                         const QString& sysdataDir) {
+    if (!EnsureLayoutName(def, sysdataDir))
+        return false;
+    const QString path = LayoutFilePath(def.binary, sysdataDir);
+    const bool fileExisted = QFileInfo::exists(path);
+    if (!BeginStore(table, def))
+        return false;
     try {
         panel.SaveToFile(path);
     } catch (const std::exception& e) {
@@ -398,17 +428,26 @@ bool SaveLabelDefinition(TableDataset& table, LabelDefinition& def, TKBasePanel&
                    .arg(def.binary, QString::fromLocal8Bit(e.what())));
         return false;
     }
-    if (!table.post()) {
-        const QString why = table.errorText();
-        table.cancel();
-        if (!fileExisted)
-            QFile::remove(path);
-        Inform(QStringLiteral("The label could not be saved: %1").arg(why));
+    return FinishStore(table, def, path, !fileExisted);
+}
+
+bool StoreLabelRecord(TableDataset& table, LabelDefinition& def, const QString& sysdataDir) {
+    if (!IsSafeLayoutFileName(def.binary)) {
+        Inform(UnsafeLayoutNameMessage(def.binary));
         return false;
     }
-    def.isNew = false;
-    def.recno = table.bookmark();
-    return true;
+    const QString path = LayoutFilePath(def.binary, sysdataDir);
+    const bool wasNew = def.isNew;
+    if (!BeginStore(table, def)) {
+        if (wasNew)
+            QFile::remove(path);
+        return false;
+    }
+    return FinishStore(table, def, path, wasNew);
+}
+
+bool StoreLabelRecord(TableDataset& table, LabelDefinition& def) {
+    return StoreLabelRecord(table, def, SystemDirectory());
 }
 
 bool SaveLabelDefinition(TableDataset& table, LabelDefinition& def, TKBasePanel& panel) {

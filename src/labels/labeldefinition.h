@@ -199,4 +199,10 @@ bool SaveLabelDefinition(TableDataset& labelTable, LabelDefinition& def, TKBaseP
                          const QString& sysdataDir);
 bool SaveLabelDefinition(TableDataset& labelTable, LabelDefinition& def, TKBasePanel& panel);
 
+// Stores the record alone, after the layout file `def.binary` was written
+// (by the designer): appended when new, else its own record changed. False
+// after telling why; a new definition's layout file is then removed again.
+bool StoreLabelRecord(TableDataset& labelTable, LabelDefinition& def, const QString& sysdataDir);
+bool StoreLabelRecord(TableDataset& labelTable, LabelDefinition& def);
+
 } // namespace qb
