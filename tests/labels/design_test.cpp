@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -720,4 +721,80 @@ TEST_F(DesignTest, PageKeysScrollAndOtherKeysReachThePanel) {
     QTest::keyClick(&screen, Qt::Key_Return);
     EXPECT_TRUE(screen.isVisible());
     EXPECT_EQ(screen.result(), 0);
+}
+
+TEST_F(DesignTest, EditingKeysReachThePanelThroughTheWindow) {
+    TLabelDesignScreen screen(Stock(4.0, 1.5), nullptr);
+    screen.show();
+    TKLabelPanel* p = screen.Panel();
+    screen.SelectTool(psRectangle);
+    Drag(p, QPoint(40, 20), QPoint(100, 60));
+    TKGraphicControl* box = p->Objects().value(0);
+    ASSERT_NE(box, nullptr);
+    p->SetSelection({box});
+    QTest::keyClick(&screen, Qt::Key_Right);
+    EXPECT_EQ(box->Left(), 41);
+    QTest::keyClick(p, Qt::Key_Down);
+    EXPECT_EQ(box->Top(), 21);
+    QTest::keyClick(&screen, Qt::Key_Delete);
+    EXPECT_TRUE(p->Objects().isEmpty());
+
+    // While the description has the focus, keys are the edit's.
+    screen.SelectTool(psRectangle);
+    Drag(p, QPoint(40, 20), QPoint(100, 60));
+    p->SetSelection(p->Objects());
+    QLineEdit* description = screen.findChild<QLineEdit*>();
+    ASSERT_NE(description, nullptr);
+    description->setFocus();
+    QTest::keyClick(description, Qt::Key_Delete);
+    QTest::keyClick(description, Qt::Key_End);
+    EXPECT_EQ(p->Objects().size(), 1);
+}
+
+TEST_F(DesignTest, ScreenshotOfTheDesigner) {
+    OpenAddresses(3);
+    addresses.first();
+    ASSERT_TRUE(addresses.edit());
+    addresses.setString(QStringLiteral("FNAME"), QStringLiteral("Ada"));
+    addresses.setString(QStringLiteral("LNAME"), QStringLiteral("Lovelace"));
+    addresses.setString(QStringLiteral("CITY"), QStringLiteral("Springfield"));
+    addresses.setString(QStringLiteral("STATE"), QStringLiteral("IL"));
+    addresses.setString(QStringLiteral("ZIP"), QStringLiteral("62704"));
+    ASSERT_TRUE(addresses.post());
+    LabelDefinition def = Stock(4.0, 2.0);
+    def.isNew = true;
+    TLabelDesignScreen screen(def, &addresses);
+    screen.resize(820, 600);
+    screen.show();
+    TKLabelPanel* p = screen.Panel();
+    DialogCloser closer;
+    screen.SelectTool(psRoundRectangle);
+    Drag(p, QPoint(4, 4), QPoint(380, 188));
+    if (auto* frame = ObjectsOf<TKLabelShapes>(p).value(0))
+        frame->SetTransparent(true);
+    screen.SelectTool(psLine);
+    Drag(p, QPoint(280, 20), QPoint(282, 110));
+    screen.SelectTool(psCounterLabel);
+    Drag(p, QPoint(292, 24), QPoint(370, 40));
+    screen.SelectTool(psPostNetBarCode);
+    Drag(p, QPoint(20, 150), QPoint(300, 166));
+    screen.ShowGridClick(true);
+    p->SetSelection({p->Objects().value(2)});
+    screen.PanelMouseMoved(QPoint(100, 50));
+    QApplication::processEvents();
+
+    const QImage shot = screen.grab().toImage();
+    ASSERT_FALSE(shot.isNull());
+    const QString dir = qEnvironmentVariable("QB_BINARY_DIR", home.path());
+    EXPECT_TRUE(shot.save(dir + QStringLiteral("/design_screen.png")));
+
+    // The panel shows its objects: dark pixels inside the label.
+    const QImage panel = p->grab().toImage();
+    int dark = 0;
+    for (int y = 0; y < panel.height(); ++y)
+        for (int x = 0; x < panel.width(); ++x)
+            if (qGray(panel.pixel(x, y)) < 80)
+                ++dark;
+    EXPECT_GT(dark, 200);
+    EXPECT_EQ(panel.size(), QSize(384, 192));
 }
