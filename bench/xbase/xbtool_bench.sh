@@ -1,6 +1,8 @@
 #!/bin/sh
-# Times the xbtool path on an address file: create, append, index (26 tags),
-# seek --keys-from, dump --filter, pack. Not a test.
+# Times the xbtool path on an address file, the same work as the engine
+# benchmark: append with no index, index (the 26 address tags), append with
+# the 26 tags kept up to date, seek --keys-from, dump --filter, pack (one
+# record in ten is marked for deletion). Not a test.
 # Usage: xbtool_bench.sh XBTOOL [RECORDS=100000] [DIR=/tmp/xbtool_bench]
 set -e
 XBTOOL=${1:?path to xbtool}
@@ -25,21 +27,64 @@ awk -v n="$N" 'BEGIN {
 }' > "$DIR/input.txt"
 awk -F'\t' 'NR % 4 != 0 { print toupper($3) } NR % 4 == 0 { print "QX" NR }' "$DIR/input.txt" > "$DIR/keys.txt"
 
+# Wall time, CPU time (user + system) and peak memory of each command. The
+# CPU time shows the work done even when a shared machine makes the wall
+# time mostly waiting.
 t() {
     label=$1
     shift
-    start=$(date +%s.%N)
-    "$@"
-    end=$(date +%s.%N)
-    printf '%-40s %8.3f s\n' "$label" "$(echo "$end - $start" | bc)"
+    /usr/bin/time -f '%e %U %S %M' -o "$DIR/time.txt" "$@"
+    read -r wall user sys rss < "$DIR/time.txt"
+    printf '%-40s %8.3f s  cpu %8.3f s  peak %6.1f MB\n' "$label" "$wall" "$(echo "$user + $sys" | bc)" \
+        "$(echo "scale=1; $rss / 1024" | bc)"
 }
+
+# The 26 address tags: name, a tab, the key expression.
+cat > "$DIR/tags.txt" <<'TAGS'
+NAME	UPPER(LNAME-FNAME)
+LNAME	UPPER(LNAME)+UPPER(FNAME)
+FNAME	UPPER(FNAME)
+TITLE	UPPER(TITLE)
+ORG	UPPER(ORG)
+STREET	UPPER(STREET)
+STREET2	UPPER(STREET2)
+CITY	UPPER(CITY+STATE)
+STATE	UPPER(STATE)
+ZIP	UPPER(ZIP)
+COUNTRY	UPPER(COUNTRY)
+PHONE	UPPER(PHONE)
+PHONE2	UPPER(PHONE2)
+EMAIL	UPPER(EMAIL)
+FAX	UPPER(FAX)
+USER1	UPPER(USER1)
+USER2	UPPER(USER2)
+DATE	UPPER(DATE)
+TAG	UPPER(TAG)
+CODES	UPPER(CODES)
+PREFIX	UPPER(PREFIX)
+MIDDLE	UPPER(MIDDLE)
+DELETED	DELETED()
+STATEZIP	UPPER(STATE-ZIP)
+ISDEL	ISDEL
+NOTISDEL	!ISDEL
+TAGS
+# One index command per tag, as a user would type them.
+cat > "$DIR/indexall.sh" <<'SCRIPT'
+while IFS='	' read -r name expr; do
+    "$1" index "$2" --tag "$name" --expr "$expr"
+done < "$3"
+SCRIPT
+T2="$DIR/TAGGED.DBF"
 
 t "create" "$XBTOOL" create "$T" --fields "$FIELDS"
 t "append $N (no index)" sh -c "\"$XBTOOL\" append \"$T\" < \"$DIR/input.txt\""
-t "index LNAME" "$XBTOOL" index "$T" --tag LNAME --expr "UPPER(LNAME)+UPPER(FNAME)"
-t "index ZIP" "$XBTOOL" index "$T" --tag ZIP --expr "UPPER(ZIP)"
-t "seek --keys-from ($N keys)" sh -c "\"$XBTOOL\" seek \"$T\" --tag LNAME --keys-from \"$DIR/keys.txt\" > \"$DIR/seek.out\" || true"
+t "index: the 26 tags, one command each" sh "$DIR/indexall.sh" "$XBTOOL" "$T" "$DIR/tags.txt"
+"$XBTOOL" create "$T2" --fields "$FIELDS"
+sh "$DIR/indexall.sh" "$XBTOOL" "$T2" "$DIR/tags.txt"
+t "append $N with the 26 tags" sh -c "\"$XBTOOL\" append \"$T2\" < \"$DIR/input.txt\""
+rm -f "$DIR"/TAGGED.*
+t "seek --keys-from ($N keys, LNAME)" sh -c "\"$XBTOOL\" seek \"$T\" --tag LNAME --keys-from \"$DIR/keys.txt\" > \"$DIR/seek.out\"; test \$? -le 1"
 t "dump --filter" sh -c "\"$XBTOOL\" dump \"$T\" --filter 'UPPER(LNAME)=\"SM\" .and. !ISDEL' > \"$DIR/dump.out\""
-t "pack" "$XBTOOL" pack "$T"
+t "pack (10% marked), 26 tags rebuilt" "$XBTOOL" pack "$T"
 t "check" sh -c "\"$XBTOOL\" check \"$T\" > /dev/null"
 echo "found: $(grep -c '^found' "$DIR/seek.out") of $N; dumped: $(wc -l < "$DIR/dump.out")"

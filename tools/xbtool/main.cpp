@@ -368,25 +368,9 @@ int cmdSeek(const Args& a) {
     t->setSoftSeek(a.has("--soft"));
     t->setExact(a.has("--exact"));
     t->setDeleted(a.has("--hide-deleted"));
-    std::vector<std::string> keys;
-    if (!a.opt("--keys-from").empty()) {
-        std::ifstream in(a.opt("--keys-from"), std::ios::binary);
-        if (!in)
-            throw Error(Error::Code::NotFound, a.opt("--keys-from") + ": cannot read the key file");
-        std::string line;
-        while (std::getline(in, line)) {
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            keys.push_back(line);
-        }
-    } else {
-        if (a.positional.size() != 1)
-            throw UsageError("seek: give one KEY or --keys-from FILE");
-        keys.push_back(a.positional[0]);
-    }
     bool allFound = true;
     std::string out, raw;
-    for (const std::string& k : keys) {
+    auto seekOne = [&](const std::string& k) {
         if (!unescapeValue(k, raw))
             throw Error(Error::Code::Argument, "key \"" + k + "\": text that Windows-1252 cannot hold");
         bool found = t->seek(raw);
@@ -399,6 +383,23 @@ int cmdSeek(const Args& a) {
         allFound = allFound && found;
         out += '\n';
         std::fwrite(out.data(), 1, out.size(), stdout);
+    };
+    if (!a.opt("--keys-from").empty()) {
+        // Keys are sought as they are read: a key file may be far larger
+        // than the memory worth spending on it.
+        std::ifstream in(a.opt("--keys-from"), std::ios::binary);
+        if (!in)
+            throw Error(Error::Code::NotFound, a.opt("--keys-from") + ": cannot read the key file");
+        std::string line;
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            seekOne(line);
+        }
+    } else {
+        if (a.positional.size() != 1)
+            throw UsageError("seek: give one KEY or --keys-from FILE");
+        seekOne(a.positional[0]);
     }
     return allFound ? 0 : 1;
 }
