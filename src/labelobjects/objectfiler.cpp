@@ -85,7 +85,7 @@ void TKLabelObjectFiler::WriteProperties(LayoutWriter& w, const Persistent* obje
         }
         case PropKind::String: {
             const QString v = p.getString(object);
-            if (v.isEmpty())
+            if (v.isEmpty() && !p.writeEmpty)
                 break;
             w.WriteShortString(name);
             w.WriteString(v);

@@ -113,7 +113,11 @@ const PropertyTable& TKFont::Table() {
     static const PropertyTable table{{
         ColorProp<TKFont>("Color", &TKFont::Color, &TKFont::SetColor),
         IntProp<TKFont, int>("Height", &TKFont::Height, &TKFont::SetHeight),
-        StringProp<TKFont>("Name", &TKFont::Name, &TKFont::SetName),
+        [] {
+            PropertyDef d = StringProp<TKFont>("Name", &TKFont::Name, &TKFont::SetName);
+            d.writeEmpty = true; // "Arial" at creation
+            return d;
+        }(),
         EnumProp<TKFont>("Pitch", {"fpDefault", "fpVariable", "fpFixed"}, &TKFont::Pitch,
                          &TKFont::SetPitch, fpDefault),
         SetProp<TKFont>("Style", {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"},

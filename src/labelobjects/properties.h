@@ -59,6 +59,9 @@ struct PropertyDef {
     std::function<double(const Persistent*)> getFloat;
     std::function<void(Persistent*, double)> setFloat;
     // String, Event
+    // A string whose value at creation is not empty is written even when
+    // empty, so that a text the user cleared reads back cleared.
+    bool writeEmpty = false;
     std::function<QString(const Persistent*)> getString;
     std::function<void(Persistent*, const QString&)> setString;
     // StringList

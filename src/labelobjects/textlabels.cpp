@@ -1,8 +1,211 @@
 #include "labelobjects/textlabels.h"
 
+#include "addressbook/addressfile.h"
+#include "labelobjects/panels.h"
+#include "labelobjects/symbolfonts.h"
+#include "labelobjects/textdialogs.h"
+#include "printing/printsurface.h"
+#include "storage/dataset.h"
+
+#include <QActionGroup>
+#include <QFontMetrics>
+#include <QMenu>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace qb {
+
+// ---- helpers --------------------------------------------------------------------------------
+
+QFont ScreenFont(const TKFont& font, double zoom) {
+    QFont f = font.ToQFont(zoom);
+    const ResolvedText r = ResolveSymbolText(font.Name(), QString());
+    if (r.translated)
+        f.setFamily(r.family);
+    // Sizes in design pixels, whatever the screen's resolution.
+    const int points = std::max(1, int(font.Size() * zoom));
+    f.setPixelSize(std::max(1, int(std::lround(points * double(kPixelsPerInch) / 72.0))));
+    return f;
+}
+
+namespace {
+
+// The text as the face draws it (picture fonts translated when missing).
+QString DrawnText(const TKFont& font, const QString& text) {
+    return ResolveSymbolText(font.Name(), text).text;
+}
+
+// Windows' cell height: ascent + descent, which holds the internal leading.
+int TextHeight(const QFontMetrics& fm) {
+    return fm.ascent() + fm.descent();
+}
+
+int InternalLeading(const QFontMetrics& fm, const QFont& f) {
+    return std::max(0, TextHeight(fm) - f.pixelSize());
+}
+
+QRect FromLTRB(int l, int t, int r, int b) {
+    return QRect(QPoint(l, t), QPoint(r - 1, b - 1));
+}
+int R(const QRect& r) {
+    return r.left() + r.width();
+}
+int B(const QRect& r) {
+    return r.top() + r.height();
+}
+
+QString UpperAscii(const QString& s) {
+    QString out = s;
+    for (QChar& c : out)
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+            c = QChar(c.unicode() - 32);
+    return out;
+}
+
+QAction* AddItem(QMenu& menu, const QString& text, std::function<void()> fn) {
+    QAction* a = menu.addAction(text);
+    QObject::connect(a, &QAction::triggered, a, [fn = std::move(fn)] { fn(); });
+    return a;
+}
+
+} // namespace
+
+QStringList WrapText(const QStringList& lines, int width,
+                     const std::function<int(const QString&)>& measure) {
+    QStringList out;
+    const auto fits = [&](const QString& s) { return measure(s) <= width; };
+    for (const QString& paragraph : lines) {
+        const QStringList words = paragraph.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (words.isEmpty()) {
+            out << QString();
+            continue;
+        }
+        QString line;
+        for (QString word : words) {
+            if (!line.isEmpty()) {
+                const QString joined = line + QLatin1Char(' ') + word;
+                if (fits(joined)) {
+                    line = joined;
+                    continue;
+                }
+                out << line;
+                line.clear();
+            }
+            // A word wider than the line is cut where it stops fitting.
+            while (!fits(word)) {
+                int n = 1;
+                while (n < word.size() && fits(word.left(n + 1)))
+                    ++n;
+                out << word.left(n);
+                word = word.mid(n);
+            }
+            line = word;
+        }
+        out << line;
+    }
+    return out;
+}
+
+TKDataPanel* DataPanelOf(const TKGraphicControl* object) {
+    return qobject_cast<TKDataPanel*>(object->parentWidget());
+}
+
+QString FieldByDisplayLabel(const TKDataPanel* panel, const QString& displayLabel) {
+    if (!panel || displayLabel.isEmpty() || !panel->DatasetOpen())
+        return {};
+    const TableDataset* ds = panel->Dataset();
+    QString found;
+    for (int i = 0; i < ds->fieldCount(); ++i)
+        if (ds->fieldAt(i).displayLabel == displayLabel)
+            found = ds->fieldAt(i).name;
+    return found;
+}
+
+QStringList ComposeAddress(const AddressOptions& o,
+                           const std::function<std::optional<QString>(const QString&)>& field) {
+    QStringList lines;
+    const auto L = [](const QString& s) { return TrimLeft(s); };
+    const auto add = [&](const QString& line) {
+        if (!line.isEmpty())
+            lines << line;
+    };
+    const auto finish = [&] {
+        if (o.upperCase)
+            for (QString& l : lines)
+                l = UpperAscii(l);
+        return lines;
+    };
+    // Reads a field; false ends the composition.
+    const auto get = [&](const char* name, QString& value) {
+        const std::optional<QString> v = field(QString::fromLatin1(name));
+        if (!v)
+            return false;
+        value = *v;
+        return true;
+    };
+    const QString sp = QStringLiteral(" ");
+    QString a, b, c, d;
+    if (o.useName) {
+        if (!get("MIDDLE", a) || !get("PREFIX", b) || !get("FNAME", c) || !get("LNAME", d))
+            return finish();
+        if (!Trim(a).isEmpty())
+            a += QLatin1Char('.');
+        add(L(b + sp) + L(c + sp) + L(a + sp) + L(d + sp));
+    }
+    const std::pair<bool, const char*> simple[] = {
+        {o.useTitle, "TITLE"}, {o.useCompany, "ORG"}, {o.useStreet, "STREET"},
+        {o.useStreet2, "STREET2"}};
+    for (const auto& [use, name] : simple) {
+        if (!use)
+            continue;
+        if (!get(name, a))
+            return finish();
+        add(a);
+    }
+    const bool zipWithState = o.useZip && (o.zipOptions == zoAfterState || o.zipOptions == zoBeforeCity);
+    const bool zipWithCountry =
+        o.useZip && (o.zipOptions == zoAfterCountry || o.zipOptions == zoBeforeCountry);
+    if (o.useCityState) {
+        if (!get("CITY", a) || !get("STATE", b) || !get("ZIP", c))
+            return finish();
+        QString line;
+        if (zipWithState && o.zipOptions == zoAfterState)
+            line = L(a + sp) + sp + L(b + sp) + L(c);
+        else if (zipWithState)
+            line = L(c + sp) + L(a + sp) + L(b + sp);
+        else
+            line = L(a + sp) + L(b);
+        if (!Trim(line).isEmpty())
+            lines << line;
+    } else if (zipWithState) {
+        if (!get("ZIP", c))
+            return finish();
+        add(L(c));
+    }
+    if (o.useCountry) {
+        if (!get("COUNTRY", a) || !get("ZIP", c))
+            return finish();
+        if (zipWithCountry && o.zipOptions == zoAfterCountry)
+            add(L(a + sp) + L(c));
+        else if (zipWithCountry)
+            add(L(c + sp) + L(a));
+        else
+            add(L(a));
+    } else if (zipWithCountry) {
+        if (!get("ZIP", c))
+            return finish();
+        add(L(c));
+    }
+    if (o.usePhone) {
+        if (!get("PHONE", a))
+            return finish();
+        add(a);
+    }
+    return finish();
+}
 
 // ---- TKBaseLabel ------------------------------------------------------------------------
 
@@ -54,6 +257,309 @@ void TKBaseLabel::SetBackColor(int32_t v) {
     update();
 }
 
+void TKBaseLabel::ApplyFont(const TKFont& font) {
+    font_.Assign(font);
+    Dirty();
+}
+
+QPoint TKBaseLabel::ShadowOffset() const {
+    const int d = depthShadow_;
+    switch (directionShadow_) {
+    case sdRight:
+        return {d, 0};
+    case sdLeft:
+        return {-d, 0};
+    case sdDownRight:
+        return {d, d};
+    case sdDownLeft:
+        return {-d, d};
+    case sdDown:
+        return {0, d};
+    default:
+        return {0, 0};
+    }
+}
+
+QPoint TKBaseLabel::HighlightOffset() const {
+    const int d = depthHighlight_;
+    switch (directionHighlight_) {
+    case hdright:
+        return {d, 0};
+    case hdLeft:
+        return {-d, 0};
+    case hdUpRight:
+        return {d, -d};
+    case hdUpLeft:
+        return {-d, -d};
+    case hdUp:
+        return {0, -d};
+    default:
+        return {0, 0};
+    }
+}
+
+const TKBaseLabel::Layout& TKBaseLabel::DoLayout() {
+    if (!dirty_)
+        return layout_;
+    const QFont f = ScreenFont(font_, Zoom());
+    const QFontMetrics fm(f);
+    const QString text = DrawnText(font_, ShownCaption());
+    Layout l;
+    // 1. Extent of the caption and one blank, and the line height.
+    l.textWidth = fm.horizontalAdvance(text + QLatin1Char(' '));
+    l.lineHeight = TextHeight(fm) + InternalLeading(fm, f) + std::max(0, fm.leading());
+    const int tw = l.textWidth;
+    const int line = l.lineHeight;
+    const QPoint so = ShadowOffset(), ho = HighlightOffset();
+    const int sx = so.x(), sy = so.y(), hx = ho.x(), hy = ho.y();
+    // 2. Margins keep shifted copies inside the object.
+    const int mx = std::max({0, sx < 0 ? -sx : 0, hx < 0 ? -hx : 0});
+    const int my = std::max({0, sy < 0 ? -sy : 0, hy < 0 ? -hy : 0});
+    // 3. Block height.
+    const int block = line + sy - hy;
+    // 4. Fit the box.
+    int w = Width(), h = Height();
+    if (angle_ == 0 || angle_ == 180) {
+        if (angle_ == 180 && 2 * tw < w)
+            w = 2 * tw;
+        if (w <= 5)
+            w = tw;
+        if (h > 1.2 * block)
+            h = int(1.2 * block);
+        if (h < block)
+            h = block;
+    } else {
+        if (h > 1.2 * tw)
+            h = int(1.2 * tw);
+        if (h < 5)
+            h = tw;
+        if (w > 1.2 * block)
+            w = int(1.2 * block);
+        if (w < block)
+            w = block;
+    }
+    if (w != Width() || h != Height())
+        SetBounds(Left(), Top(), w, h);
+    // 5. The face rectangle.
+    QRect t = (angle_ == 0 || angle_ == 180) ? FromLTRB(mx, my, w, my + line)
+                                             : FromLTRB(my, mx, my + line, h - my);
+    if (angle_ == 90)
+        t.translate(0, h - (B(t) - t.top() + 1) + hx);
+    else if (angle_ == 180)
+        t.translate(w - (R(t) - t.left() + 1) - sy, 0);
+    // 6. Shadow and highlight follow the rotation.
+    const auto turned = [&](int dx, int dy) {
+        switch (angle_) {
+        case 90:
+            return QPoint(dy, -dx);
+        case 180:
+            return QPoint(-dx, -dy);
+        case 270:
+            return QPoint(-dy, dx);
+        default:
+            return QPoint(dx, dy);
+        }
+    };
+    l.face = t;
+    l.shadow = t.translated(turned(sx, sy));
+    l.highlight = t.translated(turned(hx, hy));
+    // 7. Where each copy starts.
+    const auto origin = [&](const QRect& r) {
+        switch (angle_) {
+        case 90:
+            return QPoint(r.left(), B(r));
+        case 180:
+            return QPoint(R(r), B(r));
+        case 270:
+            return QPoint(R(r), r.top());
+        default:
+            return r.topLeft();
+        }
+    };
+    l.faceOrigin = origin(l.face);
+    l.shadowOrigin = origin(l.shadow);
+    l.highlightOrigin = origin(l.highlight);
+    // 8. Horizontal alignment of unrotated text.
+    if (angle_ == 0) {
+        int x0 = t.left();
+        if (alignment_ == taRightJustify)
+            x0 = R(t) - tw;
+        else if (alignment_ == taCenter)
+            x0 = (R(t) - t.left()) / 2 - tw / 2;
+        l.faceOrigin.setX(x0);
+        l.shadowOrigin.setX(x0 + sx);
+        l.highlightOrigin.setX(x0 + hx);
+    }
+    layout_ = l;
+    dirty_ = false;
+    return layout_;
+}
+
+void TKBaseLabel::GrowToFit() {
+    if (angle_ != 0)
+        return;
+    dirty_ = true;
+    const Layout& l = DoLayout();
+    const QFontMetrics fm(ScreenFont(font_, Zoom()));
+    const QString text = DrawnText(font_, ShownCaption());
+    const int x1 = std::max({l.face.left(), l.shadow.left(), l.highlight.left()});
+    const int y1 = std::max({l.face.top(), l.shadow.top(), l.highlight.top()});
+    const int needW = x1 + fm.horizontalAdvance(text + QStringLiteral("     "));
+    const int needH = y1 + TextHeight(fm);
+    SetBounds(Left(), Top(), std::max(Width(), needW), std::max(Height(), needH));
+    Dirty();
+}
+
+void TKBaseLabel::BoundsChanged() {
+    TKGraphicControl::BoundsChanged();
+    dirty_ = true;
+    if (Width() < 1 || Height() < 1)
+        SetBounds(Left(), Top(), std::max(1, Width()), std::max(1, Height()));
+}
+
+void TKBaseLabel::Paint(QPainter& painter) {
+    if (Width() < 5 || Height() < 5)
+        dirty_ = true;
+    const Layout& l = DoLayout();
+    if (!transparent_)
+        painter.fillRect(QRect(0, 0, Width(), Height()), ToQColor(backColor_));
+    const QFont f = ScreenFont(font_, Zoom());
+    const QFontMetrics fm(f);
+    const QString text = DrawnText(font_, ShownCaption());
+    painter.setFont(f);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    const auto draw = [&](const QRect& clip, const QPoint& origin, const QColor& color) {
+        painter.save();
+        painter.setClipRect(clip);
+        painter.setPen(color);
+        painter.translate(origin);
+        painter.rotate(-angle_);
+        painter.drawText(QPointF(0, fm.ascent()), text);
+        painter.restore();
+    };
+    // Copies at depth 0 would lie under the face.
+    if (depthShadow_ > 0 && directionShadow_ != sdNone)
+        draw(l.shadow, l.shadowOrigin, ToQColor(colorShadow_));
+    if (depthHighlight_ > 0 && directionHighlight_ != hdNone)
+        draw(l.highlight, l.highlightOrigin, ToQColor(colorHighlight_));
+    draw(l.face, l.faceOrigin, font_.ToQColor());
+}
+
+void TKBaseLabel::PrintTo(PrintSurface& surface, double x0, double y0) {
+    const double p = kPixelsPerInch;
+    dirty_ = true;
+    const Layout& l = DoLayout();
+    if (!transparent_) {
+        const QColor back = ToQColor(backColor_);
+        surface.UsePen(back, PenStyle::Clear, 0);
+        surface.UseBrush(back, BrushStyle::Solid);
+        surface.Rectangle(x0 + Left() / p, y0 + Top() / p, x0 + (Left() + Width() - 1) / p,
+                          y0 + (Top() + Height() - 1) / p);
+    }
+    const ResolvedText face = ResolveSymbolText(font_.Name(), caption_);
+    surface.UseFont(face.family, font_.Size());
+    surface.SetBold(font_.Style() & fsBold);
+    surface.SetItalic(font_.Style() & fsItalic);
+    surface.SetTextAngle(angle_);
+    surface.UseBrush(Qt::white, BrushStyle::Clear);
+    // The surface puts the baseline one ascent below the given point down the
+    // page; turned text needs its baseline one ascent below the start point
+    // across the text's own down direction, so the point is corrected here.
+    const double ascent = surface.FontAscent();
+    const double rad = angle_ * M_PI / 180.0;
+    const double ax = ascent * std::sin(rad);
+    const double ay = ascent * std::cos(rad) - ascent;
+    const auto write = [&](const QRect& r, const QPoint& origin, const QColor& color) {
+        surface.SetTextColor(color);
+        const QRectF clip(QPointF(x0 + (Left() + r.left()) / p - 0.03,
+                                  y0 + (Top() + r.top()) / p - 0.03),
+                          QPointF(x0 + (Left() + R(r)) / p, y0 + (Top() + B(r)) / p));
+        surface.WriteClipped(clip, x0 + (Left() + origin.x()) / p + ax,
+                             y0 + (Top() + origin.y()) / p + ay, face.text);
+    };
+    if (depthShadow_ > 0 && directionShadow_ != sdNone)
+        write(l.shadow, l.shadowOrigin, ToQColor(colorShadow_));
+    if (depthHighlight_ > 0 && directionHighlight_ != hdNone)
+        write(l.highlight, l.highlightOrigin, ToQColor(colorHighlight_));
+    write(l.face, l.faceOrigin, font_.ToQColor());
+    surface.SetTextAngle(0);
+}
+
+void TKBaseLabel::AddMenuItems(QMenu& menu) {
+    menu.addSeparator();
+    AddItem(menu, QStringLiteral("Font"), [this] { EditFont(); });
+    AddItem(menu, QStringLiteral("3D Effects"), [this] { Edit3DEffects(); });
+    QMenu* align = menu.addMenu(QStringLiteral("Alignment"));
+    alignItems_.clear();
+    const std::pair<const char*, int> entries[] = {
+        {"Left", taLeftJustify}, {"Center", taCenter}, {"Right", taRightJustify}};
+    for (const auto& [text, value] : entries) {
+        QAction* a = AddItem(*align, QString::fromLatin1(text), [this, v = value] {
+            SetAlignment(v);
+        });
+        a->setCheckable(true);
+        a->setData(value);
+        alignItems_ << a;
+    }
+    menu.addSeparator();
+    AddItem(menu, QStringLiteral("Background Color"), [this] { EditBackColor(); });
+    transparentItem_ = AddItem(menu, QStringLiteral("Transparent"),
+                               [this] { SetTransparent(!Transparent()); });
+    transparentItem_->setCheckable(true);
+}
+
+void TKBaseLabel::AddRotationMenu(QMenu& menu) {
+    menu.addSeparator();
+    QMenu* rot = menu.addMenu(QStringLiteral("Rotation"));
+    rotationItems_.clear();
+    const std::pair<const char*, int> entries[] = {
+        {"No Rotation", 0}, {"90 Degrees", 90}, {"180 Degrees", 180}, {"270 Degrees", 270}};
+    for (const auto& [text, value] : entries) {
+        QAction* a = AddItem(*rot, QString::fromLatin1(text), [this, v = value] {
+            SetAngle(v);
+            NotifyChange();
+        });
+        a->setCheckable(true);
+        a->setData(value);
+        rotationItems_ << a;
+    }
+}
+
+void TKBaseLabel::UpdateMenuChecks() {
+    for (QAction* a : alignItems_)
+        a->setChecked(a->data().toInt() == alignment_);
+    for (QAction* a : rotationItems_)
+        a->setChecked(a->data().toInt() == angle_);
+    if (transparentItem_)
+        transparentItem_->setChecked(transparent_);
+}
+
+void TKBaseLabel::EditFont() {
+    TKFont f;
+    f.Assign(font_);
+    if (!ChooseFont(window(), f))
+        return;
+    ApplyFont(f);
+    NotifyChange();
+}
+
+void TKBaseLabel::Edit3DEffects() {
+    TKFont3DEffects dlg(window());
+    dlg.Load(*this);
+    if (RunObjectDialog(dlg) != QDialog::Accepted)
+        return;
+    dlg.Apply(*this);
+    NotifyChange();
+}
+
+void TKBaseLabel::EditBackColor() {
+    int32_t c = backColor_;
+    if (!ChooseColor(window(), c))
+        return;
+    SetBackColor(c);
+    SetTransparent(false);
+}
+
 const ClassInfo& TKBaseLabel::StaticInfo() {
     static const ClassInfo info = MakeInfo(
         "TKBaseLabel", &TKGraphicControl::StaticInfo(),
@@ -77,7 +583,12 @@ const ClassInfo& TKBaseLabel::StaticInfo() {
             ColorProp<TKBaseLabel>("colorShadow", &TKBaseLabel::ColorShadow,
                                    &TKBaseLabel::SetColorShadow, 0x808080),
             IntProp<TKBaseLabel, int>("Angle", &TKBaseLabel::Angle, &TKBaseLabel::SetAngle, 0),
-            StringProp<TKBaseLabel>("Caption", &TKBaseLabel::Caption, &TKBaseLabel::SetCaption),
+            [] {
+                PropertyDef d =
+                    StringProp<TKBaseLabel>("Caption", &TKBaseLabel::Caption, &TKBaseLabel::SetCaption);
+                d.writeEmpty = true; // "Text" at creation
+                return d;
+            }(),
             ObjectProp<TKBaseLabel, TKFont>("Font", &TKBaseLabel::Font, TKFont::Table()),
             BoolProp<TKBaseLabel>("Transparent", &TKBaseLabel::Transparent,
                                   &TKBaseLabel::SetTransparent),
@@ -107,6 +618,58 @@ const ClassInfo& TKPDLabel::StaticInfo() {
                  },
                  Factory<TKPDLabel>());
     return info;
+}
+
+// ---- TKPLabel, TKPDLabel -----------------------------------------------------------------------
+
+void TKPLabel::EditText() {
+    TGetLabelText dlg(window());
+    dlg.Load(*this);
+    if (RunObjectDialog(dlg) != QDialog::Accepted)
+        return;
+    dlg.Apply(*this);
+}
+
+void TKPLabel::AddMenuItems(QMenu& menu) {
+    TKBaseLabel::AddMenuItems(menu);
+    menu.addSeparator();
+    AddItem(menu, QStringLiteral("Text"), [this] { EditText(); });
+    AddRotationMenu(menu);
+}
+
+void TKPDLabel::RefreshData() {
+    TKDataPanel* panel = DataPanelOf(this);
+    const bool printing = panel && panel->Printing();
+    const QString name = FieldByDisplayLabel(panel, dataFieldDescript_);
+    if (!name.isEmpty()) {
+        if (panel->DisplayDataValues() || printing) {
+            const QString text = TrimRight(panel->Dataset()->asString(name));
+            SetCaption(Trim(text).isEmpty() && !printing ? QStringLiteral("<blank field>") : text);
+        } else {
+            SetCaption(QLatin1Char('[') + dataFieldDescript_ + QLatin1Char(']'));
+        }
+    } else if (!printing) {
+        SetCaption(QStringLiteral("<undefined field>"));
+    }
+    Dirty();
+}
+
+void TKPDLabel::EditField() {
+    TKDataPanel* panel = DataPanelOf(this);
+    TFieldSelectionBox dlg(panel ? panel->Dataset() : nullptr, false, dataFieldDescript_, window());
+    if (RunObjectDialog(dlg) == QDialog::Accepted && !dlg.Chosen().isEmpty()) {
+        SetDataFieldName(dlg.ChosenFieldName());
+        SetDataFieldDescript(dlg.Chosen());
+        NotifyChange();
+    }
+    if (panel)
+        panel->RefreshAllData();
+}
+
+void TKPDLabel::AddMenuItems(QMenu& menu) {
+    TKBaseLabel::AddMenuItems(menu);
+    menu.addSeparator();
+    AddItem(menu, QStringLiteral("Field"), [this] { EditField(); });
 }
 
 // ---- TKCounterLabel ----------------------------------------------------------------------------
@@ -141,6 +704,41 @@ void TKCounterLabel::UpdateCaption() {
     SetCaption(textBefore_ + QString::number(value_) + textAfter_);
 }
 
+void TKCounterLabel::Paint(QPainter& painter) {
+    UpdateCaption();
+    TKBaseLabel::Paint(painter);
+    BoundsChanged();
+}
+
+void TKCounterLabel::ApplyCounterSettings(int start, int repeatEach, const QString& before,
+                                          const QString& after) {
+    SetStartingnumber(start);
+    repeatEach_ = repeatEach;
+    textBefore_ = before;
+    textAfter_ = after;
+    UpdateCaption();
+    if (Angle() == 0) {
+        SetWidth(10);
+        GrowToFit();
+    }
+    NotifyChange();
+}
+
+void TKCounterLabel::EditCounter() {
+    TGetCounter dlg(window());
+    dlg.Load(*this);
+    if (RunObjectDialog(dlg) != QDialog::Accepted)
+        return;
+    dlg.Apply(*this);
+}
+
+void TKCounterLabel::AddMenuItems(QMenu& menu) {
+    TKBaseLabel::AddMenuItems(menu);
+    menu.addSeparator();
+    AddItem(menu, QStringLiteral("Counter Settings"), [this] { EditCounter(); });
+    AddRotationMenu(menu);
+}
+
 const ClassInfo& TKCounterLabel::StaticInfo() {
     static const ClassInfo info =
         MakeInfo("TKCounterLabel", &TKBaseLabel::StaticInfo(),
@@ -162,6 +760,40 @@ TKSymbolLabel::TKSymbolLabel() {
     Font()->SetName(QStringLiteral("WingDings"));
     Font()->SetSize(24);
     SetCaption(QStringLiteral("["));
+}
+
+void TKSymbolLabel::FitToGlyph() {
+    const QFontMetrics fm(ScreenFont(FontRef(), Zoom()));
+    const QString text = DrawnText(FontRef(), Caption());
+    SetBounds(Left(), Top(), int(1.1 * fm.horizontalAdvance(text)), int(1.1 * TextHeight(fm)));
+}
+
+void TKSymbolLabel::BoundsChanged() {
+    TKBaseLabel::BoundsChanged();
+    if (!Loading())
+        FitToGlyph();
+}
+
+void TKSymbolLabel::EditSymbol() {
+    TGetSymbol dlg(window());
+    dlg.Load(*this);
+    if (RunObjectDialog(dlg) != QDialog::Accepted)
+        return;
+    dlg.Apply(*this);
+    FitToGlyph();
+    NotifyChange();
+}
+
+void TKSymbolLabel::AddMenuItems(QMenu& menu) {
+    TKBaseLabel::AddMenuItems(menu);
+    for (QAction* a : menu.actions()) {
+        const QString t = a->text();
+        if (t == QLatin1String("Font") || t == QLatin1String("Alignment") ||
+            t == QLatin1String("Text"))
+            menu.removeAction(a);
+    }
+    menu.addSeparator();
+    AddItem(menu, QStringLiteral("Symbol Selector"), [this] { EditSymbol(); });
 }
 
 const ClassInfo& TKSymbolLabel::StaticInfo() {
@@ -200,7 +832,311 @@ TKMultiLineBaseLabel::TKMultiLineBaseLabel() {
         Dirty();
         NotifyChange();
     };
-    items_.OnChange = [this] { Dirty(); };
+    items_.OnChange = [this] {
+        Dirty();
+        if (wordWrap_)
+            wrapped_ = WrapToWidth(items_.Lines());
+    };
+}
+
+void TKMultiLineBaseLabel::Loaded() {
+    TKGraphicControl::Loaded();
+    if (wordWrap_)
+        wrapped_ = WrapToWidth(items_.Lines());
+}
+
+void TKMultiLineBaseLabel::ApplyFont(const TKFont& font) {
+    font_.Assign(font);
+    Rewrap();
+    Dirty();
+}
+
+int TKMultiLineBaseLabel::LineHeight() const {
+    return TextHeight(QFontMetrics(ScreenFont(font_, Zoom())));
+}
+
+QStringList TKMultiLineBaseLabel::WrapToWidth(const QStringList& lines) const {
+    const QFontMetrics fm(ScreenFont(font_, Zoom()));
+    QStringList split;
+    for (const QString& l : lines)
+        split << l.split(QLatin1Char('\n'));
+    return WrapText(split, Width(), [&](const QString& s) {
+        return fm.horizontalAdvance(DrawnText(font_, s));
+    });
+}
+
+void TKMultiLineBaseLabel::Rewrap() {
+    if (wordWrap_)
+        wrapped_ = WrapToWidth(items_.Lines());
+    update();
+}
+
+void TKMultiLineBaseLabel::FitToText() {
+    const QFontMetrics fm(ScreenFont(font_, Zoom()));
+    const QStringList lines = Lines();
+    int widest = 0;
+    for (const QString& l : lines)
+        widest = std::max(widest, fm.horizontalAdvance(DrawnText(font_, l)));
+    SetBounds(Left(), Top(), std::max(Width(), widest), int(lines.size()) * LineHeight());
+}
+
+void TKMultiLineBaseLabel::BoundsChanged() {
+    TKGraphicControl::BoundsChanged();
+    if (wordWrap_ && !Loading())
+        Rewrap();
+}
+
+void TKMultiLineBaseLabel::Paint(QPainter& painter) {
+    QStringList lines = Lines();
+    if (lines.isEmpty())
+        lines << BlankText();
+    else if (lines.size() == 1 && Trim(lines.first()).isEmpty())
+        lines << BlankText();
+    const QFont f = ScreenFont(font_, Zoom());
+    const QFontMetrics fm(f);
+    const int step = TextHeight(fm);
+    painter.setFont(f);
+    painter.setPen(font_.ToQColor());
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    int y = 0;
+    for (const QString& line : lines) {
+        const QString text = DrawnText(font_, line);
+        const int w = fm.horizontalAdvance(text);
+        int x = 0;
+        if (alignment_ == taRightJustify)
+            x = Width() - (w + 1);
+        else if (alignment_ == taCenter)
+            x = Width() / 2 - w / 2 + 1;
+        painter.drawText(QPoint(x, y + fm.ascent()), text);
+        y += step;
+    }
+}
+
+void TKMultiLineBaseLabel::PrintTo(PrintSurface& surface, double x0, double y0) {
+    const double p = kPixelsPerInch;
+    const ResolvedText face = ResolveSymbolText(font_.Name(), QString());
+    surface.UseFont(face.family, font_.Size());
+    surface.SetBold(font_.Style() & fsBold);
+    surface.SetTextColor(font_.ToQColor());
+    surface.SetItalic(font_.Style() & fsItalic);
+    surface.SetTextAngle(0);
+    surface.UseBrush(Qt::white, BrushStyle::Clear);
+    const DeviceMetrics& m = surface.Metrics();
+    const double pitch = std::nearbyint(surface.LineSpacing() * m.dpiY) / m.dpiY;
+    const QRectF clip(QPointF(x0 + Left() / p, y0 + Top() / p),
+                      QPointF(x0 + (Left() + Width()) / p, y0 + (Top() + Height()) / p));
+    // Horizontal placement in device pixels.
+    const int e = int(m.dpiX / kPixelsPerInch);
+    const int rectW = int(std::nearbyint(clip.width() * m.dpiX));
+    double y = clip.top();
+    for (const QString& line : Lines()) {
+        if (y >= clip.bottom() - 1e-9)
+            break;
+        const QString text = DrawnText(font_, line);
+        const int w = int(std::nearbyint(surface.MeasureText(text) * m.dpiX));
+        int dx = 0;
+        if (alignment_ == taRightJustify)
+            dx = rectW - w - e;
+        else if (alignment_ == taCenter)
+            dx = rectW / 2 + e - w / 2;
+        if (!text.isEmpty())
+            surface.WriteClipped(clip, clip.left() + dx / m.dpiX, y, text);
+        y += pitch;
+    }
+}
+
+void TKMultiLineBaseLabel::EditFont() {
+    TKFont f;
+    f.Assign(font_);
+    if (!ChooseFont(window(), f))
+        return;
+    ApplyFont(f);
+    if (TKDataPanel* panel = DataPanelOf(this))
+        panel->RefreshAllData();
+    NotifyChange();
+}
+
+void TKMultiLineBaseLabel::AddMenuItems(QMenu& menu) {
+    menu.addSeparator();
+    AddItem(menu, QStringLiteral("Font"), [this] { EditFont(); });
+    QMenu* align = menu.addMenu(QStringLiteral("Alignment"));
+    alignItems_.clear();
+    const std::pair<const char*, int> entries[] = {
+        {"Left", taLeftJustify}, {"Center", taCenter}, {"Right", taRightJustify}};
+    for (const auto& [text, value] : entries) {
+        QAction* a = AddItem(*align, QString::fromLatin1(text), [this, v = value] {
+            SetAlignment(v);
+        });
+        a->setCheckable(true);
+        a->setData(value);
+        alignItems_ << a;
+    }
+}
+
+void TKMultiLineBaseLabel::AddWordWrapItem(QMenu& menu) {
+    wrapItem_ = AddItem(menu, QStringLiteral("Word Wrap"), [this] {
+        SetWordWrap(!WordWrap());
+        Rewrap();
+        NotifyChange();
+    });
+    wrapItem_->setCheckable(true);
+}
+
+void TKMultiLineBaseLabel::UpdateMenuChecks() {
+    for (QAction* a : alignItems_)
+        a->setChecked(a->data().toInt() == alignment_);
+    if (wrapItem_)
+        wrapItem_->setChecked(wordWrap_);
+}
+
+void TKMultiLineLabel::EditText() {
+    TMultiLineTextEditor dlg(window());
+    dlg.Load(*this);
+    if (RunObjectDialog(dlg) != QDialog::Accepted)
+        return;
+    Items()->SetLines(dlg.Lines());
+    Rewrap();
+    FitToText();
+    NotifyChange();
+}
+
+void TKMultiLineLabel::EditAfterPlacing() {
+    EditText();
+}
+
+void TKMultiLineLabel::AddMenuItems(QMenu& menu) {
+    TKMultiLineBaseLabel::AddMenuItems(menu);
+    menu.addSeparator();
+    AddItem(menu, QStringLiteral("Text"), [this] { EditText(); });
+    AddWordWrapItem(menu);
+}
+
+void TKDMultiLineLabel::RefreshData() {
+    TKDataPanel* panel = DataPanelOf(this);
+    const bool printing = panel && panel->Printing();
+    const QString name = FieldByDisplayLabel(panel, dataFieldDescript_);
+    QStringList lines;
+    if (!name.isEmpty()) {
+        if (panel->DisplayDataValues() || printing) {
+            QString memo = panel->Dataset()->memo(name);
+            if (!memo.isEmpty()) {
+                memo.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+                memo.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+                const QStringList raw = memo.split(QLatin1Char('\n'));
+                lines = WordWrap() ? WrapToWidth(raw) : raw;
+            }
+        } else {
+            lines << QLatin1Char('[') + dataFieldDescript_ + QLatin1Char(']');
+        }
+    } else if (!printing) {
+        lines << QStringLiteral("<undefined memo>");
+    }
+    Items()->SetLines(lines);
+    SetWrapped(WordWrap() ? lines : QStringList());
+    Dirty();
+}
+
+void TKDMultiLineLabel::ClearData() {
+    Items()->SetLines({});
+    SetWrapped({});
+    Dirty();
+}
+
+void TKDMultiLineLabel::EditField() {
+    TKDataPanel* panel = DataPanelOf(this);
+    TFieldSelectionBox dlg(panel ? panel->Dataset() : nullptr, true, dataFieldDescript_, window());
+    if (RunObjectDialog(dlg) == QDialog::Accepted && !dlg.Chosen().isEmpty()) {
+        SetDataFieldName(dlg.ChosenFieldName());
+        SetDataFieldDescript(dlg.Chosen());
+        NotifyChange();
+    }
+    if (panel)
+        panel->RefreshAllData();
+}
+
+void TKDMultiLineLabel::AddMenuItems(QMenu& menu) {
+    TKMultiLineBaseLabel::AddMenuItems(menu);
+    menu.addSeparator();
+    AddItem(menu, QStringLiteral("Memo Field"), [this] { EditField(); });
+    AddWordWrapItem(menu);
+}
+
+AddressOptions TKDMultiLineAddressLabel::Options() const {
+    AddressOptions o;
+    o.useName = useName_;
+    o.useTitle = useTitle_;
+    o.useCompany = useCompany_;
+    o.useStreet = useStreet_;
+    o.useStreet2 = useStreet2_;
+    o.useCityState = useCityState_;
+    o.useZip = useZip_;
+    o.usePhone = usePhone_;
+    o.useCountry = useCountry_;
+    o.upperCase = upperCase_;
+    o.zipOptions = zipOptions_;
+    return o;
+}
+
+void TKDMultiLineAddressLabel::SetOptions(const AddressOptions& o) {
+    useName_ = o.useName;
+    useTitle_ = o.useTitle;
+    useCompany_ = o.useCompany;
+    useStreet_ = o.useStreet;
+    useStreet2_ = o.useStreet2;
+    useCityState_ = o.useCityState;
+    useZip_ = o.useZip;
+    usePhone_ = o.usePhone;
+    useCountry_ = o.useCountry;
+    upperCase_ = o.upperCase;
+    zipOptions_ = o.zipOptions;
+    Dirty();
+}
+
+void TKDMultiLineAddressLabel::RefreshData() {
+    TKDataPanel* panel = DataPanelOf(this);
+    if (!panel)
+        return;
+    QStringList lines;
+    if (panel->DisplayDataValues() || panel->Printing()) {
+        const TableDataset* ds = panel->DatasetOpen() ? panel->Dataset() : nullptr;
+        lines = ComposeAddress(Options(), [ds](const QString& name) -> std::optional<QString> {
+            if (!ds || !ds->hasField(name))
+                return std::nullopt;
+            return TrimRight(ds->asString(name));
+        });
+    } else {
+        lines << QStringLiteral("[Address Label]");
+    }
+    Items()->SetLines(lines);
+    Rewrap();
+    Dirty();
+}
+
+void TKDMultiLineAddressLabel::ClearData() {
+    Items()->SetLines({});
+    SetWrapped({});
+    Dirty();
+}
+
+void TKDMultiLineAddressLabel::EditLayout() {
+    TAddressLayout dlg(window());
+    dlg.Load(Options());
+    if (RunObjectDialog(dlg) != QDialog::Accepted)
+        return;
+    SetOptions(dlg.Options());
+    if (TKDataPanel* panel = DataPanelOf(this))
+        panel->RefreshAllData();
+    NotifyChange();
+}
+
+void TKDMultiLineAddressLabel::EditAfterPlacing() {
+    FitToText();
+}
+
+void TKDMultiLineAddressLabel::AddMenuItems(QMenu& menu) {
+    TKMultiLineBaseLabel::AddMenuItems(menu);
+    menu.addSeparator();
+    AddItem(menu, QStringLiteral("Address Layout"), [this] { EditLayout(); });
 }
 
 const ClassInfo& TKMultiLineBaseLabel::StaticInfo() {

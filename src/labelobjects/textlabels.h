@@ -4,7 +4,50 @@
 
 #include "labelobjects/classsupport.h"
 
+#include <QFont>
+#include <QRect>
+
+#include <functional>
+#include <optional>
+
+class QAction;
+class QFontMetrics;
+
 namespace qb {
+
+class TKDataPanel;
+
+// ---- text helpers shared by the text objects -----------------------------------------------
+
+// The font a text object draws with on screen at `zoom`: the face, style and
+// trunc(points x zoom) points, measured in design pixels (kPixelsPerInch).
+QFont ScreenFont(const TKFont& font, double zoom = 1.0);
+
+// Breaks `lines` into lines no wider than `width` as `measure` measures them:
+// breaks at blanks (which are dropped at the break), and a word wider than
+// the width is broken between characters (at least one per line). Every
+// input line starts a new line; an empty one stays empty.
+QStringList WrapText(const QStringList& lines, int width,
+                     const std::function<int(const QString&)>& measure);
+
+// The data panel an object lives on, if any.
+TKDataPanel* DataPanelOf(const TKGraphicControl* object);
+// The name of the last field of the panel's open data set whose display
+// label equals `displayLabel` exactly; empty when none.
+QString FieldByDisplayLabel(const TKDataPanel* panel, const QString& displayLabel);
+
+// The options of an address block.
+struct AddressOptions {
+    bool useName = true, useTitle = true, useCompany = true, useStreet = true,
+         useStreet2 = true, useCityState = true, useZip = true, usePhone = false,
+         useCountry = true, upperCase = false;
+    int zipOptions = zoAfterState;
+};
+// Composes the address lines of a record. `field` gives a field's text
+// (trailing blanks removed) or nothing when the data set has no such field;
+// a missing field ends the composition with the lines made so far.
+QStringList ComposeAddress(const AddressOptions& options,
+                           const std::function<std::optional<QString>(const QString&)>& field);
 
 // ---- one-line text ------------------------------------------------------------------------
 class TKBaseLabel : public TKGraphicControl {
@@ -57,15 +100,50 @@ public:
     void SetBackColor(int32_t v);
 
     bool LayoutDirty() const { return dirty_; }
-    void ApplyFont(const TKFont& font) override { font_.Assign(font); }
+    void ApplyFont(const TKFont& font) override;
+
+    // The laid-out text: face (T), shadow (S) and highlight (H) rectangles in
+    // object pixels, with the point each copy of the text starts from.
+    struct Layout {
+        QRect face, shadow, highlight; // left, top, right, bottom as laid out
+        QPoint faceOrigin, shadowOrigin, highlightOrigin;
+        int textWidth = 0; // caption and one blank
+        int lineHeight = 0;
+    };
+    // Lays the text out when marked dirty (may fit the box); the result.
+    const Layout& DoLayout();
+    // Shadow and highlight offsets from direction and depth.
+    QPoint ShadowOffset() const;
+    QPoint HighlightOffset() const;
+    // Widens and heightens an unrotated label to hold its caption.
+    void GrowToFit();
+
+    void BoundsChanged() override;
+    void UpdateMenuChecks() override;
+    void Paint(QPainter& painter) override;
+    void PrintTo(PrintSurface& surface, double x0, double y0) override;
+    // The font dialog for this object.
+    virtual void EditFont();
+    // The "Text 3D Effects" dialog.
+    void Edit3DEffects();
+    void EditBackColor();
 
 protected:
     void Dirty() {
         dirty_ = true;
         update();
     }
+    void AddMenuItems(QMenu& menu) override;
+    void AddRotationMenu(QMenu& menu);
+    // The caption as drawn on screen (the counter shows its current value).
+    virtual QString ShownCaption() const { return caption_; }
 
 private:
+    QRect FaceRect(const Layout& l, int which) const;
+    QList<QAction*> alignItems_;
+    QList<QAction*> rotationItems_;
+    QAction* transparentItem_ = nullptr;
+    Layout layout_;
     int alignment_ = taLeftJustify;
     int depthHighlight_ = 0;
     int depthShadow_ = 0;
@@ -83,6 +161,13 @@ private:
 
 class TKPLabel : public TKBaseLabel {
     QB_STREAMABLE_CLASS
+public:
+    // The "Text" dialog; on OK the caption takes the text and the label grows.
+    virtual void EditText();
+    void EditAfterPlacing() override { EditText(); }
+
+protected:
+    void AddMenuItems(QMenu& menu) override;
 };
 
 class TKPDLabel : public TKBaseLabel {
@@ -100,6 +185,15 @@ public:
     }
     int LengthOfText() const { return lengthOfText_; }
     void SetLengthOfText(int v) { lengthOfText_ = v; }
+
+    void RefreshData() override;
+    void ClearData() override { SetCaption(QString()); }
+    // The "Select Field" dialog.
+    void EditField();
+    void EditAfterPlacing() override { EditField(); }
+
+protected:
+    void AddMenuItems(QMenu& menu) override;
 
 private:
     QString dataFieldName_;
@@ -129,6 +223,15 @@ public:
     int Value() const { return value_; }
     void AdvanceCounter() override;
     void ResetCounter() override;
+    void Paint(QPainter& painter) override;
+    // The "Counter" dialog.
+    void EditCounter();
+    // What OK in the counter dialog does.
+    void ApplyCounterSettings(int start, int repeatEach, const QString& before,
+                              const QString& after);
+
+protected:
+    void AddMenuItems(QMenu& menu) override;
 
 private:
     void UpdateCaption();
@@ -145,6 +248,15 @@ class TKSymbolLabel : public TKBaseLabel {
 public:
     TKSymbolLabel();
     void ApplyFont(const TKFont&) override {}
+    void BoundsChanged() override;
+    // The "Symbol Selector" dialog.
+    void EditSymbol();
+    void EditAfterPlacing() override { EditSymbol(); }
+    // Sizes the object to 110 % of its glyph.
+    void FitToGlyph();
+
+protected:
+    void AddMenuItems(QMenu& menu) override;
 };
 
 class TKDateTimeLabel : public TKBaseLabel {
@@ -190,18 +302,47 @@ public:
     bool WordWrap() const { return wordWrap_; }
     void SetWordWrap(bool v) {
         wordWrap_ = v;
+        if (v && !Loading())
+            wrapped_ = WrapToWidth(items_.Lines());
         Dirty();
     }
+    void Loaded() override;
     bool LayoutDirty() const { return dirty_; }
-    void ApplyFont(const TKFont& font) override { font_.Assign(font); }
+    void ApplyFont(const TKFont& font) override;
+
+    // The lines painted and printed: the wrapped lines when WordWrap is on.
+    QStringList Lines() const { return wordWrap_ ? wrapped_ : items_.Lines(); }
+    QStringList WrappedLines() const { return wrapped_; }
+    // Recomputes the wrapped lines (the memo object reads its memo again).
+    virtual void Rewrap();
+    // Height to the lines, width at least the widest line.
+    void FitToText();
+    // Lines of `text` broken at the object's width in its zoomed font.
+    QStringList WrapToWidth(const QStringList& lines) const;
+    // The line height on screen: the text height of "XXX".
+    int LineHeight() const;
+
+    void BoundsChanged() override;
+    void UpdateMenuChecks() override;
+    void Paint(QPainter& painter) override;
+    void PrintTo(PrintSurface& surface, double x0, double y0) override;
+    void EditFont();
 
 protected:
     void Dirty() {
         dirty_ = true;
         update();
     }
+    void AddMenuItems(QMenu& menu) override;
+    void AddWordWrapItem(QMenu& menu);
+    // The placeholder shown on screen for no lines ("<blank>").
+    virtual QString BlankText() const { return QStringLiteral("<blank>"); }
+    void SetWrapped(const QStringList& lines) { wrapped_ = lines; }
 
 private:
+    QList<QAction*> alignItems_;
+    QAction* wrapItem_ = nullptr;
+    QStringList wrapped_;
     TKStrings items_;
     bool autoSize_ = false;
     int alignment_ = taLeftJustify;
@@ -212,6 +353,14 @@ private:
 
 class TKMultiLineLabel : public TKMultiLineBaseLabel {
     QB_STREAMABLE_CLASS
+public:
+    // The "Multi-line Text Editor"; on OK the lines are taken and the object
+    // fits itself to them.
+    void EditText();
+    void EditAfterPlacing() override;
+
+protected:
+    void AddMenuItems(QMenu& menu) override;
 };
 
 class TKDMultiLineLabel : public TKMultiLineBaseLabel {
@@ -227,6 +376,15 @@ public:
         dataFieldDescript_ = v;
         Dirty();
     }
+    void RefreshData() override;
+    void ClearData() override;
+    void Rewrap() override { RefreshData(); }
+    // The memo field chooser.
+    void EditField();
+
+protected:
+    void AddMenuItems(QMenu& menu) override;
+    QString BlankText() const override { return QStringLiteral("<blank memo>"); }
 
 private:
     QString dataFieldName_;
@@ -267,6 +425,16 @@ public:
         zipOptions_ = v;
         Dirty();
     }
+    AddressOptions Options() const;
+    void SetOptions(const AddressOptions& o);
+    void RefreshData() override;
+    void ClearData() override;
+    // The "Address Label Layout" dialog.
+    void EditLayout();
+    void EditAfterPlacing() override;
+
+protected:
+    void AddMenuItems(QMenu& menu) override;
 
 private:
     int zipOptions_ = zoAfterState;
