@@ -1,7 +1,5 @@
 #include "labelobjects/wmf.h"
 
-#include "labelobjects/layoutstream.h"
-
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPaintEngine>
@@ -28,6 +26,7 @@ enum : uint16_t {
     kSetMapMode = 0x0103,
     kSetRop2 = 0x0104,
     kSetPolyFillMode = 0x0106,
+    kSetStretchBltMode = 0x0107,
     kRestoreDC = 0x0127,
     kSelectClipRegion = 0x012C,
     kSelectObject = 0x012D,
@@ -120,6 +119,22 @@ private:
     const uchar* p_;
     qsizetype n_;
 };
+
+// Text in metafiles is Windows ANSI (code page 1252): Latin-1 except for
+// the printable characters at 0x80-0x9F.
+QString FromCodePage1252(const QByteArray& bytes) {
+    static const char16_t high[32] = {
+        0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+    QString out;
+    out.reserve(bytes.size());
+    for (char ch : bytes) {
+        const auto b = uchar(ch);
+        out.append(b >= 0x80 && b < 0xA0 ? QChar(high[b - 0x80]) : QChar(b));
+    }
+    return out;
+}
 
 QColor ColorRef(uint32_t c) {
     return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
@@ -264,6 +279,7 @@ struct DcState {
     QColor bkColor = Qt::white;
     int bkMode = 2; // opaque
     int polyFill = 1; // alternate
+    int stretchMode = 1; // drops pixels; 4 (halftone) smooths
     int rop2 = 13; // copy pen
     int textAlign = 0;
     int mapMode = 1;
@@ -459,6 +475,9 @@ private:
         case kSetPolyFillMode:
             dc_.polyFill = a.W(0);
             break;
+        case kSetStretchBltMode:
+            dc_.stretchMode = a.W(0);
+            break;
         case kSetTextAlign:
             dc_.textAlign = a.W(0);
             break;
@@ -616,7 +635,7 @@ private:
             QByteArray face;
             for (qsizetype i = 18; i < 18 + 32 && i < a.Size() && a.B(i) != 0; ++i)
                 face.append(char(a.B(i)));
-            o.font.face = FromAnsi(face);
+            o.font.face = FromCodePage1252(face);
             AddObject(o);
             break;
         }
@@ -761,7 +780,7 @@ private:
     void Text(const QPointF& logical, const QByteArray& bytes, const std::vector<double>& dx,
               int options, const QRectF& clip) {
         (void)options;
-        const QString text = FromAnsi(bytes);
+        const QString text = FromCodePage1252(bytes);
         const WFont& f = dc_.font;
         QFont font(f.face.isEmpty() ? QStringLiteral("Arial") : f.face);
         constexpr double kBase = 100.0;
@@ -954,6 +973,7 @@ private:
                         line[x] = 0;
             }
         }
+        p_.setRenderHint(QPainter::SmoothPixmapTransform, dc_.stretchMode == 4);
         p_.drawImage(dest, image);
     }
 
