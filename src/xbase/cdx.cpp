@@ -1259,9 +1259,7 @@ public:
             f_.corrupt("tree of tag " + info_.name + " contains a cycle");
         if (depth < height) {
             NodePtr nd = load(off);
-            if (nd->leaf())
-                f_.corrupt("tree of tag " + info_.name + " has leaves at different depths");
-            std::vector<uint32_t> kids = nd->kids;
+            std::vector<uint32_t> kids = nd->kids; // none in a leaf found higher up
             for (uint32_t c : kids)
                 freeTreePages(c, depth + 1, height, seen);
         } else if (!validPageOf(off)) {
@@ -1457,24 +1455,30 @@ public:
         loading_ = false;
         f_.beginChange();
         rebuilt_ = true;
-        std::unordered_set<uint32_t> seen;
-        freeSubtree(root_, 0, seen);
+        freeAllPages();
         uint32_t off = f_.allocPage();
         NodePtr nd = f_.fresh(off, klen(), fill_, kAttrLeaf | kAttrRoot);
         setRoot(off);
         f_.trim();
     }
 
-    void freeSubtree(uint32_t off, int depth, std::unordered_set<uint32_t>& seen) {
-        if (depth > kMaxDepth || !seen.insert(off).second)
-            f_.corrupt("tree of tag " + info_.name + " contains a cycle");
-        NodePtr nd = load(off);
-        if (!nd->leaf()) {
-            std::vector<uint32_t> kids = nd->kids;
-            for (uint32_t c : kids)
-                freeSubtree(c, depth + 1, seen);
+    // Frees every page of the tree. Leaves are freed unread: they are most
+    // of a large tree, and only interior nodes say where pages are.
+    void freeAllPages() {
+        std::unordered_set<uint32_t> seen;
+        freeTreePages(root_, 1, treeHeight(), seen);
+    }
+    // Levels from the root to the leaves along the leftmost path (1: the
+    // root is a leaf).
+    int treeHeight() {
+        uint32_t off = root_;
+        for (int height = 1; height <= kMaxDepth; ++height) {
+            NodePtr nd = load(off);
+            if (nd->leaf() || nd->kids.empty())
+                return height;
+            off = nd->kids[0];
         }
-        f_.freePage(off);
+        f_.corrupt("tree of tag " + info_.name + " contains a cycle");
     }
 
     class CursorImpl;
@@ -2452,8 +2456,8 @@ public:
         std::memcpy(dk.data(), t.info_.name.data(),
                     std::min<size_t>(t.info_.name.size(), kDirKeyLength));
         dir_->remove(Key(dk.data(), dk.size()), t.header_);
-        std::unordered_set<uint32_t> seen;
-        t.freeSubtree(t.root_, 0, seen);
+        t.dropHeld();
+        t.freeAllPages();
         core.freePage(t.header_);
         core.freePage(t.header_ + kPage);
         tags_.erase(tags_.begin() + i);
