@@ -311,7 +311,8 @@ void TAddressMain::buildMenus() {
 
     printMenu_ = bar->addMenu(QStringLiteral("&Print"));
     // wired by the tool hand-over
-    addLaterAction(printMenu_, QStringLiteral("Print &Labels"), QKeySequence(Qt::CTRL | Qt::Key_L));
+    connect(addAction(printMenu_, QStringLiteral("Print &Labels"), QKeySequence(Qt::CTRL | Qt::Key_L)),
+            &QAction::triggered, this, &TAddressMain::mnuPrintLabelsClick);
     addLaterAction(printMenu_, QStringLiteral("Print Le&tters"), QKeySequence(Qt::CTRL | Qt::Key_T));
     addLaterAction(printMenu_, QStringLiteral("Print &Envelopes"), QKeySequence(Qt::CTRL | Qt::Key_E));
     addLaterAction(printMenu_, QStringLiteral("Print &Reports"), QKeySequence(Qt::CTRL | Qt::Key_R));
@@ -384,8 +385,10 @@ void TAddressMain::buildForm() {
     connect(button(QStringLiteral("Filter")), &QPushButton::clicked, this,
             &TAddressMain::FilterButtonClick);
     // wired by the tool hand-over
-    for (const char* caption : {"Labels", "Letters", "Envelopes", "Reports"})
+    for (const char* caption : {"Letters", "Envelopes", "Reports"})
         button(QString::fromLatin1(caption))->setEnabled(false);
+    connect(button(QStringLiteral("Labels")), &QPushButton::clicked, this,
+            &TAddressMain::mnuPrintLabelsClick);
     QPushButton* mouseHelp = addButton(form_, QStringLiteral("?"), QRect(574, 3, 32, 32));
     mouseHelp->setToolTip(QStringLiteral("Click here for mouse help"));
     connect(mouseHelp, &QPushButton::clicked, this, [] { QWhatsThis::enterWhatsThisMode(); });

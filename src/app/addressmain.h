@@ -143,6 +143,7 @@ public slots:
     void mnuRestoreFilterClick();
     void mnuTagAllFilterMatchesClick();
     void mnuPrintCurrentRecordClick();
+    void mnuPrintLabelsClick(); // app/labelscommand.cpp
     void mnuCopyToClipboardClick();
     void DialPhone1Click();
     void DialPhone2Click();

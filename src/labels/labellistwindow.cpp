@@ -2,6 +2,7 @@
 
 #include "app/messages.h"
 #include "labelobjects/panels.h"
+#include "labels/designscreen.h"
 #include "storage/dataset.h"
 #include "storage/home.h"
 #include "storage/systemtables.h"
@@ -142,6 +143,12 @@ TLabelSetupScreen::TLabelSetupScreen(TableDataset* addressTable, QWidget* parent
     : QDialog(parent), labelTable_(std::make_unique<TableDataset>()), addressTable_(addressTable) {
     setWindowTitle(QStringLiteral("Print Labels"));
     labelTable_->setObjectName(QStringLiteral("LabelTable"));
+    // The designer writes the layout file; the record follows here.
+    OpenDesigner = [](TLabelSetupScreen& window, LabelDefinition& def) {
+        if (!TLabelDesignScreen::Edit(def, window.AddressTable(), &window))
+            return false;
+        return StoreLabelRecord(window.LabelTable(), def, window.Commands().SystemDir());
+    };
 
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
@@ -327,12 +334,8 @@ void TLabelSetupScreen::ModifyClick() {
     LabelDefinition def;
     if (!commands_->PrepareModify(def))
         return;
-    if (!OpenDesigner) {
-        Inform(QStringLiteral("The label designer could not be started."));
-        return;
-    }
     const uint32_t recno = def.recno;
-    const bool saved = OpenDesigner(*this, def);
+    const bool saved = OpenDesigner && OpenDesigner(*this, def);
     RefreshList(saved && def.recno ? def.recno : recno);
 }
 
@@ -342,11 +345,7 @@ void TLabelSetupScreen::NewClick() {
     LabelDefinition def;
     if (!commands_->PrepareNew(def))
         return;
-    if (!OpenDesigner) {
-        Inform(QStringLiteral("The label designer could not be started."));
-        return;
-    }
-    if (OpenDesigner(*this, def) && def.recno)
+    if (OpenDesigner && OpenDesigner(*this, def) && def.recno)
         RefreshList(def.recno);
     else
         RefreshList();

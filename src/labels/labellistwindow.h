@@ -83,9 +83,9 @@ public:
     QWidget* PrintPanelSlot() const { return printSlot_; }
     QVBoxLayout* PrintPanelLayout() const { return printLayout_; }
 
-    // Opens the label designer on a definition; true when the designer
-    // saved it. Set by the application; while unset, "New" and "Modify"
-    // tell the user that the designer is not available.
+    // Opens the label designer on a definition and stores it when the
+    // designer saved it; true then. By default the label design window,
+    // then the record; tests replace it.
     std::function<bool(TLabelSetupScreen&, LabelDefinition&)> OpenDesigner;
     // Runs child dialogs modally (tests script them).
     DialogRunner ShowModal = DefaultDialogRunner();
