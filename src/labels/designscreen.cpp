@@ -4,6 +4,7 @@
 #include "labelobjects/labelclasses.h"
 #include "labelobjects/panels.h"
 #include "labels/designicons.h"
+#include "labels/labelart.h"
 #include "labels/labelstockdialogs.h"
 #include "storage/dataset.h"
 #include "storage/home.h"
@@ -43,11 +44,6 @@ constexpr double kPostNetMinWidth = 2.85;
 
 constexpr int kMinZoomTenths = 4;
 constexpr int kMaxZoomTenths = 16;
-
-// TEMPORARY until the stock pictures land.
-QImage ArtPicture(const QString&) {
-    return {};
-}
 
 TLabelDesignScreen::RunHook& Hook() {
     static TLabelDesignScreen::RunHook hook;
@@ -126,19 +122,16 @@ bool TLabelDesignScreen::Edit(LabelDefinition& def, TableDataset* addresses, QWi
         } catch (const std::exception& e) {
             // Opening a layout that cannot be read in full would lose the
             // objects beyond the fault when it is saved again.
-            Warn(QString::fromLocal8Bit(e.what()));
+            Warn(QString::fromUtf8(e.what()));
             return false;
         }
     }
+    // "Save" writes the layout before the window closes, so that a file that
+    // cannot be written leaves the window open with the work in it.
+    screen.SetLayoutPath(path);
     const int result = Hook() ? Hook()(screen) : screen.exec();
     if (result != QDialog::Accepted)
         return false;
-    try {
-        screen.SaveLayout(path);
-    } catch (const std::exception& e) {
-        Warn(QString::fromLocal8Bit(e.what()));
-        return false;
-    }
     def = screen.Definition();
     return true;
 }
@@ -270,6 +263,9 @@ void TLabelDesignScreen::BuildWindow() {
     panel_->hide(); // shown by the first activation
     scrollBox_->setWidget(panel_);
     panel_->DroppedObjectEvent = [this](const QRect&) {
+        const QList<TKGraphicControl*> objects = panel_->Objects();
+        if (!objects.isEmpty())
+            KeepPlacedObjectVisible(objects.last());
         // After placing an object the window returns to the selection tool.
         SelectTool(psPointing);
     };
@@ -353,8 +349,8 @@ void TLabelDesignScreen::FormActivate() {
 
     if (def_.isNew) {
         panel_->SetPanelState(psAddressLabel);
-        panel_->CreateObjectInRect(
-            QRect(QPoint(10, 10), QPoint(panel_->Width() - 10, panel_->Height() - 10)));
+        KeepPlacedObjectVisible(panel_->CreateObjectInRect(
+            QRect(QPoint(10, 10), QPoint(panel_->Width() - 10, panel_->Height() - 10))));
         SelectTool(psPointing);
         panel_->SetSelection(panel_->Objects());
         Inform(QStringLiteral(
@@ -364,6 +360,18 @@ void TLabelDesignScreen::FormActivate() {
             "the Help button"));
     }
     panel_->setFocus();
+}
+
+void TLabelDesignScreen::KeepPlacedObjectVisible(TKGraphicControl* object) {
+    // An object that fits itself to text it does not have yet (an address
+    // block over an empty address file) would shrink to nothing and be
+    // dropped as a stray object on saving; it keeps the smallest size a
+    // tool gives.
+    if (!object)
+        return;
+    if (object->Width() < 10 || object->Height() < 15)
+        object->SetBounds(object->Left(), object->Top(), std::max(10, object->Width()),
+                          std::max(15, object->Height()));
 }
 
 void TLabelDesignScreen::SizePanelToStock() {
@@ -539,7 +547,9 @@ void TLabelDesignScreen::FieldNamesClick(bool down) {
 // ---- label art -------------------------------------------------------------------------------
 
 QImage TLabelDesignScreen::ArtImage(const QString& art, const QSize& size) {
-    const QImage picture = ArtPicture(art);
+    // The picture's name is ART up to its first ".", in capitals.
+    const QString name = art.section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
+    const QImage picture = name.isEmpty() ? QImage() : LabelArtPicture(name);
     if (picture.isNull() || size.isEmpty())
         return {};
     const QImage scaled = picture.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation)
@@ -609,19 +619,22 @@ void TLabelDesignScreen::ZoomDownClick() {
 
 // ---- default font -------------------------------------------------------------------------------
 
+std::function<int(QDialog&)> TLabelDesignScreen::FontDialogHook;
+
 void TLabelDesignScreen::DefaultFontClick() {
     if (!fontDialog_) {
         fontDialog_ = new QFontDialog(this);
         fontDialog_->setWindowTitle(QStringLiteral("Font"));
     }
     fontDialog_->setCurrentFont(panel_->PanelFont().ToQFont());
-    if (fontDialog_->exec() != QDialog::Accepted)
+    const int result = FontDialogHook ? FontDialogHook(*fontDialog_) : fontDialog_->exec();
+    if (result != QDialog::Accepted)
         return;
-    const QFont f = fontDialog_->selectedFont();
+    const QFont f = fontDialog_->currentFont();
     TKFont font;
-    font.Assign(panel_->PanelFont());
+    font.Assign(panel_->PanelFont()); // the colour stays
     font.SetName(f.family());
-    font.SetSize(f.pointSize() > 0 ? f.pointSize() : 8);
+    font.SetSize(f.pointSize() > 0 ? f.pointSize() : panel_->PanelFont().Size());
     int style = 0;
     if (f.bold())
         style |= fsBold;
@@ -730,6 +743,14 @@ void TLabelDesignScreen::ChangeLayoutClick() {
 
 void TLabelDesignScreen::SaveClick() {
     panel_->RemoveStrayObjects();
+    if (!layoutPath_.isEmpty()) {
+        try {
+            SaveLayout(layoutPath_);
+        } catch (const std::exception& e) {
+            Warn(QString::fromUtf8(e.what()));
+            return;
+        }
+    }
     def_.descript = description_->text().left(LabelDefinition::DescriptionLength);
     accept();
 }

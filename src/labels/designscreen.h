@@ -43,6 +43,7 @@ namespace qb {
 
 class TableDataset;
 class TKFont;
+class TKGraphicControl;
 class TKLabelPanel;
 
 class TLabelDesignScreen : public QDialog {
@@ -56,6 +57,10 @@ public:
     using RunHook = std::function<int(TLabelDesignScreen&)>;
     // Installs `hook` (empty: back to exec()); returns the previous one.
     static RunHook SetRunHook(RunHook hook);
+
+    // Runs the default-font dialog instead of exec() when set (tests answer
+    // it); returns the dialog's result code.
+    static std::function<int(QDialog&)> FontDialogHook;
 
     // The window on a working copy of `def`; `addresses` is the open address
     // file (may be null: the panel then shows field names and the record
@@ -76,6 +81,10 @@ public:
     // Writes the panel's objects (at zoom 1) to a layout file; errors are
     // passed on.
     void SaveLayout(const QString& path);
+    // When set, "Save" writes the layout there before closing; a failure is
+    // told and the window stays open.
+    void SetLayoutPath(const QString& path) { layoutPath_ = path; }
+    QString LayoutPath() const { return layoutPath_; }
 
     // ---- state ----------------------------------------------------------------------
     const LabelDefinition& Definition() const { return def_; }
@@ -145,6 +154,7 @@ private:
     void BuildWindow();
     // Panel size and shape from the working copy, keeping the zoom.
     void SizePanelToStock();
+    void KeepPlacedObjectVisible(TKGraphicControl* object);
     void UpdateArt();
     void UpdateLayoutCaption();
     void UpdateFontCaption();
@@ -168,6 +178,7 @@ private:
     int zoomTenths_ = 10;
     QSize baseSize_{264, 265}; // the panel at zoom 1
     LayoutChooser layoutChooser_;
+    QString layoutPath_;
 
     TKLabelPanel* panel_ = nullptr;
     QScrollArea* scrollBox_ = nullptr;

@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QScrollArea>
@@ -162,13 +163,38 @@ TEST_F(DesignTest, NewPanelHasTheDesignerDefaults) {
     EXPECT_EQ(screen.LayoutCaption(), QStringLiteral("Avery 5160  Address"));
 
     TKFont font;
-    font.SetName(QStringLiteral("Courier New"));
+    font.SetName(QStringLiteral("Liberation Mono"));
     font.SetSize(12);
     font.SetStyle(fsBold | fsItalic);
     screen.SetDefaultFont(font);
     EXPECT_EQ(screen.DefaultFontCaption(),
-              QStringLiteral("Default Font: Courier New, 12 pt , bold, italic"));
-    EXPECT_EQ(p->PanelFont().Name(), QStringLiteral("Courier New"));
+              QStringLiteral("Default Font: Liberation Mono, 12 pt , bold, italic"));
+    EXPECT_EQ(p->PanelFont().Name(), QStringLiteral("Liberation Mono"));
+
+    // The font dialog starts on the panel's font; Cancel keeps it.
+    TLabelDesignScreen::FontDialogHook = [](QDialog& d) {
+        auto& fd = static_cast<QFontDialog&>(d);
+        EXPECT_EQ(fd.currentFont().family(), QStringLiteral("Liberation Mono"));
+        QFont f(QStringLiteral("Liberation Serif"));
+        f.setPointSize(14);
+        fd.setCurrentFont(f);
+        return int(QDialog::Rejected);
+    };
+    screen.DefaultFontClick();
+    EXPECT_EQ(screen.DefaultFontCaption(),
+              QStringLiteral("Default Font: Liberation Mono, 12 pt , bold, italic"));
+    TLabelDesignScreen::FontDialogHook = [](QDialog& d) {
+        QFont f(QStringLiteral("Liberation Serif"));
+        f.setPointSize(14);
+        f.setBold(true);
+        static_cast<QFontDialog&>(d).setCurrentFont(f);
+        return int(QDialog::Accepted);
+    };
+    screen.DefaultFontClick();
+    TLabelDesignScreen::FontDialogHook = nullptr;
+    EXPECT_EQ(screen.DefaultFontCaption(),
+              QStringLiteral("Default Font: Liberation Serif, 14 pt , bold"));
+    EXPECT_FALSE(screen.SaveVisible()); // the default font is no change of the layout
 
     // A new text object takes the panel's font.
     screen.FormActivate();
@@ -177,8 +203,9 @@ TEST_F(DesignTest, NewPanelHasTheDesignerDefaults) {
     Drag(p, QPoint(20, 20), QPoint(120, 40));
     const auto counters = ObjectsOf<TKCounterLabel>(p);
     ASSERT_EQ(counters.size(), 1);
-    EXPECT_EQ(counters[0]->FontRef().Name(), QStringLiteral("Courier New"));
-    EXPECT_EQ(counters[0]->FontRef().Style(), fsBold | fsItalic);
+    EXPECT_EQ(counters[0]->FontRef().Name(), QStringLiteral("Liberation Serif"));
+    EXPECT_EQ(counters[0]->FontRef().Size(), 14);
+    EXPECT_EQ(counters[0]->FontRef().Style(), fsBold);
 }
 
 TEST_F(DesignTest, EveryToolPlacesItsObjectAndReturnsToTheSelectionTool) {
@@ -797,4 +824,128 @@ TEST_F(DesignTest, ScreenshotOfTheDesigner) {
                 ++dark;
     EXPECT_GT(dark, 200);
     EXPECT_EQ(panel.size(), QSize(384, 192));
+}
+
+TEST_F(DesignTest, LabelArtShowsLightGreyUnderTheObjects) {
+    LabelDefinition def = Stock(2.625, 1.0);
+    def.art = QStringLiteral("av5160.bmp"); // not a picture the program carries
+    {
+        TLabelDesignScreen screen(def, nullptr);
+        screen.FormActivate();
+        EXPECT_TRUE(screen.ArtEnabled());
+        EXPECT_FALSE(screen.ArtShown());
+    }
+    def.art = QStringLiteral("av5196.bmp");
+    def.lblWidth = 2.75;
+    def.lblHeight = 2.75;
+    TLabelDesignScreen screen(def, nullptr);
+    EXPECT_FALSE(screen.ArtEnabled()); // before the first activation
+    screen.FormActivate();
+    EXPECT_TRUE(screen.ArtEnabled());
+    EXPECT_TRUE(screen.ArtButton()->isChecked());
+    ASSERT_TRUE(screen.ArtShown());
+    const QImage art = screen.Panel()->Picture().Image();
+    EXPECT_EQ(art.size(), QSize(264, 264));
+    int grey = 0, other = 0;
+    for (int y = 0; y < art.height(); ++y)
+        for (int x = 0; x < art.width(); ++x) {
+            const QRgb c = art.pixel(x, y) & 0xFFFFFF;
+            if (c == 0xC0C0C0)
+                ++grey;
+            else if (c != 0xFFFFFF)
+                ++other;
+        }
+    EXPECT_GT(grey, 0);
+    EXPECT_EQ(other, 0);
+
+    // Zoomed, the art keeps the size of the label at zoom 1.
+    screen.ZoomUpClick();
+    screen.ShowArtClick(false);
+    EXPECT_FALSE(screen.ArtShown());
+    screen.ShowArtClick(true);
+    EXPECT_EQ(screen.Panel()->Picture().Image().size(), QSize(264, 264));
+    EXPECT_FALSE(screen.SaveVisible());
+
+    // A stock without art switches the button off and empties the picture.
+    screen.SetLayoutChooser([](LabelDefinition& d, QWidget*) {
+        d.MakeUserDefined();
+        return true;
+    });
+    screen.ChangeLayoutClick();
+    EXPECT_FALSE(screen.ArtEnabled());
+    EXPECT_FALSE(screen.ArtButton()->isChecked());
+    EXPECT_FALSE(screen.ArtShown());
+}
+
+TEST_F(DesignTest, ScreenshotWithLabelArtZoomed) {
+    LabelDefinition def = Stock(2.75, 2.75);
+    def.art = QStringLiteral("AV5196.BMP");
+    def.lblShape = QStringLiteral("SR");
+    TLabelDesignScreen screen(def, nullptr);
+    screen.resize(820, 640);
+    screen.show();
+    DialogCloser closer;
+    screen.SelectTool(psEllipse);
+    Drag(screen.Panel(), QPoint(60, 60), QPoint(200, 200));
+    for (int i = 0; i < 6; ++i)
+        screen.ZoomUpClick();
+    QApplication::processEvents();
+    const QImage shot = screen.grab().toImage();
+    ASSERT_FALSE(shot.isNull());
+    const QString dir = qEnvironmentVariable("QB_BINARY_DIR", home.path());
+    EXPECT_TRUE(shot.save(dir + QStringLiteral("/design_screen_art.png")));
+    // The art is drawn over the whole zoomed panel.
+    const QImage panel = screen.Panel()->grab().toImage();
+    EXPECT_EQ(panel.size(), QSize(422, 422)); // nearest(264 x 1.6)
+    int grey = 0;
+    for (int y = 0; y < panel.height(); ++y)
+        for (int x = 0; x < panel.width(); ++x)
+            if ((panel.pixel(x, y) & 0xFFFFFF) == 0xC0C0C0)
+                ++grey;
+    EXPECT_GT(grey, 100);
+    EXPECT_EQ(screen.ZoomCaption(), QStringLiteral("160%"));
+}
+
+TEST_F(DesignTest, ALayoutThatCannotBeWrittenKeepsTheWindowOpen) {
+    OpenAddresses(0);
+    LabelDefinition def = LabelDefinition::NewLabelDefault();
+    def.isNew = true;
+    def.binary = QStringLiteral("BIN00003.L");
+    // A directory of that name: the file cannot be created.
+    ASSERT_TRUE(QDir(SystemDirectory()).mkdir(def.binary));
+    bool stayedOpen = false;
+    TLabelDesignScreen::SetRunHook([&](TLabelDesignScreen& s) {
+        s.FormActivate();
+        messages.clear();
+        s.SaveClick();
+        stayedOpen = s.result() != QDialog::Accepted;
+        EXPECT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown.empty() ? -1 : int(messages.shown[0].kind),
+                  int(ShownMessage::Warning));
+        EXPECT_EQ(s.Panel()->Objects().size(), 1); // the work is still there
+        s.CancelClick();
+        return int(s.result());
+    });
+    EXPECT_FALSE(TLabelDesignScreen::Edit(def, &addresses));
+    EXPECT_TRUE(stayedOpen);
+}
+
+TEST_F(DesignTest, AddressBlockOverAnEmptyAddressFileSurvivesSaving) {
+    OpenAddresses(0);
+    LabelDefinition def = LabelDefinition::NewLabelDefault();
+    def.isNew = true;
+    def.binary = QStringLiteral("BIN00004.L");
+    TLabelDesignScreen::SetRunHook([](TLabelDesignScreen& s) {
+        s.FormActivate();
+        s.SelectTool(psAddressLabel);
+        Drag(s.Panel(), QPoint(20, 50), QPoint(200, 52));
+        for (TKGraphicControl* o : s.Panel()->Objects())
+            EXPECT_GE(o->Height(), 15) << o->objectName().toStdString();
+        s.SaveClick();
+        return int(s.result());
+    });
+    ASSERT_TRUE(TLabelDesignScreen::Edit(def, &addresses));
+    TLabelDesignScreen check(def, &addresses);
+    check.LoadLayout(LayoutFilePath(def.binary));
+    EXPECT_EQ(ObjectsOf<TKDMultiLineAddressLabel>(check.Panel()).size(), 2);
 }
