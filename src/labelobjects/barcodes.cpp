@@ -105,15 +105,17 @@ int PostNetCorrectionDigit(const QString& digits) {
 QString PostNetDigits(const QString& zip, const QString& address, int type) {
     if (!PostNetZipValid(zip))
         return {};
-    QString source = zip;
-    if (type == pnbc11Digit)
-        source += DeliveryPointDigits(address);
     QString digits;
-    for (QChar c : source)
+    for (QChar c : zip)
         if (IsAsciiDigit(c))
             digits += c;
-    if (type == pnbc5Digit)
+    // Sorting machines read codes of 5, 9 or 11 data digits only, and
+    // delivery-point digits mean nothing without the ZIP+4. A ZIP that does
+    // not hold exactly nine digits is coded by its five-digit ZIP.
+    if (type == pnbc5Digit || digits.size() != 9)
         digits.truncate(5);
+    else if (type == pnbc11Digit)
+        digits += DeliveryPointDigits(address);
     digits += QChar('0' + PostNetCorrectionDigit(digits));
     return digits;
 }

@@ -30,7 +30,10 @@ QString DeliveryPointDigits(const QString& address);
 // five all digits, and no greater than "99999-9999".
 bool PostNetZipValid(const QString& zip);
 // The data digits of a bar code of `type` (TPostNetBarCodeType) with the
-// correction digit appended; empty when the ZIP text is not valid.
+// correction digit appended; empty when the ZIP text is not valid. The
+// digits of the ZIP text are taken in order (hyphen, blanks and letters
+// dropped); a ZIP that gives other than nine digits is coded as a 5-digit
+// ZIP whatever the type, so every code has 5, 9 or 11 data digits.
 QString PostNetDigits(const QString& zip, const QString& address, int type);
 // The digit that makes the sum of `digits` a multiple of ten.
 int PostNetCorrectionDigit(const QString& digits);

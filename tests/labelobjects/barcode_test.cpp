@@ -78,8 +78,13 @@ TEST(PostNet, DataAndCorrectionDigits) {
         {"12345-6789", "123 MAIN ST", pnbc5Digit, "123455"},
         {"12345-6789", "NAPOLEON AVE 12", pnbc11Digit, "123456789997"},
         {"12345-6789", "", pnbc11Digit, "123456789997"},
+        // Only a complete ZIP+4 takes the longer codes; anything else is
+        // coded by its 5-digit ZIP, so no code has an unreadable length.
         {"12345", "", pnbc9Digit, "123455"},
-        {"12345", "", pnbc11Digit, "12345997"},
+        {"12345", "123 MAIN ST", pnbc11Digit, "123455"},
+        {"12345-67", "123 MAIN ST", pnbc11Digit, "123455"},
+        {"12345-67890", "", pnbc9Digit, "123455"},
+        {"12345-6789 1", "", pnbc9Digit, "123455"},
         {"12345 6789", "", pnbc9Digit, "1234567895"},
         {"00000", "", pnbc5Digit, "000000"},
         {"1234", "", pnbc5Digit, ""},
