@@ -7,6 +7,7 @@
 #include "labelobjects/panels.h"
 #include "labels/designscreen.h"
 #include "labels/labeldefinition.h"
+#include "labels/labellistwindow.h"
 #include "storage/dataset.h"
 #include "storage/settings.h"
 #include "storage/systemtables.h"
@@ -948,4 +949,76 @@ TEST_F(DesignTest, AddressBlockOverAnEmptyAddressFileSurvivesSaving) {
     TLabelDesignScreen check(def, &addresses);
     check.LoadLayout(LayoutFilePath(def.binary));
     EXPECT_EQ(ObjectsOf<TKDMultiLineAddressLabel>(check.Panel()).size(), 2);
+}
+
+TEST_F(DesignTest, DesignFromNothingThroughTheLabelListThenReopenAndModify) {
+    OpenAddresses(2);
+    DialogCloser closer;
+    {
+        TLabelSetupScreen list(&addresses);
+        ASSERT_TRUE(list.OpenLabelTable());
+        TLabelDesignScreen::SetRunHook([this](TLabelDesignScreen& s) {
+            s.FormActivate();
+            EXPECT_TRUE(messages.sawText(QLatin1String(kNewLabelMessage)));
+            s.SetLayoutChooser([](LabelDefinition& d, QWidget*) {
+                d.MakeUserDefined();
+                d.lblWidth = 4.0;
+                d.horizPitch = 4.0;
+                d.lblHeight = 1.5;
+                d.vertPitch = 1.5;
+                d.lblShape = QStringLiteral("SR");
+                return true;
+            });
+            s.ChangeLayoutClick();
+            s.SelectTool(psRectangle);
+            Drag(s.Panel(), QPoint(2, 2), QPoint(380, 140));
+            s.SelectTool(psCounterLabel);
+            Drag(s.Panel(), QPoint(300, 110), QPoint(370, 130));
+            s.SetDescriptionText(QStringLiteral("Parcel label"));
+            s.SaveClick();
+            return int(s.result());
+        });
+        list.NewClick();
+        EXPECT_EQ(list.Descriptions(), QStringList{QStringLiteral("Parcel label")});
+    }
+    // The program closed and started again: the definition and its layout
+    // come back from the files.
+    LabelDefinition stored;
+    {
+        TLabelSetupScreen list(&addresses);
+        ASSERT_TRUE(list.OpenLabelTable());
+        stored = list.CurrentDefinition();
+        EXPECT_EQ(stored.descript, QStringLiteral("Parcel label"));
+        EXPECT_EQ(stored.manufac, QStringLiteral("USER"));
+        EXPECT_DOUBLE_EQ(stored.lblWidth, 4.0);
+        EXPECT_DOUBLE_EQ(stored.lblHeight, 1.5);
+        EXPECT_EQ(stored.lblShape, QStringLiteral("SR"));
+        EXPECT_TRUE(LayoutFileExists(stored.binary));
+        TLabelDesignScreen::SetRunHook([](TLabelDesignScreen& s) {
+            s.FormActivate();
+            EXPECT_EQ(s.Panel()->size(), QSize(384, 144));
+            EXPECT_EQ(s.Panel()->Shape(), lsRectangle);
+            EXPECT_EQ(s.LayoutCaption(), QStringLiteral("User Defined Label Layout"));
+            QStringList classes;
+            for (TKGraphicControl* o : s.Panel()->Objects())
+                classes << o->ClassName();
+            EXPECT_EQ(classes, (QStringList{"TKDMultiLineAddressLabel", "TKLabelShapes",
+                                            "TKCounterLabel"}));
+            delete ObjectsOf<TKCounterLabel>(s.Panel()).value(0);
+            s.SelectTool(psLine);
+            Drag(s.Panel(), QPoint(200, 10), QPoint(202, 100));
+            s.SetDescriptionText(QStringLiteral("Parcel label, no counter"));
+            s.SaveClick();
+            return int(s.result());
+        });
+        list.ModifyClick();
+        EXPECT_EQ(list.Descriptions(), QStringList{QStringLiteral("Parcel label, no counter")});
+        EXPECT_EQ(list.CurrentDefinition().binary, stored.binary);
+    }
+    TLabelDesignScreen check(stored, &addresses);
+    check.LoadLayout(LayoutFilePath(stored.binary));
+    QStringList classes;
+    for (TKGraphicControl* o : check.Panel()->Objects())
+        classes << o->ClassName();
+    EXPECT_EQ(classes, (QStringList{"TKDMultiLineAddressLabel", "TKLabelShapes", "TKLineShape"}));
 }
