@@ -28,8 +28,7 @@ int NearestInt(double v) {
 
 const char* const kTypeCaptions[3] = {"5-Digit ZIP Code Barcode", "ZIP+4 Barcode",
                                       "ZIP+4 with Delivery Point Barcode"};
-const char* const kFIMCaptions[3] = {"Set FIM to Type A", "Set FIM to Type B",
-                                     "Set FIM to Type C"};
+const char* const kFIMCaptions[3] = {"Set FIM to Type A", "Set FIM to Type B", "Set FIM to Type C"};
 
 } // namespace
 
@@ -196,8 +195,8 @@ QImage TKPostNetBarCode::SampleBitmap() {
             colors << c;
         img.setColorTable(colors);
         img.fill(15);
-        const QString digits = PostNetDigits(QStringLiteral("12345-6789"),
-                                             QStringLiteral("123 MAIN ST"), pnbc11Digit);
+        const QString digits =
+            PostNetDigits(QStringLiteral("12345-6789"), QStringLiteral("123 MAIN ST"), pnbc11Digit);
         const std::vector<bool> bars = PostNetBars(digits);
         const int n = int(bars.size());
         for (int i = 0; i < n; ++i) {

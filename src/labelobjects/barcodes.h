@@ -18,10 +18,10 @@ namespace qb {
 // ---- POSTNET digits and bars ----------------------------------------------------------------
 
 // Bar geometry in inches.
-inline constexpr double kPostNetPitch = 0.046;     // from one bar's left edge to the next
+inline constexpr double kPostNetPitch = 0.046; // from one bar's left edge to the next
 inline constexpr double kPostNetBarWidth = 0.015;
 inline constexpr double kPostNetFullHeight = 0.125;
-inline constexpr double kPostNetHalfTop = 0.070;   // a half bar starts this far below the top
+inline constexpr double kPostNetHalfTop = 0.070; // a half bar starts this far below the top
 
 // The two delivery-point digits of a street line ("99" when it holds no
 // usable number, or is a military APO/FPO address).

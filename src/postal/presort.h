@@ -66,7 +66,7 @@ QString PresortFileName();
 // ProgramDirectory() + "PRESORT.PSL"
 QString PresortFilePath();
 // Header line texts.
-QString FiveDigitHeader(const QString& zip);    // "** 5-digit " + zip
+QString FiveDigitHeader(const QString& zip);     // "** 5-digit " + zip
 QString ThreeDigitHeader(const QString& prefix); // "** 3-digit " + prefix
 QString AdcHeader(const QString& name);          // "** ADC " + name
 QString UnknownHeader();                         // "** Unknown"
@@ -136,7 +136,8 @@ private:
 // The presort window "Bulk Mail Presorting": starts the sort when it is
 // shown, shows its progress, asks "Cancel PRESORT?" on Cancel and closes by
 // itself when done. After it closes, DoneCheck is checked exactly when the
-// presort completed and the file was written.
+// presort completed and the file was written. A caller that answers the
+// dialog through a hook instead of showing it calls DoTheSort() itself.
 class TSortBulkMail : public QDialog {
     Q_OBJECT
 public:

@@ -71,9 +71,9 @@ TEST(AdcTable, RowsAndLookUp) {
     const struct {
         const char* prefix;
         int row;
-    } cases[] = {{"120", 0},  {"129", 0},  {"865", 1},  {"090", 2},  {"999", 74}, {"495", 27},
-                 {"050", 93}, {"000", -1}, {"001", -1}, {"12", -1},  {"1234", -1},
-                 {"1 2", -1}, {"", -1}};
+    } cases[] = {{"120", 0},   {"129", 0},  {"865", 1},  {"090", 2},  {"999", 74},
+                 {"495", 27},  {"050", 93}, {"000", -1}, {"001", -1}, {"12", -1},
+                 {"1234", -1}, {"1 2", -1}, {"", -1}};
     for (const auto& c : cases)
         EXPECT_EQ(AdcRowOfPrefix(QString::fromLatin1(c.prefix)), c.row) << c.prefix;
 }
@@ -85,9 +85,10 @@ TEST(Presort, KeyOfAZipField) {
         const char* zip;
         const char* key;
     } cases[] = {
-        {"12345", "12345"}, {"12345-6789", "12345"}, {"1234", "1234"}, {"00012", "00012"},
-        {"99999", "99999"}, {"", ""},                {" 1234", ""},    {"ABCDE", ""},
-        {"K1A 0B1", ""},    {"-1234", ""},
+        {"12345", "12345"}, {"12345-6789", "12345"}, {"1234", "1234"},
+        {"00012", "00012"}, {"99999", "99999"},      {"", ""},
+        {" 1234", ""},      {"ABCDE", ""},           {"K1A 0B1", ""},
+        {"-1234", ""},
     };
     for (const auto& c : cases)
         EXPECT_EQ(PresortKey(QString::fromLatin1(c.zip)), QString::fromLatin1(c.key)) << c.zip;
@@ -105,15 +106,16 @@ TEST(Presort, Grouping) {
         {"three-digit run summing to ten",
          Counts({{"12399", 2}, {"12345", 4}, {"12350", 4}}),
          {"** 3-digit 123", "12345", "12350", "12399"}},
-        {"nine pieces are not a group", Counts({{"12345", 9}}),
-         {"** ADC ALBANY NY 120", "12345"}},
+        {"nine pieces are not a group", Counts({{"12345", 9}}), {"** ADC ALBANY NY 120", "12345"}},
         {"prefix of no centre", Counts({{"00012", 1}}), {"** Unknown", "00012"}},
         {"ZIPs of a 5-digit group do not count towards the 3-digit run",
          Counts({{"12345", 10}, {"12346", 5}, {"12347", 4}}),
          {"** 5-digit 12345", "12345", "** ADC ALBANY NY 120", "12346", "12347"}},
-        {"a short key groups with its prefix", Counts({{"1234", 6}, {"12345", 4}}),
+        {"a short key groups with its prefix",
+         Counts({{"1234", 6}, {"12345", 4}}),
          {"** 3-digit 123", "1234", "12345"}},
-        {"only whole prefixes find a centre", Counts({{"1 234", 1}, {"12", 1}}),
+        {"only whole prefixes find a centre",
+         Counts({{"1 234", 1}, {"12", 1}}),
          {"** Unknown", "1 234", "12"}},
         {"nothing counted", Counts({}), {}},
     };
@@ -125,17 +127,39 @@ TEST(Presort, GroupOrderAcrossDigitsAndCentres) {
     // 5-digit groups ascending, then 3-digit groups ascending, then centres
     // in table order (ANCHORAGE 995 is row 4, ALBUQUERQUE 870 row 2, ALBANY
     // 120 row 1), Unknown last.
-    const Tallies tallies =
-        Counts({{"99501", 1}, {"87001", 2}, {"12001", 1}, {"00012", 3}, {"00501", 1},
-                {"90210", 11}, {"01001", 10}, {"60601", 6}, {"60602", 4}, {"30301", 7},
-                {"30399", 3}, {"12002", 2}});
-    const QStringList expected{
-        "** 5-digit 01001", "01001",         "** 5-digit 90210", "90210",
-        "** 3-digit 303",   "30301",         "30399",            "** 3-digit 606",
-        "60601",            "60602",         "** ADC ALBANY NY 120", "12001",
-        "12002",            "** ADC ALBUQUERQUE NM 870", "87001", "** ADC ANCHORAGE AK 995",
-        "99501",            "** ADC LONG ISLAND NY 117", "00501", "** Unknown",
-        "00012"};
+    const Tallies tallies = Counts({{"99501", 1},
+                                    {"87001", 2},
+                                    {"12001", 1},
+                                    {"00012", 3},
+                                    {"00501", 1},
+                                    {"90210", 11},
+                                    {"01001", 10},
+                                    {"60601", 6},
+                                    {"60602", 4},
+                                    {"30301", 7},
+                                    {"30399", 3},
+                                    {"12002", 2}});
+    const QStringList expected{"** 5-digit 01001",
+                               "01001",
+                               "** 5-digit 90210",
+                               "90210",
+                               "** 3-digit 303",
+                               "30301",
+                               "30399",
+                               "** 3-digit 606",
+                               "60601",
+                               "60602",
+                               "** ADC ALBANY NY 120",
+                               "12001",
+                               "12002",
+                               "** ADC ALBUQUERQUE NM 870",
+                               "87001",
+                               "** ADC ANCHORAGE AK 995",
+                               "99501",
+                               "** ADC LONG ISLAND NY 117",
+                               "00501",
+                               "** Unknown",
+                               "00012"};
     EXPECT_EQ(GroupPresortCounts(tallies), expected);
 }
 
@@ -156,7 +180,8 @@ TEST(Presort, FileRoundTripWithCrLf) {
     EXPECT_TRUE(back.isEmpty());
     EXPECT_FALSE(ReadPresortFile(dir.filePath(QStringLiteral("missing.psl")), back));
     QString error;
-    EXPECT_FALSE(WritePresortFile(dir.filePath(QStringLiteral("no/such/dir/P.PSL")), lines, &error));
+    EXPECT_FALSE(
+        WritePresortFile(dir.filePath(QStringLiteral("no/such/dir/P.PSL")), lines, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_TRUE(IsPresortHeader(QStringLiteral("** Unknown")));
     EXPECT_FALSE(IsPresortHeader(QStringLiteral("12345")));
@@ -260,7 +285,8 @@ TEST_F(PresortFileTest, CountsTheVisibleRecordsAndKeepsThePosition) {
 
 TEST_F(PresortFileTest, WindowWritesThePresortFileAndClosesItself) {
     for (int i = 0; i < 250; ++i)
-        add(QStringLiteral("N%1").arg(i), QStringLiteral("606%1").arg(i % 20, 2, 10, QLatin1Char('0')));
+        add(QStringLiteral("N%1").arg(i),
+            QStringLiteral("606%1").arg(i % 20, 2, 10, QLatin1Char('0')));
     TSortBulkMail window(table);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Bulk Mail Presorting"));
     EXPECT_EQ(window.Label1->text(), QStringLiteral("Label1"));
@@ -346,8 +372,14 @@ TEST_F(PresortFileTest, RunPrintsGroupByGroupWithSeparators) {
     add(QStringLiteral("Lower"), QStringLiteral("1a2b3"));
     BulkMailSorter sorter(table);
     ASSERT_TRUE(sorter.Run(PresortFilePath()));
-    const QStringList expectedLines{"** 5-digit 12345", "12345", "** ADC ALBANY NY 120", "1234",
-                                    "12346", "** Unknown", "00012", "1a2b3"};
+    const QStringList expectedLines{"** 5-digit 12345",
+                                    "12345",
+                                    "** ADC ALBANY NY 120",
+                                    "1234",
+                                    "12346",
+                                    "** Unknown",
+                                    "00012",
+                                    "1a2b3"};
     ASSERT_EQ(sorter.Lines(), expectedLines);
 
     QStringList lines;
