@@ -175,16 +175,6 @@ TEST_F(HomeTest, NewLayoutNameTakesTheFirstGapIgnoringCase) {
     EXPECT_FALSE(LayoutFileExists("../sysdata/BIN00001.L"));
 }
 
-TEST_F(HomeTest, NoFreeLayoutNameGivesEmpty) {
-    const QString sys = SystemDirectory();
-    for (int n = 1; n <= 99999; ++n) {
-        QFile f(sys + QStringLiteral("BIN%1.L").arg(n, 5, 10, QLatin1Char('0')));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
-    EXPECT_TRUE(NewLayoutFileName().isEmpty());
-    EXPECT_EQ(NewLayoutFileName(sys, ".R"), "BIN00001.R");
-}
-
 TEST_F(HomeTest, DefinitionRoundTripsThroughTheLabelTable) {
     TableDataset table;
     ASSERT_TRUE(OpenLabelTable(table));
