@@ -409,3 +409,48 @@ TEST_F(PostNetDataTest, FieldDialogChoosesTheFields) {
     EXPECT_EQ(code->ZipCodeField(), QStringLiteral("ZIP")) << "Cancel keeps the fields";
     EXPECT_EQ(changes, 1);
 }
+
+// ---- layout files -----------------------------------------------------------------------------
+
+TEST(PostalLayout, BarCodesKeepTheirSettingsThroughALayoutFile) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ClassRegistry::MakeKnown(TKFIMBarCode::StaticInfo());
+    QWidget form;
+    TKLabelPanel source(&form);
+    auto* code = new TKPostNetBarCode;
+    source.AddObject(code, QRect(12, 30, 270, 16));
+    code->SetZipCodeField(QStringLiteral("ZIP"));
+    code->SetAddressField(QStringLiteral("STREET2"));
+    code->SetBarCodeType(pnbc9Digit);
+    code->SetZipText(QStringLiteral("12345")); // run-time only
+    auto* fim = new TKFIMBarCode;
+    source.AddObject(fim, QRect(200, 4, 60, 60));
+    fim->SetFIMType(fimTypeC);
+    auto* plainFim = new TKFIMBarCode;
+    source.AddObject(plainFim, QRect(100, 4, 60, 60));
+    const QString path = dir.filePath(QStringLiteral("BIN00001.L"));
+    source.SaveToFile(path);
+
+    QWidget otherForm;
+    TKLabelPanel loaded(&otherForm);
+    loaded.LoadFromFile(path);
+    const QList<TKGraphicControl*> objects = loaded.Objects();
+    ASSERT_EQ(objects.size(), 3);
+    auto* code2 = dynamic_cast<TKPostNetBarCode*>(objects[0]);
+    auto* fim2 = dynamic_cast<TKFIMBarCode*>(objects[1]);
+    auto* plain2 = dynamic_cast<TKFIMBarCode*>(objects[2]);
+    ASSERT_TRUE(code2 && fim2 && plain2);
+    EXPECT_EQ(code2->BoundsRect(), QRect(12, 30, 270, 16));
+    EXPECT_EQ(code2->ZipCodeField(), QStringLiteral("ZIP"));
+    EXPECT_EQ(code2->AddressField(), QStringLiteral("STREET2"));
+    EXPECT_EQ(code2->BarCodeType(), pnbc9Digit);
+    EXPECT_TRUE(code2->ZipText().isEmpty()) << "record texts are never stored";
+    EXPECT_EQ(fim2->FIMType(), fimTypeC);
+    EXPECT_EQ(fim2->BoundsRect(), QRect(200, 4, 60, 60));
+    EXPECT_EQ(plain2->FIMType(), fimTypeA);
+    // The FIM menu is built when the object is loaded.
+    ASSERT_NE(fim2->TypeMenuItem(fimTypeB), nullptr);
+    fim2->TypeMenuItem(fimTypeB)->trigger();
+    EXPECT_EQ(fim2->FIMType(), fimTypeB);
+}
