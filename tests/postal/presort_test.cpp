@@ -451,3 +451,20 @@ TEST(PresortLabel, SeparatorIsClippedEightPointArial) {
     EXPECT_TRUE(PresortOrderMessage().startsWith(
         QStringLiteral("Labels will print/preview in the following order:\r\n  1. 5-Digit")));
 }
+
+TEST_F(PresortFileTest, RunKeepsToTheRecordsOfTheScope) {
+    add(QStringLiteral("Out1"), QStringLiteral("12345"), QStringLiteral("NY"));
+    add(QStringLiteral("In1"), QStringLiteral("12345"), QStringLiteral("CA"));
+    add(QStringLiteral("Out2"), QStringLiteral("12345"), QStringLiteral("NY"));
+    add(QStringLiteral("In2"), QStringLiteral("12345"), QStringLiteral("CA"));
+    add(QStringLiteral("Out3"), QStringLiteral("12346"), QStringLiteral("NY"));
+    add(QStringLiteral("In3"), QStringLiteral("12347"), QStringLiteral("CA"));
+    ASSERT_TRUE(table.setFilter(QStringLiteral("STATE = \"CA\"")));
+    BulkMailSorter sorter(table);
+    ASSERT_TRUE(sorter.Run(PresortFilePath()));
+    const QStringList lines{"** ADC ALBANY NY 120", "12345", "12347"};
+    ASSERT_EQ(sorter.Lines(), lines);
+    EXPECT_EQ(walk(lines), (QStringList{"[** ADC ALBANY NY 120]", "In1", "In2", "In3"}));
+    // A line whose records all fall outside the scope prints nothing.
+    EXPECT_EQ(walk({"** Unknown", "12346"}), QStringList{});
+}
