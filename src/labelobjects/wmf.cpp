@@ -839,12 +839,25 @@ private:
             p_.fillRect(QRectF(x, y - fm.ascent(), width, fm.ascent() + fm.descent()), dc_.bkColor);
         p_.setPen(dc_.textColor);
         p_.setBackgroundMode(Qt::TransparentMode);
+        // A recorded picture is replayed on devices of other resolutions,
+        // where recorded text items come out at the wrong size: there the
+        // letters go in as outlines.
+        const bool outlines = p_.device() && p_.device()->devType() == QInternal::Picture;
+        QPainterPath letters;
+        auto put = [&](const QPointF& at, const QString& piece) {
+            if (outlines)
+                letters.addText(at, font, piece);
+            else
+                p_.drawText(at, piece);
+        };
         if (offsets.empty()) {
-            p_.drawText(QPointF(x, y), text);
+            put(QPointF(x, y), text);
         } else {
             for (int i = 0; i < text.size() && size_t(i) < offsets.size(); ++i)
-                p_.drawText(QPointF(x + offsets[size_t(i)], y), text.mid(i, 1));
+                put(QPointF(x + offsets[size_t(i)], y), text.mid(i, 1));
         }
+        if (outlines)
+            p_.fillPath(letters, dc_.textColor);
         p_.restore();
         if (updateCp && Sx() != 0)
             dc_.cur.rx() += width * scale * xscale / std::abs(Sx()) * (horiz == 2 ? -1 : 1);
@@ -1102,6 +1115,11 @@ QPicture WmfToPicture(const QByteArray& data) {
         return picture;
     {
         QPainter painter(&picture);
+        // An invisible frame makes the recorded bounds the whole picture,
+        // also after the picture is written to a stream and read back.
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRect(QPoint(0, 0), size));
         PlayWmf(painter, data, QRectF(QPointF(0, 0), QSizeF(size)));
     }
     picture.setBoundingRect(QRect(QPoint(0, 0), size));

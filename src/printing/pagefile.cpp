@@ -190,6 +190,11 @@ void PlayPage(QPainter& painter, const RecordedPage& page, const DeviceMapping& 
             painter.save();
             painter.translate(target.topLeft());
             painter.scale(target.width() / bounds.width(), target.height() / bounds.height());
+            // Playing a picture scales it by the device's resolution over the
+            // picture's; the target already is in device pixels.
+            if (const QPaintDevice* device = painter.device())
+                painter.scale(double(op.picture.logicalDpiX()) / device->logicalDpiX(),
+                              double(op.picture.logicalDpiY()) / device->logicalDpiY());
             painter.drawPicture(-bounds.topLeft(), op.picture);
             painter.restore();
             break;

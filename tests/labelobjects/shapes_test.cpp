@@ -218,16 +218,21 @@ TEST(ImageTest, PrintsBitmapsAndMetafilesButNotIconsOrNothing) {
     EXPECT_EQ(ops[0].picture.boundingRect(), QRect(0, 0, 96, 96));
     // Played back from the page file, the picture fills its rectangle.
     const auto file = qb::testing::Record([&](PrintSurface& s) { image.PrintTo(s, 0.5, 0.25); });
-    QImage page(400, 200, QImage::Format_RGB32);
+    // A device of 300 pixels per inch, as the mapping says: the picture
+    // covers 450..1050 x 225..525 and no more.
+    QImage page(1200, 600, QImage::Format_RGB32);
+    page.setDotsPerMeterX(11811);
+    page.setDotsPerMeterY(11811);
     page.fill(Qt::white);
     {
         QPainter p(&page);
-        PlayPage(p, file->Page(0), DeviceMapping{100, 100, 0, 0});
+        PlayPage(p, file->Page(0), DeviceMapping{300, 300, 0, 0});
     }
-    EXPECT_TRUE(Near(page.pixel(160, 85), qRgb(255, 0, 0)));  // inside (150..350, 75..175)
-    EXPECT_TRUE(Near(page.pixel(340, 165), qRgb(255, 0, 0)));
-    EXPECT_TRUE(Near(page.pixel(140, 85), qRgb(255, 255, 255)));
-    EXPECT_TRUE(Near(page.pixel(360, 165), qRgb(255, 255, 255)));
+    EXPECT_TRUE(Near(page.pixel(480, 255), qRgb(255, 0, 0)));
+    EXPECT_TRUE(Near(page.pixel(1020, 495), qRgb(255, 0, 0)));
+    EXPECT_TRUE(Near(page.pixel(420, 255), qRgb(255, 255, 255)));
+    EXPECT_TRUE(Near(page.pixel(1080, 495), qRgb(255, 255, 255)));
+    EXPECT_TRUE(Near(page.pixel(480, 555), qRgb(255, 255, 255)));
 
     // An icon shows on screen but prints nothing.
     QImage icon(16, 16, QImage::Format_ARGB32);
