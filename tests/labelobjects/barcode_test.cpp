@@ -9,6 +9,7 @@
 #include "storage/dataset.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QMenu>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -453,4 +454,23 @@ TEST(PostalLayout, BarCodesKeepTheirSettingsThroughALayoutFile) {
     ASSERT_NE(fim2->TypeMenuItem(fimTypeB), nullptr);
     fim2->TypeMenuItem(fimTypeB)->trigger();
     EXPECT_EQ(fim2->FIMType(), fimTypeB);
+}
+
+TEST(PostNet, APlacedCodeFitsItsPictureWhenFirstShown) {
+    QWidget form;
+    form.resize(400, 200);
+    TKLabelPanel panel(&form);
+    panel.resize(400, 200);
+    int changes = 0;
+    panel.LabelChangedEvent = [&] { ++changes; };
+    auto* code = new TKPostNetBarCode;
+    panel.AddObject(code, QRect(20, 30, 50, 15));
+    form.show();
+    for (int i = 0; i < 20; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(code->BoundsRect(), QRect(20, 30, 270, 16));
+    EXPECT_GE(changes, 1) << "the new size is a change of the layout";
+    const QImage shot = code->grab().toImage();
+    EXPECT_EQ(shot.size(), QSize(270, 16));
+    EXPECT_EQ(shot.pixelColor(3, 1), QColor(Qt::black)) << "the first frame bar";
 }
