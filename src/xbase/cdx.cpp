@@ -824,7 +824,7 @@ public:
         heldKeys_.insert(heldKeys_.end(), key.begin(), key.end());
         heldRecs_.push_back(recno);
         if (loading_) {
-            if (heldKeys_.size() + heldRecs_.size() * 4 >= kLoadBytes && !spillHeld())
+            if (heldKeys_.size() + heldRecs_.size() * 4 >= loadBytes_ && !spillHeld())
                 throw Error(Error::Code::Io, f_.path + ": cannot write held index entries for tag " +
                                                  info_.name + ": " + std::strerror(errno));
             return;
@@ -837,16 +837,18 @@ public:
 
     // A load: larger in-memory runs, no limit on their number, and the tree
     // built in one pass at the end.
-    static constexpr size_t kLoadBytes = 8u << 20;
     bool loading_ = false;
+    size_t loadBytes_ = 0;
 
-    bool beginLoad() override {
+    bool beginLoad(size_t memory) override {
         clear();
         if (!openSpill())
             return false;
         loading_ = true;
-        heldKeys_.reserve(kLoadBytes);
-        heldRecs_.reserve(kLoadBytes / size_t(klen() + 4) + 1);
+        const size_t entry = size_t(klen()) + 4;
+        loadBytes_ = std::max(memory, entry * 1024);
+        heldKeys_.reserve(loadBytes_ / entry * size_t(klen()) + size_t(klen()));
+        heldRecs_.reserve(loadBytes_ / entry + 1);
         return true;
     }
 

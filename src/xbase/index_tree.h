@@ -6,6 +6,7 @@
 // ascending (the table layer reads them backwards).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -53,11 +54,12 @@ public:
     virtual void clear() = 0;
     // Replacing the whole tree by many entries in any order, sorted within a
     // bounded amount of memory: beginLoad() empties the tree, insert() takes
-    // the entries, finishLoad() builds the tree in one pass (with `unique`,
-    // only the lowest record number of each key is kept). beginLoad() returns
-    // false, leaving the tree empty, when there is no room for the scratch
-    // file the sorting needs; then load with bulkLoad() instead.
-    virtual bool beginLoad() = 0;
+    // the entries (holding about `memory` bytes of them at a time, the rest
+    // in sorted runs on scratch space), finishLoad() builds the tree in one
+    // pass (with `unique`, only the lowest record number of each key is
+    // kept). beginLoad() returns false, leaving the tree empty, when there is
+    // no room for the scratch file; then load with bulkLoad() instead.
+    virtual bool beginLoad(size_t memory) = 0;
     virtual void finishLoad(bool unique) = 0;
 
     // A position in the tree. Positions are invalidated by changes to the tree

@@ -216,6 +216,7 @@ private:
     void removeKey(TagState& t, const std::vector<uint8_t>& key, uint32_t recno);
     void updateKeys(const uint8_t* oldRec, const uint8_t* newRec, uint32_t recno, bool isNew);
     void buildTags(std::vector<TagState*> tags, int progressFrom, int progressTo);
+    bool loadTags(const std::vector<TagState*>& tags, size_t memory, int progressFrom, int progressTo);
     void report(int percent);
     void makeTagState(TagState& t, IndexTree& tree);
 
@@ -1434,18 +1435,66 @@ void TableImpl::updateKeys(const uint8_t* oldRec, const uint8_t* newRec, uint32_
         cursorValid_ = false;
 }
 
+// Builds tags whose keys do not fit in memory together: one pass over the
+// records hands every key to its tree, which holds a share of the memory
+// and sorts the rest in runs on scratch space; each tree is then built in
+// one pass. False (nothing changed) when a tree has no scratch space.
+bool TableImpl::loadTags(const std::vector<TagState*>& tags, size_t memory, int progressFrom, int progressTo) {
+    const size_t share = memory / tags.size();
+    size_t started = 0;
+    for (; started < tags.size(); ++started)
+        if (!tags[started]->tree->beginLoad(share))
+            break;
+    if (started < tags.size()) {
+        // The trees already started are left empty and no longer loading:
+        // the caller builds every tag another way.
+        for (size_t i = 0; i <= started && i < tags.size(); ++i)
+            tags[i]->tree->clear();
+        return false;
+    }
+    try {
+        std::vector<uint8_t> key;
+        const uint32_t total = std::max<uint32_t>(recCount_, 1);
+        const uint32_t step = std::max<uint32_t>(1, total / 100);
+        const int scanEnd = progressFrom + (progressTo - progressFrom) * 3 / 4;
+        scanRecords([&](const uint8_t* r, uint32_t n) {
+            for (TagState* t : tags)
+                if (keyFor(*t, r, n, key))
+                    t->tree->insert(Key(key), n);
+            if (n % step == 0)
+                report(progressFrom + int(int64_t(n) * (scanEnd - progressFrom) / total));
+        });
+        for (size_t i = 0; i < tags.size(); ++i) {
+            tags[i]->tree->finishLoad(tags[i]->info.unique);
+            report(scanEnd + int(int64_t(i + 1) * (progressTo - scanEnd) / int64_t(tags.size())));
+        }
+    } catch (...) {
+        // A failed build leaves empty tags, never partial ones.
+        for (TagState* t : tags)
+            t->tree->clear();
+        throw;
+    }
+    if (cdx_)
+        cdx_->flush();
+    cursorValid_ = false;
+    return true;
+}
+
 void TableImpl::buildTags(std::vector<TagState*> tags, int progressFrom, int progressTo) {
     if (tags.empty())
         return;
-    // Every tag's keys are held in memory until it is loaded: many tags over a
-    // large table are built in groups, one pass over the records each, so
-    // the memory used stays bounded.
+    // Tags whose keys fit in the budget together are sorted in memory; more
+    // are loaded through scratch space in one pass over the records, so the
+    // memory used stays bounded.
     const size_t budget = size_t(24) << 20;
     auto bytesOf = [&](const TagState* t) { return size_t(recCount_) * (size_t(t->info.keyLength) + 16); };
     size_t all = 0;
     for (const TagState* t : tags)
         all += bytesOf(t);
+    if (all > budget && loadTags(tags, budget, progressFrom, progressTo))
+        return;
     if (tags.size() > 1 && all > budget) {
+        // No scratch space: groups of tags, one pass over the records each.
         std::vector<std::vector<TagState*>> groups(1);
         size_t used = 0;
         for (TagState* t : tags) {
@@ -1466,33 +1515,6 @@ void TableImpl::buildTags(std::vector<TagState*> tags, int progressFrom, int pro
             int to = progressFrom + int(int64_t(progressTo - progressFrom) * int64_t(before) / int64_t(all));
             buildTags(g, from, to);
         }
-        return;
-    }
-    if (tags.size() == 1 && bytesOf(tags[0]) > budget && tags[0]->tree->beginLoad()) {
-        // One tag whose keys alone exceed the budget: the tree sorts them in
-        // runs on scratch space and builds itself in one pass.
-        TagState& t = *tags[0];
-        std::vector<uint8_t> key;
-        uint32_t total = std::max<uint32_t>(recCount_, 1);
-        uint32_t step = std::max<uint32_t>(1, total / 100);
-        const int scanEnd = progressFrom + (progressTo - progressFrom) * 3 / 4;
-        try {
-            scanRecords([&](const uint8_t* r, uint32_t n) {
-                if (keyFor(t, r, n, key))
-                    t.tree->insert(Key(key), n);
-                if (n % step == 0)
-                    report(progressFrom + int(int64_t(n) * (scanEnd - progressFrom) / total));
-            });
-            t.tree->finishLoad(t.info.unique);
-        } catch (...) {
-            // A failed build leaves an empty tag, never a partial one.
-            t.tree->clear();
-            throw;
-        }
-        report(progressTo);
-        if (cdx_)
-            cdx_->flush();
-        cursorValid_ = false;
         return;
     }
     struct Build {

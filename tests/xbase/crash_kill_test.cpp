@@ -91,6 +91,10 @@ TEST(CrashKill, CommittedRecordsSurviveSigkillAndTheIndexIsRepaired) {
             ASSERT_EQ(t->getNumber(1), double(i)) << "record " << i;
             bool changed = i + 5 <= committed && (i + 5) % 3 == 0;
             std::string want = changed ? "changed" + std::to_string(i) : "name" + std::to_string(i % 97);
+            // The change made in the round after the last one reported may
+            // have been committed before the kill, or not.
+            if (i + 5 == committed + 1 && (i + 5) % 3 == 0 && t->getString(0) == "changed" + std::to_string(i))
+                want = t->getString(0);
             EXPECT_EQ(t->getString(0), want) << "record " << i;
             EXPECT_EQ(t->getMemo(2), "memo " + std::to_string(i));
         }
