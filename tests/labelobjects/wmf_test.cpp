@@ -1,8 +1,10 @@
 // The metafile player: headers and natural sizes, the drawing records checked
 // pixel by pixel on small hand-built files, and damaged files.
 #include "labelobjects/wmf.h"
+#include "printing/pagefile.h"
 #include "wmf_builder.h"
 
+#include <QDataStream>
 #include <QPainter>
 #include <QRandomGenerator>
 
@@ -282,4 +284,52 @@ TEST(WmfTest, DamagedFilesNeverCrashOrHang) {
         const QSize natural = WmfNaturalSize(f);
         EXPECT_TRUE(natural.isEmpty() || (natural.width() <= 65535 * 96 && natural.height() >= 1));
     }
+}
+
+TEST(WmfTest, RecordedTextPrintsOnAFinerDevice) {
+    // "HH" in red, top-left at (10, 20) of a 200 x 100 frame.
+    const QByteArray wmf = WmfBuilder()
+                               .window(0, 0, 200, 100)
+                               .font(-40, "DejaVu Sans", 700)
+                               .select(0)
+                               .rec(0x0209, {0x00FF, 0})
+                               .rec(0x0102, {1})
+                               .textOut(10, 20, "HH")
+                               .placeable(0, 0, 200, 100, 96);
+    // Through a stream, as the page file keeps it.
+    QByteArray stored;
+    {
+        QDataStream out(&stored, QIODevice::WriteOnly);
+        out << WmfToPicture(wmf);
+    }
+    RecordedPage page;
+    PageOp op;
+    op.kind = PageOp::Picture;
+    op.x1 = 1, op.y1 = 1, op.x2 = 3, op.y2 = 2; // inches: twice the natural size
+    QDataStream in(stored);
+    in >> op.picture;
+    page.ops.push_back(op);
+    QImage img(1200, 700, QImage::Format_RGB32);
+    img.setDotsPerMeterX(11811); // 300 per inch
+    img.setDotsPerMeterY(11811);
+    img.fill(Qt::white);
+    {
+        QPainter p(&img);
+        PlayPage(p, page, DeviceMapping{300, 300, 0, 0});
+    }
+    // One logical unit is 0.01 inch (3 pixels): the letters start 1.1 inches
+    // across and 1.2 down, their em 120 pixels.
+    int inside = 0, outside = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const QRgb c = img.pixel(x, y);
+            if (c == kWhitePx)
+                continue;
+            if (x >= 325 && x < 600 && y >= 355 && y < 520)
+                inside += Near(c, kRedPx, 60);
+            else
+                ++outside;
+        }
+    EXPECT_GT(inside, 2000);
+    EXPECT_EQ(outside, 0);
 }
