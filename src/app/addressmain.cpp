@@ -883,6 +883,8 @@ void TAddressMain::SetButtons() {
                                 "Browse", "&Browse", "Search", "&Search", "Copy To &Clipboard",
                                 "Print C&urrent Record", "Dial Phone &1", "Dial Phone &2"})
         enable(QString::fromLatin1(caption), browsing);
+    for (const char* caption : {"Print &Labels", "Labels"})
+        enable(QString::fromLatin1(caption), browsing);
     for (const char* caption : {"&First", "&Previous", "&Next", "&Last", "Record/&Edit",
                                 "Record/&Delete", "Create a Duplicate &Record (Clone)"})
         enable(QString::fromLatin1(caption), browsing);

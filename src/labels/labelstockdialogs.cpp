@@ -274,6 +274,7 @@ TSelectLabel::TSelectLabel(const LabelDefinition& current, QWidget* parent)
     grid_->setHorizontalHeaderLabels({QStringLiteral("Description")});
     grid_->horizontalHeader()->setStretchLastSection(true);
     grid_->verticalHeader()->hide();
+    grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
     grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
