@@ -20,6 +20,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <ctime>
 #include <numeric>
 #include <unistd.h>
@@ -2042,48 +2043,112 @@ void TableImpl::check(std::vector<std::string>& faults) {
             faults.push_back(prefix + f);
         if (!tree.empty())
             continue;
-        // The entries the records call for, in key order.
+        // The entries the records call for, in key order: sorted in memory,
+        // or, when they would take too much of it, loaded into a scratch
+        // index that sorts them in runs on disk.
         size_t len = size_t(t.info.keyLength);
         std::vector<uint8_t> keys;
         std::vector<uint32_t> recnos;
+        std::vector<uint32_t> idx;
         std::vector<uint8_t> key;
+        std::unique_ptr<IdxFile> scratch;
+        std::string scratchPath;
+        struct Unlink {
+            std::string* path;
+            ~Unlink() {
+                if (!path->empty())
+                    ::unlink(path->c_str());
+            }
+        } unlinkScratch{&scratchPath};
+        if (size_t(recCount_) * (len + 4) > (size_t(24) << 20)) {
+            std::string tmpl = (std::filesystem::temp_directory_path() / "qbcheckXXXXXX").string();
+            int fd = ::mkstemp(tmpl.data());
+            if (fd >= 0) {
+                ::close(fd);
+                scratchPath = tmpl;
+                try {
+                    TagInfo info = t.info;
+                    info.descending = false;
+                    scratch = IdxFile::create(scratchPath, info);
+                    scratch->tree().setKeyType(t.info.type);
+                    if (!scratch->tree().beginLoad(size_t(8) << 20))
+                        scratch.reset();
+                } catch (const Error&) {
+                    scratch.reset();
+                }
+            }
+        }
         try {
+            if (!scratch)
+                keys.reserve(size_t(recCount_) * len);
             scanRecords([&](const uint8_t* r, uint32_t n) {
                 if (keyFor(t, r, n, key)) {
+                    if (scratch) {
+                        scratch->tree().insert(Key(key), n);
+                        return;
+                    }
                     keys.insert(keys.end(), key.begin(), key.end());
                     recnos.push_back(n);
                 }
             });
+            if (scratch)
+                scratch->tree().finishLoad(t.info.unique);
         } catch (const Error& e) {
             faults.push_back(prefix + e.what());
             continue;
         }
-        std::vector<uint32_t> idx(recnos.size());
-        std::iota(idx.begin(), idx.end(), 0u);
-        std::stable_sort(idx.begin(), idx.end(), [&](uint32_t x, uint32_t y) {
-            return std::memcmp(keys.data() + size_t(x) * len, keys.data() + size_t(y) * len, len) < 0;
-        });
-        if (t.info.unique) {
-            std::vector<uint32_t> kept;
-            for (uint32_t i : idx)
-                if (kept.empty() || std::memcmp(keys.data() + size_t(kept.back()) * len,
-                                                keys.data() + size_t(i) * len, len) != 0)
-                    kept.push_back(i);
-            idx.swap(kept);
+        std::unique_ptr<IndexTree::Cursor> expected;
+        size_t expectedCount = 0;
+        bool haveExpected = false;
+        if (scratch) {
+            expected = scratch->tree().cursor();
+            haveExpected = expected->first();
+            expectedCount = size_t(scratch->tree().count());
+        } else {
+            idx.resize(recnos.size());
+            std::iota(idx.begin(), idx.end(), 0u);
+            std::stable_sort(idx.begin(), idx.end(), [&](uint32_t x, uint32_t y) {
+                return std::memcmp(keys.data() + size_t(x) * len, keys.data() + size_t(y) * len, len) < 0;
+            });
+            if (t.info.unique) {
+                std::vector<uint32_t> kept;
+                for (uint32_t i : idx)
+                    if (kept.empty() || std::memcmp(keys.data() + size_t(kept.back()) * len,
+                                                    keys.data() + size_t(i) * len, len) != 0)
+                        kept.push_back(i);
+                idx.swap(kept);
+            }
+            expectedCount = idx.size();
         }
+        // Entry `pos` of the expected order (pos < expectedCount), visited in order.
+        auto expectedAt = [&](size_t pos, const uint8_t*& k, uint32_t& rec) {
+            if (!scratch) {
+                k = keys.data() + size_t(idx[pos]) * len;
+                rec = recnos[idx[pos]];
+                return;
+            }
+            if (pos > 0)
+                haveExpected = expected->next();
+            if (!haveExpected)
+                throw Error(Error::Code::Corrupt, scratchPath + ": scratch index ended early");
+            k = expected->key().data();
+            rec = expected->recno();
+        };
         auto c = t.tree->cursor();
         size_t pos = 0, wrong = 0;
         std::string first;
         try {
             for (bool ok = c->first(); ok; ok = c->next(), ++pos) {
-                if (pos >= idx.size()) {
+                if (pos >= expectedCount) {
                     ++wrong;
                     if (first.empty())
                         first = "an entry for record " + std::to_string(c->recno()) + " that should not be there";
                     continue;
                 }
-                uint32_t want = recnos[idx[pos]];
-                if (c->recno() != want || std::memcmp(c->key().data(), keys.data() + size_t(idx[pos]) * len, len) != 0) {
+                const uint8_t* wantKey = nullptr;
+                uint32_t want = 0;
+                expectedAt(pos, wantKey, want);
+                if (c->recno() != want || std::memcmp(c->key().data(), wantKey, len) != 0) {
                     ++wrong;
                     if (first.empty())
                         first = "entry " + std::to_string(pos + 1) + " is record " + std::to_string(c->recno()) +
@@ -2094,9 +2159,9 @@ void TableImpl::check(std::vector<std::string>& faults) {
             faults.push_back(prefix + e.what());
             continue;
         }
-        if (pos < idx.size()) {
+        if (pos < expectedCount) {
             faults.push_back(prefix + "holds " + std::to_string(pos) + " entries, the records call for " +
-                             std::to_string(idx.size()));
+                             std::to_string(expectedCount));
         }
         if (wrong)
             faults.push_back(prefix + std::to_string(wrong) + " entries disagree with the records (first: " + first +
