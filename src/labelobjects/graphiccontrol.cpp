@@ -91,11 +91,44 @@ void TKGraphicControl::Loaded() {
     lastBounds_ = BoundsRect();
     delete popup_;
     popup_ = new QMenu(this);
+    // Each entry asks the panel the object is on at the time it is chosen.
+    auto add = [this](const QString& caption, void (TKBasePanel::*command)(TKGraphicControl*)) {
+        QAction* a = popup_->addAction(caption);
+        connect(a, &QAction::triggered, this, [this, command] {
+            if (TKBasePanel* panel = Panel())
+                (panel->*command)(this);
+        });
+        return a;
+    };
+    add(tr("Bring To Front"), &TKBasePanel::BringObjectToFront);
+    add(tr("Send To Back"), &TKBasePanel::SendObjectToBack);
+    add(tr("Cut"), &TKBasePanel::CutObject);
+    add(tr("Copy"), &TKBasePanel::CopyObject);
+    add(tr("Delete"), &TKBasePanel::DeleteObject);
+    QAction* clone = popup_->addAction(tr("Clone"));
+    connect(clone, &QAction::triggered, this, [this] {
+        if (TKBasePanel* panel = Panel())
+            panel->CloneObject(this);
+    });
+    popup_->addSeparator();
     lockedItem_ = popup_->addAction(tr("Locked"));
     lockedItem_->setCheckable(true);
     lockedItem_->setChecked(locked_);
-    connect(lockedItem_, &QAction::toggled, this, [this](bool on) { locked_ = on; });
+    connect(lockedItem_, &QAction::triggered, this, [this](bool on) { SetLocked(on); });
+    add(tr("Unselectable"), &TKBasePanel::MarkObjectUnselectable);
+    popup_->addSeparator();
+    add(tr("Center Vertically"), &TKBasePanel::CenterObjectVertically);
+    add(tr("Center Horizontally"), &TKBasePanel::CenterObjectHorizontally);
     AddMenuItems(*popup_);
+}
+
+QAction* TKGraphicControl::MenuAction(const QString& caption) const {
+    if (!popup_)
+        return nullptr;
+    for (QAction* a : popup_->actions())
+        if (a->text() == caption)
+            return a;
+    return nullptr;
 }
 
 void TKGraphicControl::ShowPopupMenu(const QPoint& globalPos) {
@@ -103,7 +136,21 @@ void TKGraphicControl::ShowPopupMenu(const QPoint& globalPos) {
         Loaded();
     UpdateMenuChecks();
     lockedItem_->setChecked(locked_);
-    popup_->popup(globalPos);
+    if (TKBasePanel* panel = Panel())
+        panel->ShowMenu(popup_, globalPos);
+    else
+        popup_->popup(globalPos);
+}
+
+void TKGraphicControl::enterEvent(QEnterEvent* event) {
+    if (TKBasePanel* panel = Panel(); panel && routed_)
+        setCursor(panel->Pointing() ? Qt::PointingHandCursor : Qt::DragMoveCursor);
+    QWidget::enterEvent(event);
+}
+
+void TKGraphicControl::leaveEvent(QEvent* event) {
+    unsetCursor();
+    QWidget::leaveEvent(event);
 }
 
 void TKGraphicControl::paintEvent(QPaintEvent*) {
@@ -117,12 +164,8 @@ void TKGraphicControl::mousePressEvent(QMouseEvent* event) {
         QWidget::mousePressEvent(event);
         return;
     }
-    if (unselectable_ && panel->Pointing()) {
-        panel->PanelMouseDown(event->button(), event->position().toPoint() + QPoint(left_, top_));
-        return;
-    }
-    panel->ObjectMouseDown(this, event->button(),
-                           event->position().toPoint() + QPoint(left_, top_));
+    panel->ObjectMouseDown(this, event->button(), event->position().toPoint() + QPoint(left_, top_),
+                           event->modifiers());
 }
 
 void TKGraphicControl::mouseMoveEvent(QMouseEvent* event) {
@@ -140,15 +183,19 @@ void TKGraphicControl::mouseReleaseEvent(QMouseEvent* event) {
         QWidget::mouseReleaseEvent(event);
         return;
     }
-    panel->PanelMouseUp(event->button(), event->position().toPoint() + QPoint(left_, top_));
+    panel->PanelMouseUp(event->button(), event->position().toPoint() + QPoint(left_, top_),
+                        event->modifiers());
 }
 
 void TKGraphicControl::mouseDoubleClickEvent(QMouseEvent* event) {
-    if (!routed_) {
+    TKBasePanel* panel = Panel();
+    if (!routed_ || !panel) {
         QWidget::mouseDoubleClickEvent(event);
         return;
     }
-    ShowPopupMenu(event->globalPosition().toPoint());
+    // With several objects selected a double-click opens no object's menu.
+    if (panel->Selection().size() <= 1 && !unselectable_ && panel->Pointing())
+        ShowPopupMenu(event->globalPosition().toPoint());
 }
 
 } // namespace qb

@@ -79,6 +79,8 @@ public:
     virtual void Loaded();
     QMenu* PopupMenu() const { return popup_; }
     QAction* LockedMenuItem() const { return lockedItem_; }
+    // The popup menu's entry with this caption (null when none).
+    QAction* MenuAction(const QString& caption) const;
     // Shows the popup menu at a global position (checks updated first).
     void ShowPopupMenu(const QPoint& globalPos);
 
@@ -116,6 +118,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     int left_ = 0;

@@ -1,11 +1,15 @@
 #include "labelobjects/panels.h"
 
+#include "labelobjects/handles.h"
 #include "labelobjects/labelclasses.h"
 #include "labelobjects/objectfiler.h"
 #include "printing/printsurface.h"
 
+#include <QChildEvent>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -28,8 +32,73 @@ QString ProgramDirectory() {
 
 TKBasePanel::TKBasePanel(QWidget* parent, QObject* owner) : QWidget(parent), owner_(owner) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
     clipboardFile_ = ProgramDirectory() + QStringLiteral("Clipbrd.tmp");
     tempFile_ = ProgramDirectory() + QStringLiteral("TempFile.tmp");
+    handle_ = new TKHandle(this);
+    overlay_ = new TKSelectionOverlay(this);
+    BuildPanelMenu();
+    connect(this, &TKBasePanel::SelectionRefitRequested, this, [this] { handle_->Refit(); });
+}
+
+qint64 TKBasePanel::Now() const {
+    if (Clock)
+        return Clock();
+    static QElapsedTimer timer = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    // Never 0, which stands for "no paste yet".
+    return timer.elapsed() + 1;
+}
+
+void TKBasePanel::KeepHolderOnTop() {
+    if (handle_)
+        handle_->raise();
+    if (overlay_)
+        overlay_->raise();
+}
+
+bool TKBasePanel::event(QEvent* e) {
+    if (e->type() == QEvent::ChildAdded) {
+        // A new object goes on top of the others but stays below the holder.
+        auto* ce = static_cast<QChildEvent*>(e);
+        if (dynamic_cast<TKGraphicControl*>(ce->child()))
+            KeepHolderOnTop();
+    }
+    return QWidget::event(e);
+}
+
+void TKBasePanel::resizeEvent(QResizeEvent* e) {
+    if (overlay_)
+        overlay_->setGeometry(rect());
+    QWidget::resizeEvent(e);
+}
+
+void TKBasePanel::SetGridSize(int v) {
+    gridSize_ = v;
+    if (snapToGrid_) {
+        handle_->SetGridX(GridStep());
+        handle_->SetGridY(GridStep());
+    }
+}
+
+void TKBasePanel::SetSnapToGrid(bool v) {
+    snapToGrid_ = v;
+    handle_->SetSnapToGrid(v);
+    if (v) {
+        handle_->SetGridX(GridStep());
+        handle_->SetGridY(GridStep());
+    }
+}
+
+TKGraphicControl* TKBasePanel::ObjectAt(const QPoint& pos) const {
+    const QList<TKGraphicControl*> all = Objects();
+    for (int i = all.size() - 1; i >= 0; --i)
+        if (all[i]->BoundsRect().contains(pos))
+            return all[i];
+    return nullptr;
 }
 
 TKBasePanel::~TKBasePanel() {
@@ -53,41 +122,24 @@ QList<TKGraphicControl*> TKBasePanel::Objects() const {
 }
 
 QList<TKGraphicControl*> TKBasePanel::Selection() const {
-    QList<TKGraphicControl*> out;
-    for (const auto& p : selection_)
-        if (p)
-            out << p.data();
-    return out;
+    return handle_->SelectedObjects();
 }
 
 void TKBasePanel::SetSelection(const QList<TKGraphicControl*>& objects) {
-    selection_.clear();
+    handle_->Clear();
     for (TKGraphicControl* o : objects)
-        if (o && !o->Unselectable())
-            selection_ << o;
-    PostSelectionRefit();
+        handle_->AddObject(o);
 }
 
 void TKBasePanel::ClearSelection() {
-    if (selection_.isEmpty())
-        return;
-    selection_.clear();
-    PostSelectionRefit();
+    handle_->Clear();
 }
 
 QRect TKBasePanel::SelectionFrame() const {
-    const QList<TKGraphicControl*> sel = Selection();
-    if (sel.isEmpty())
+    if (Selection().isEmpty())
         return {};
-    int left = sel[0]->Left(), top = sel[0]->Top();
-    int right = left + sel[0]->Width(), bottom = top + sel[0]->Height();
-    for (const TKGraphicControl* o : sel) {
-        left = std::min(left, o->Left());
-        top = std::min(top, o->Top());
-        right = std::max(right, o->Left() + o->Width());
-        bottom = std::max(bottom, o->Top() + o->Height());
-    }
-    return QRect(left - 2, top - 2, right - left + 6, bottom - top + 6);
+    handle_->Refit();
+    return handle_->HolderRect();
 }
 
 void TKBasePanel::PostSelectionRefit() {
@@ -146,15 +198,18 @@ void TKBasePanel::ZoomObject(TKGraphicControl* o, float z) {
         const QRect now = z == 1.0f ? b
                                     : QRect(Nearest(b.x() * r), Nearest(b.y() * r),
                                             Nearest(b.width() * r), Nearest(b.height() * r));
-        o->SetBounds(now.x(), now.y(), now.width(), now.height());
+        // The zoom first: objects that fit themselves to their content measure
+        // it at the new zoom when their bounds change.
         o->SetZoomValue(z);
+        o->SetBounds(now.x(), now.y(), now.width(), now.height());
         o->SetZoomMemory({b, o->BoundsRect(), z});
         return;
     }
     const double r = double(z) / double(o->Zoom());
-    o->SetBounds(Nearest(o->Left() * r), Nearest(o->Top() * r), Nearest(o->Width() * r),
-                 Nearest(o->Height() * r));
+    const QRect b = o->BoundsRect();
     o->SetZoomValue(z);
+    o->SetBounds(Nearest(b.x() * r), Nearest(b.y() * r), Nearest(b.width() * r),
+                 Nearest(b.height() * r));
     o->SetZoomMemory({});
 }
 
@@ -165,6 +220,7 @@ void TKBasePanel::SetZoom(float z) {
     const double r = double(z) / double(zoom_);
     resize(Nearest(width() * r), Nearest(height() * r));
     zoom_ = z;
+    ClearSelection();
     for (TKGraphicControl* o : Objects())
         if (o->Zoom() != z)
             ZoomObject(o, z);
@@ -316,10 +372,10 @@ QImage TKBasePanel::ComposeBackground() const {
     if (!colorPicture_.IsEmpty() && !colorPicture_.Image().isNull()) {
         p.save();
         p.setClipPath(shape);
-        if (colorPicture_.Kind() == QLatin1String("TBitmap"))
-            p.drawImage(all, colorPicture_.Image());
-        else
-            p.drawImage(all, colorPicture_.Image().scaled(all.size(), Qt::KeepAspectRatio));
+        // A bitmap is stretched over the panel; any other picture is drawn
+        // into the panel rectangle, its transparent parts showing the art
+        // below.
+        p.drawImage(all, colorPicture_.Image());
         p.restore();
     }
     if (drawOutline_) {
@@ -351,67 +407,100 @@ QImage TKBasePanel::ComposeBackground() const {
 void TKBasePanel::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.drawImage(0, 0, ComposeBackground());
-    if (rubberBanding_) {
-        p.setPen(QPen(Qt::black, 1, Qt::DotLine));
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(RubberBand());
-    }
 }
 
 // ---- mouse
 // ------------------------------------------------------------------------------------------
 
 void TKBasePanel::ObjectMouseDown(TKGraphicControl* object, Qt::MouseButton button,
-                                  const QPoint& panelPos) {
-    if (!pointing_) {
-        PanelMouseDown(button, panelPos);
+                                  const QPoint& panelPos, Qt::KeyboardModifiers mods) {
+    setFocus(Qt::MouseFocusReason);
+    if (!pointing_ || !object || object->Unselectable()) {
+        PanelMouseDown(button, panelPos, mods);
         return;
     }
-    if (button == Qt::LeftButton && object && !object->Unselectable())
-        SetSelection({object});
+    if (!(mods & Qt::ShiftModifier))
+        handle_->Clear();
+    handle_->AddObject(object);
+    if (button == Qt::RightButton && Selection().size() == 1)
+        object->ShowPopupMenu(mapToGlobal(panelPos));
 }
 
-void TKBasePanel::PanelMouseDown(Qt::MouseButton button, const QPoint& pos) {
-    if (button != Qt::LeftButton)
-        return;
-    if (!pointing_) {
-        rubberBanding_ = true;
-        bandStart_ = bandEnd_ = pos;
-        update();
+void TKBasePanel::PanelMouseDown(Qt::MouseButton button, const QPoint& pos,
+                                 Qt::KeyboardModifiers mods) {
+    (void)mods;
+    setFocus(Qt::MouseFocusReason);
+    if (button != Qt::LeftButton) {
+        if (pointing_)
+            ShowPanelMenu(mapToGlobal(pos));
         return;
     }
-    ClearSelection();
+    rubberBanding_ = true;
+    bandSelects_ = pointing_;
+    bandStart_ = bandEnd_ = pos;
+    overlay_->update();
 }
 
 void TKBasePanel::PanelMouseMove(const QPoint& pos) {
     if (!rubberBanding_)
         return;
     bandEnd_ = pos;
-    update();
+    overlay_->update();
 }
 
-void TKBasePanel::PanelMouseUp(Qt::MouseButton button, const QPoint& pos) {
+void TKBasePanel::PanelMouseUp(Qt::MouseButton button, const QPoint& pos,
+                               Qt::KeyboardModifiers mods) {
     if (!rubberBanding_ || button != Qt::LeftButton)
         return;
     bandEnd_ = pos;
     rubberBanding_ = false;
+    overlay_->update();
     const QRect band(
         QPoint(std::min(bandStart_.x(), bandEnd_.x()), std::min(bandStart_.y(), bandEnd_.y())),
         QSize(std::abs(bandEnd_.x() - bandStart_.x()), std::abs(bandEnd_.y() - bandStart_.y())));
-    update();
+    if (bandSelects_) {
+        // The band's edges count: a band one pixel wide still catches objects.
+        const QRect touched(band.topLeft(), band.size() + QSize(1, 1));
+        QList<TKGraphicControl*> hits;
+        for (TKGraphicControl* o : Objects())
+            if (!o->Unselectable() && o->Width() > 0 && o->Height() > 0 &&
+                o->BoundsRect().intersects(touched))
+                hits << o;
+        if (mods & Qt::ShiftModifier) {
+            for (TKGraphicControl* o : hits) {
+                if (handle_->IsSelected(o))
+                    handle_->RemoveObject(o);
+                else
+                    handle_->AddObject(o);
+            }
+        } else {
+            SetSelection(hits);
+        }
+        return;
+    }
     CreateObjectInRect(band);
     if (DroppedObjectEvent)
         DroppedObjectEvent(band);
 }
 
 void TKBasePanel::mousePressEvent(QMouseEvent* e) {
-    PanelMouseDown(e->button(), e->position().toPoint());
+    PanelMouseDown(e->button(), e->position().toPoint(), e->modifiers());
 }
 void TKBasePanel::mouseMoveEvent(QMouseEvent* e) {
     PanelMouseMove(e->position().toPoint());
 }
 void TKBasePanel::mouseReleaseEvent(QMouseEvent* e) {
-    PanelMouseUp(e->button(), e->position().toPoint());
+    PanelMouseUp(e->button(), e->position().toPoint(), e->modifiers());
+}
+
+void TKBasePanel::keyPressEvent(QKeyEvent* e) {
+    if (!EditingKeyPress(e->key(), e->modifiers()))
+        QWidget::keyPressEvent(e);
+}
+
+void TKBasePanel::keyReleaseEvent(QKeyEvent* e) {
+    if (!EditingKeyRelease(e->key(), e->isAutoRepeat()))
+        QWidget::keyReleaseEvent(e);
 }
 
 // ---- TKDataPanel

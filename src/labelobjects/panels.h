@@ -17,10 +17,16 @@
 
 #include <functional>
 
+class QMenu;
+class QAction;
+class QDialog;
+
 namespace qb {
 
 class PrintSurface;
 class TableDataset;
+class TKHandle;
+class TKSelectionOverlay;
 
 enum TLabelShapeType { lsRectangle, lsRoundRect, lsEllipse };
 enum TGridSize { gs4x4, gs8x8 };
@@ -54,7 +60,7 @@ public:
         update();
     }
     int GridSize() const { return gridSize_; }
-    void SetGridSize(int v) { gridSize_ = v; }
+    void SetGridSize(int v);
     // The snap step in pixels: 4 or 8.
     int GridStep() const { return gridSize_ == gs8x8 ? 8 : 4; }
     bool ShowGrid() const { return showGrid_; }
@@ -63,7 +69,8 @@ public:
         update();
     }
     bool SnapToGrid() const { return snapToGrid_; }
-    void SetSnapToGrid(bool v) { snapToGrid_ = v; }
+    // Drives the holder: on sets both its steps to GridStep(), off to 1.
+    void SetSnapToGrid(bool v);
     std::function<void(const QRect&)> DroppedObjectEvent;
     std::function<void()> LabelChangedEvent;
     // The font new text objects take.
@@ -80,19 +87,79 @@ public:
     QString TempFile() const { return tempFile_; }
     qint64 LastPasteTime() const { return lastPaste_; }
     void SetLastPasteTime(qint64 ms) { lastPaste_ = ms; }
+    // Milliseconds of a steady clock (the paste guard); tests may replace it.
+    std::function<qint64()> Clock;
+    qint64 Now() const;
 
     // The label objects in child order (back to front).
     QList<TKGraphicControl*> Objects() const;
-    // The selection (the holder that draws and drags it comes with the
-    // editing commands); objects in selection order.
+    // The selection holder and the selection it keeps, in selection order.
+    TKHandle* Handle() const { return handle_; }
+    TKSelectionOverlay* Overlay() const { return overlay_; }
     QList<TKGraphicControl*> Selection() const;
     void SetSelection(const QList<TKGraphicControl*>& objects);
     void ClearSelection();
     // The selection holder's frame around the selected objects: 2 pixels
-    // outside the smallest left and top, 6 wider and higher than they span.
+    // outside the smallest left and top, 3 beyond the largest right and
+    // bottom (null when nothing is selected).
     QRect SelectionFrame() const;
     // Asks for a later re-fit of the selection frame (after bounds changes).
     void PostSelectionRefit();
+    // Keeps the holder and the overlay above every object.
+    void KeepHolderOnTop();
+
+    // ---- editing commands -----------------------------------------------------------
+    void SelectAll();
+    void AlignLeft();
+    void AlignRight();
+    void AlignTops();
+    void AlignBottoms();
+    void CenterVertically();
+    void CenterHorizontally();
+    void CenterObjectVertically(TKGraphicControl* object);
+    void CenterObjectHorizontally(TKGraphicControl* object);
+    void BringToFront();
+    void SendToBack();
+    void BringObjectToFront(TKGraphicControl* object);
+    void SendObjectToBack(TKGraphicControl* object);
+    void CopySelection();
+    void CutSelection();
+    void DeleteSelection();
+    // Pastes the clipboard file unless the last paste was under 1000 ms ago;
+    // the pasted objects (selected afterwards).
+    QList<TKGraphicControl*> Paste();
+    // An object's own menu: the whole selection when the object is selected,
+    // else the object alone.
+    void CopyObject(TKGraphicControl* object);
+    void CutObject(TKGraphicControl* object);
+    void DeleteObject(TKGraphicControl* object);
+    TKGraphicControl* CloneObject(TKGraphicControl* object);
+    void ToggleObjectLocked(TKGraphicControl* object);
+    void MarkObjectUnselectable(TKGraphicControl* object);
+    void LockAll();
+    void UnlockAll();
+    void MarkAllSelectable();
+    void MarkAllUnselectable();
+    // The font dialog with the panel's font; on OK every selected object
+    // takes the chosen font. True when a font was applied.
+    bool SelectionFont();
+    // Runs the font dialog instead of exec() when set (tests answer it).
+    static std::function<int(QDialog&)> FontDialogHook;
+
+    // ---- popup menus -----------------------------------------------------------------
+    QMenu* PanelPopupMenu() const { return panelMenu_; }
+    // The panel menu's entry with this caption (null when none).
+    QAction* PanelMenuAction(const QString& caption) const;
+    // Enables the panel menu's entries for the current selection and clipboard.
+    void UpdatePanelMenu();
+    void ShowPanelMenu(const QPoint& globalPos);
+    // Every popup (panel or object menu) opens through here; a test may set
+    // PopupHook to see which menu would open instead of showing it.
+    void ShowMenu(QMenu* menu, const QPoint& globalPos);
+    std::function<void(QMenu*, const QPoint&)> PopupHook;
+    // Handles a key for the selection; false when the key is not an editing key.
+    bool EditingKeyPress(int key, Qt::KeyboardModifiers mods);
+    bool EditingKeyRelease(int key, bool autoRepeat);
 
     // ---- virtual operations ---------------------------------------------------------
     virtual TKGraphicControl* CreateObjectInRect(const QRect& rect) {
@@ -100,7 +167,7 @@ public:
         return nullptr;
     }
     virtual void ObjectMouseDown(TKGraphicControl* object, Qt::MouseButton button,
-                                 const QPoint& panelPos);
+                                 const QPoint& panelPos, Qt::KeyboardModifiers mods = {});
     virtual void RefreshAllData() {}
     virtual void PrintObjects(PrintSurface& surface, double x0, double y0);
     virtual void ClampObjects();
@@ -133,10 +200,13 @@ public:
     static QImage GridPattern();
 
     // Mouse handling in panel coordinates (objects route theirs here).
-    void PanelMouseDown(Qt::MouseButton button, const QPoint& pos);
+    void PanelMouseDown(Qt::MouseButton button, const QPoint& pos,
+                        Qt::KeyboardModifiers mods = {});
     void PanelMouseMove(const QPoint& pos);
-    void PanelMouseUp(Qt::MouseButton button, const QPoint& pos);
+    void PanelMouseUp(Qt::MouseButton button, const QPoint& pos, Qt::KeyboardModifiers mods = {});
     bool RubberBanding() const { return rubberBanding_; }
+    // The topmost object whose bounds hold the point (null when none).
+    TKGraphicControl* ObjectAt(const QPoint& pos) const;
     QRect RubberBand() const { return QRect(bandStart_, bandEnd_).normalized(); }
 
 signals:
@@ -147,9 +217,23 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool event(QEvent* event) override;
 
     // Sets an object's bounds for a new zoom (ratio from its own zoom).
     static void ZoomObject(TKGraphicControl* object, float z);
+
+private:
+    void BuildPanelMenu();
+    // Runs fn with the objects at their zoom-1 bounds (streams hold those).
+    void AtZoomOne(const QList<TKGraphicControl*>& objects, const std::function<void()>& fn);
+    // Detaches and destroys an object (safe from its own menu's handler).
+    void DestroyObject(TKGraphicControl* object);
+    // The objects a command from an object's menu acts on.
+    QList<TKGraphicControl*> ObjectOrSelection(TKGraphicControl* object) const;
+    void WriteClipboard(const QList<TKGraphicControl*>& objects);
 
 private:
     QPointer<QObject> owner_;
@@ -168,9 +252,12 @@ private:
     qint64 lastPaste_ = 0;
     QString clipboardFile_;
     QString tempFile_;
-    QList<QPointer<TKGraphicControl>> selection_;
+    TKHandle* handle_ = nullptr;
+    TKSelectionOverlay* overlay_ = nullptr;
+    QMenu* panelMenu_ = nullptr;
     bool refitPosted_ = false;
     bool rubberBanding_ = false;
+    bool bandSelects_ = false; // a selection band (else a tool's)
     QPoint bandStart_;
     QPoint bandEnd_;
 };
