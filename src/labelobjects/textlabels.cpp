@@ -95,7 +95,7 @@ QStringList WrapText(const QStringList& lines, int width,
                 line.clear();
             }
             // A word wider than the line is cut where it stops fitting.
-            while (!fits(word)) {
+            while (word.size() > 1 && !fits(word)) {
                 int n = 1;
                 while (n < word.size() && fits(word.left(n + 1)))
                     ++n;
