@@ -444,7 +444,10 @@ std::string decodeNode(const uint8_t* page, Node& nd, bool narrow = true) {
     (void)trailMask;
     if (n * bpe > kLeafSpace)
         return "leaf at " + std::to_string(nd.off) + " claims " + std::to_string(n) + " keys";
-    nd.keys.resize(size_t(n) * size_t(klen));
+    // Keys are rebuilt whole in a scratch buffer, then kept only as wide as
+    // the longest one needs (one allocation, no second copy).
+    static thread_local std::vector<uint8_t> whole;
+    whole.resize(size_t(n) * size_t(klen));
     nd.recs.resize(size_t(n));
     const uint64_t rm = recBits == 0 ? 0 : ((uint64_t(1) << recBits) - 1);
     const uint64_t dm = (uint64_t(1) << dupBits) - 1;
@@ -465,16 +468,42 @@ std::string decodeNode(const uint8_t* page, Node& nd, bool narrow = true) {
         end -= stored;
         if (end < entriesEnd)
             return "leaf at " + std::to_string(nd.off) + " has key bytes overlapping its entries";
-        uint8_t* k = nd.keys.data() + size_t(i) * klen;
+        uint8_t* k = whole.data() + size_t(i) * klen;
         if (dup > 0)
             std::memcpy(k, k - klen, size_t(dup));
         std::memcpy(k + dup, page + end, size_t(stored));
         std::memset(k + klen - trail, nd.fill, size_t(trail));
         nd.recs[i] = rec;
     }
-    nd.recomputeLeaf();
-    if (narrow)
-        nd.compact();
+    // Each key's actual trailing fill (it may run past the stored count).
+    nd.trails.resize(size_t(n));
+    int width = 1;
+    for (int i = 0; i < n; ++i) {
+        const uint8_t* k = whole.data() + size_t(i) * klen;
+        int t = 0;
+        while (t < klen && k[klen - 1 - t] == nd.fill)
+            ++t;
+        nd.trails[size_t(i)] = uint8_t(t);
+        width = std::max(width, klen - t);
+    }
+    if (!narrow)
+        width = klen;
+    width = std::min(width, klen);
+    nd.stride = width;
+    nd.keys.resize(size_t(n) * size_t(width));
+    if (width == klen) {
+        std::memcpy(nd.keys.data(), whole.data(), whole.size());
+    } else {
+        for (int i = 0; i < n; ++i)
+            std::memcpy(nd.keys.data() + size_t(i) * size_t(width), whole.data() + size_t(i) * klen,
+                        size_t(width));
+    }
+    nd.keyBytes = 0;
+    nd.maxRec = 0;
+    for (int i = 0; i < n; ++i) {
+        nd.maxRec = std::max(nd.maxRec, nd.recs[size_t(i)]);
+        nd.keyBytes += nd.storedOf(i);
+    }
     return {};
 }
 
