@@ -117,7 +117,7 @@ protected:
 private:
     TKBasePanel* panel_;
     QColor color_ = Qt::black;
-    QColor secondaryColor_ = Qt::gray;
+    QColor secondaryColor_{0x80, 0x80, 0x80}; // clGray
     bool locked_ = false;
     int gridX_ = 1;
     int gridY_ = 1;

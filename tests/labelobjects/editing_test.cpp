@@ -8,6 +8,7 @@
 #include "labelobjects/objectfiler.h"
 #include "labelobjects/panels.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFontDialog>
 #include <QMenu>
@@ -100,8 +101,8 @@ TEST_F(EditingTest, MarksAreDrawnInTheHoldersColours) {
     EXPECT_EQ(img.pixelColor(98, 38), QColor(Qt::white)) << "b is not selected";
     panel->SetSelection({a, b});
     img = panel->grab().toImage();
-    EXPECT_EQ(img.pixelColor(19, 19), QColor(Qt::gray));
-    EXPECT_EQ(img.pixelColor(99, 39), QColor(Qt::gray));
+    EXPECT_EQ(img.pixelColor(19, 19), QColor(0x80, 0x80, 0x80));
+    EXPECT_EQ(img.pixelColor(99, 39), QColor(0x80, 0x80, 0x80));
     EXPECT_EQ(img.pixelColor(39, 19), QColor(Qt::white)) << "no middle marks with several";
     panel->ClearSelection();
     img = panel->grab().toImage();
@@ -682,4 +683,82 @@ TEST_F(EditingTest, FontForTheSelectionGoesToEverySelectedObject) {
     panel->SetSelection({other});
     EXPECT_FALSE(panel->SelectionFont());
     EXPECT_EQ(other->FontRef().Size(), 10);
+}
+
+// ---- a picture to look at ---------------------------------------------------------------------------
+
+TEST_F(EditingTest, DesignerPictureWithGridShapesAndSelection) {
+    // A 4 x 2 inch label with a rounded outline, the grid, lines, shapes, a
+    // picture and a text, two objects selected; written under the build
+    // directory for inspection.
+    panel->resize(384, 192);
+    panel->SetShape(lsRoundRect);
+    panel->SetDrawOutline(true);
+    panel->SetShowGrid(true);
+    auto* rule = new TKLineShape;
+    panel->AddObject(rule, QRect(16, 100, 352, 8));
+    rule->SetLineStyle(stHorizontal);
+    rule->Pen()->SetWidth(2);
+    auto* bar = new TKLineShape;
+    panel->AddObject(bar, QRect(200, 16, 10, 76));
+    bar->SetLineStyle(stVertical);
+    auto* box = new TKLabelShapes;
+    panel->AddObject(box, QRect(20, 20, 80, 60));
+    box->SetShape(stRectangle);
+    box->Brush()->SetColor(0x00FFFF); // yellow
+    auto* oval = new TKLabelShapes;
+    panel->AddObject(oval, QRect(110, 24, 72, 52));
+    oval->SetShape(stEllipse);
+    oval->Brush()->SetColor(0xFFCC99);
+    auto* round = new TKLabelShapes;
+    panel->AddObject(round, QRect(220, 120, 140, 50));
+    round->SetShape(stRoundRect);
+    round->SetTransparent(true);
+    round->Pen()->SetWidth(2);
+    round->Pen()->SetColor(0x800000);
+    auto* picture = new TKImage;
+    panel->AddObject(picture, QRect(230, 20, 64, 64));
+    QImage art(32, 32, QImage::Format_RGB32);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            art.setPixel(x, y, ((x / 8 + y / 8) % 2) ? qRgb(30, 90, 200) : qRgb(240, 240, 240));
+    picture->Picture()->SetImage(art);
+    auto* text = new TKPLabel;
+    panel->AddObject(text, QRect(24, 130, 150, 24));
+    text->SetCaption(QStringLiteral("Quillbury"));
+    panel->SetSelection({box, picture});
+
+    const QString dir = qEnvironmentVariable("QB_BINARY_DIR", QDir::tempPath());
+    QImage multi = panel->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_TRUE(multi.save(dir + "/editing_multi_selection.png"));
+    panel->SetSelection({round});
+    QImage single = panel->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_TRUE(single.save(dir + "/editing_single_selection.png"));
+    // Twice the size, to judge the marks.
+    EXPECT_TRUE(single.scaled(768, 384).save(dir + "/editing_single_selection_x2.png"));
+
+    // A drag under way: the dotted frame shows where the object lands.
+    TKHandle* h = panel->Handle();
+    QTest::mousePress(h, Qt::LeftButton, {}, OnHolder(QPoint(290, 145)));
+    QTest::mouseMove(h, OnHolder(QPoint(250, 130)), 30);
+    ASSERT_TRUE(h->Dragging());
+    const QRect frame = h->DragFrame();
+    EXPECT_EQ(frame, QRect(180, 105, 140, 50));
+    QImage dragging = panel->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_TRUE(dragging.save(dir + "/editing_dragging.png"));
+    QTest::mouseRelease(h, Qt::LeftButton, {}, OnHolder(QPoint(250, 130)), 200);
+    EXPECT_EQ(round->BoundsRect(), frame);
+    // A rubber band being drawn.
+    QTest::mousePress(panel, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseMove(panel, QPoint(150, 90), 10);
+    EXPECT_TRUE(panel->grab().toImage().save(dir + "/editing_rubber_band.png"));
+    QTest::mouseRelease(panel, Qt::LeftButton, {}, QPoint(150, 90));
+    EXPECT_EQ(panel->Selection(), (QList<TKGraphicControl*>{box, oval}));
+
+    EXPECT_EQ(multi.size(), QSize(384, 192));
+    // Grey corner marks on both selected objects, black with one selected.
+    EXPECT_EQ(multi.pixel(19, 19), qRgb(0x80, 0x80, 0x80));
+    EXPECT_EQ(multi.pixel(295, 85), qRgb(0x80, 0x80, 0x80));
+    EXPECT_EQ(single.pixel(219, 119), qRgb(0, 0, 0));
+    EXPECT_NE(single.pixel(19, 19), qRgb(0x80, 0x80, 0x80)) << "the mark goes with the selection";
 }
