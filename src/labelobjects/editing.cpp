@@ -4,9 +4,9 @@
 #include "labelobjects/handles.h"
 #include "labelobjects/objectfiler.h"
 #include "labelobjects/panels.h"
+#include "labelobjects/textdialogs.h"
 
 #include <QFile>
-#include <QFontDialog>
 #include <QMenu>
 
 #include <algorithm>
@@ -405,24 +405,14 @@ void TKBasePanel::MarkAllUnselectable() {
 
 // ---- font --------------------------------------------------------------------------------------------
 
-std::function<int(QDialog&)> TKBasePanel::FontDialogHook;
-
 bool TKBasePanel::SelectionFont() {
     const QList<TKGraphicControl*> sel = Selection();
     if (sel.isEmpty())
         return false;
-    QFontDialog dialog(panelFont_.ToQFont(), this);
-    dialog.setWindowTitle(tr("Font"));
-    const int result = FontDialogHook ? FontDialogHook(dialog) : dialog.exec();
-    if (result != QDialog::Accepted)
-        return false;
-    const QFont chosen = dialog.currentFont();
     TKFont font;
-    font.Assign(panelFont_); // the colour stays the panel's
-    font.SetName(chosen.family());
-    font.SetSize(chosen.pointSize() > 0 ? chosen.pointSize() : panelFont_.Size());
-    font.SetStyle((chosen.bold() ? fsBold : 0) | (chosen.italic() ? fsItalic : 0) |
-                  (chosen.underline() ? fsUnderline : 0) | (chosen.strikeOut() ? fsStrikeOut : 0));
+    font.Assign(panelFont_);
+    if (!ChooseFont(this, font, true))
+        return false;
     NotifyChange();
     for (TKGraphicControl* o : sel)
         o->ApplyFont(font);

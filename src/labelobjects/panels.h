@@ -19,7 +19,6 @@
 
 class QMenu;
 class QAction;
-class QDialog;
 
 namespace qb {
 
@@ -140,11 +139,9 @@ public:
     void UnlockAll();
     void MarkAllSelectable();
     void MarkAllUnselectable();
-    // The font dialog with the panel's font; on OK every selected object
-    // takes the chosen font. True when a font was applied.
+    // The font dialog (run like the objects' dialogs) with the panel's font;
+    // on OK every selected object takes the chosen font. True when applied.
     bool SelectionFont();
-    // Runs the font dialog instead of exec() when set (tests answer it).
-    static std::function<int(QDialog&)> FontDialogHook;
 
     // ---- popup menus -----------------------------------------------------------------
     QMenu* PanelPopupMenu() const { return panelMenu_; }

@@ -7,6 +7,7 @@
 #include "labelobjects/labelclasses.h"
 #include "labelobjects/objectfiler.h"
 #include "labelobjects/panels.h"
+#include "labelobjects/textdialogs.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 using namespace qb;
 
@@ -41,10 +44,7 @@ protected:
         panel->Clock = [this] { return clock; };
         QFile::remove(panel->ClipboardFile());
     }
-    void TearDown() override {
-        delete panel;
-        TKBasePanel::FontDialogHook = nullptr;
-    }
+    void TearDown() override { delete panel; }
 
     TKLabelShapes* Shape(const QRect& r) {
         auto* o = new TKLabelShapes;
@@ -659,15 +659,18 @@ TEST_F(EditingTest, FontForTheSelectionGoesToEverySelectedObject) {
     panel->PanelFont().SetName("Arial");
     panel->PanelFont().SetSize(10);
     QString shownFamily;
-    TKBasePanel::FontDialogHook = [&](QDialog& d) {
-        auto& fd = static_cast<QFontDialog&>(d);
-        shownFamily = fd.currentFont().family();
+    std::optional<ObjectDialogScript> script;
+    script.emplace([&](QDialog& d) {
+        auto* fd = d.findChild<QFontDialog*>();
+        if (!fd)
+            return int(QDialog::Rejected);
+        shownFamily = fd->currentFont().family();
         QFont f(QStringLiteral("Liberation Mono"));
         f.setPointSize(14);
         f.setBold(true);
-        fd.setCurrentFont(f);
+        fd->setCurrentFont(f);
         return int(QDialog::Accepted);
-    };
+    });
     panel->SetSelection({t1, shape, t2});
     changes = 0;
     EXPECT_TRUE(panel->SelectionFont());
@@ -679,7 +682,8 @@ TEST_F(EditingTest, FontForTheSelectionGoesToEverySelectedObject) {
     }
     EXPECT_EQ(other->FontRef().Size(), 10) << "not selected";
     // Cancel applies nothing.
-    TKBasePanel::FontDialogHook = [](QDialog&) { return int(QDialog::Rejected); };
+    script.reset();
+    script.emplace([](QDialog&) { return int(QDialog::Rejected); });
     panel->SetSelection({other});
     EXPECT_FALSE(panel->SelectionFont());
     EXPECT_EQ(other->FontRef().Size(), 10);
