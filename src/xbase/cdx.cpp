@@ -2509,6 +2509,10 @@ public:
 class IdxFileImpl final : public IdxFile, private FileBase {
 public:
     std::unique_ptr<TreeImpl> tree_;
+    void setCacheBudget(size_t bytes) override {
+        core.cacheLimit = bytes;
+        core.trim();
+    }
     ~IdxFileImpl() override {
         try {
             close();

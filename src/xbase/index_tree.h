@@ -128,6 +128,9 @@ public:
     static std::unique_ptr<IdxFile> create(const std::string& path, const TagInfo& info);
     virtual const std::string& path() const = 0;
     virtual IndexTree& tree() = 0;
+    // Bytes of decoded pages kept in memory (32 MB unless set); a file that
+    // is only walked once needs far less.
+    virtual void setCacheBudget(size_t bytes) = 0;
     virtual void flush() = 0;
     virtual void close() = 0;
 };

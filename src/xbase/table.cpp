@@ -2070,6 +2070,7 @@ void TableImpl::check(std::vector<std::string>& faults) {
                     TagInfo info = t.info;
                     info.descending = false;
                     scratch = IdxFile::create(scratchPath, info);
+                    scratch->setCacheBudget(size_t(2) << 20); // walked once, in order
                     scratch->tree().setKeyType(t.info.type);
                     if (!scratch->tree().beginLoad(size_t(8) << 20))
                         scratch.reset();
