@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include <cmath>
@@ -404,9 +405,22 @@ QImage TKBasePanel::ComposeBackground() const {
     return image;
 }
 
-void TKBasePanel::paintEvent(QPaintEvent*) {
+void TKBasePanel::paintEvent(QPaintEvent* e) {
+    // The background is composed again only when something it shows changed;
+    // drags and selection changes repaint from the kept image.
+    const BackgroundKey key{size(),
+                            shape_,
+                            drawOutline_,
+                            showGrid_,
+                            picture_.IsEmpty() ? 0 : picture_.Image().cacheKey(),
+                            colorPicture_.IsEmpty() ? 0 : colorPicture_.Image().cacheKey(),
+                            colorPicture_.Kind()};
+    if (background_.isNull() || !(key == backgroundKey_)) {
+        background_ = ComposeBackground();
+        backgroundKey_ = key;
+    }
     QPainter p(this);
-    p.drawImage(0, 0, ComposeBackground());
+    p.drawImage(e->rect(), background_, e->rect());
 }
 
 // ---- mouse

@@ -255,6 +255,19 @@ private:
     bool refitPosted_ = false;
     bool rubberBanding_ = false;
     bool bandSelects_ = false; // a selection band (else a tool's)
+    // What the kept background image was composed from.
+    struct BackgroundKey {
+        QSize size;
+        int shape = 0;
+        bool outline = false;
+        bool grid = false;
+        qint64 picture = 0;
+        qint64 colorPicture = 0;
+        QString colorKind;
+        bool operator==(const BackgroundKey&) const = default;
+    };
+    BackgroundKey backgroundKey_;
+    QImage background_;
     QPoint bandStart_;
     QPoint bandEnd_;
 };

@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 using namespace qb;
@@ -532,4 +534,21 @@ TEST_F(PanelTest, PanelPictureForInspection) {
     // The widget paints exactly the composed background.
     const QImage painted = panel.grab().toImage().convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(painted, img);
+}
+
+TEST_F(PanelTest, PaintedBackgroundFollowsEveryChangeOfWhatItShows) {
+    TKLabelPanel panel(&form);
+    panel.resize(80, 40);
+    auto painted = [&] { return panel.grab().toImage().convertToFormat(QImage::Format_RGB32); };
+    QImage art(4, 4, QImage::Format_RGB32);
+    art.fill(qRgb(200, 0, 0));
+    const std::vector<std::function<void()>> changes = {
+        [&] { panel.SetShape(lsRectangle); },  [&] { panel.SetShowGrid(true); },
+        [&] { panel.SetDrawOutline(true); },   [&] { panel.Picture().SetImage(art); },
+        [&] { panel.resize(90, 40); },         [&] { panel.SetShape(lsEllipse); },
+    };
+    for (size_t i = 0; i < changes.size(); ++i) {
+        changes[i]();
+        EXPECT_EQ(painted(), panel.ComposeBackground()) << "after change " << i;
+    }
 }
