@@ -1162,8 +1162,9 @@ public:
         heldRecs_.clear();
         runs_.clear();
         runEntries_ = 0;
+        const bool used = spillEnd_ != 0;
         spillEnd_ = 0;
-        if (spillFd_ >= 0 && ::ftruncate(spillFd_, 0) != 0) {
+        if (used && spillFd_ >= 0 && ::ftruncate(spillFd_, 0) != 0) {
             ::close(spillFd_);
             spillFd_ = -1;
         }
