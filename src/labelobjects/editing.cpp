@@ -16,9 +16,9 @@ namespace qb {
 namespace {
 // The entries of the panel menu that act on the selection.
 const char* const kSelectionEntries[] = {
-    "Bring To Front", "Send To Back",     "Cut",         "Copy",
-    "Delete",         "Align Left",       "Align Right", "Align Tops",
-    "Align Bottoms",  "Center Vertically", "Center Horizontally", "Font"};
+    "Bring To Front",      "Send To Back", "Cut",        "Copy",          "Delete",
+    "Align Left",          "Align Right",  "Align Tops", "Align Bottoms", "Center Vertically",
+    "Center Horizontally", "Font"};
 } // namespace
 
 // ---- menu ---------------------------------------------------------------------------------------
@@ -87,7 +87,8 @@ void TKBasePanel::ShowMenu(QMenu* menu, const QPoint& globalPos) {
         menu->popup(globalPos);
 }
 
-// ---- selection ------------------------------------------------------------------------------------
+// ---- selection
+// ------------------------------------------------------------------------------------
 
 void TKBasePanel::SelectAll() {
     handle_->Clear();
@@ -188,7 +189,8 @@ void TKBasePanel::CenterObjectHorizontally(TKGraphicControl* object) {
     handle_->Refit();
 }
 
-// ---- stacking order --------------------------------------------------------------------------------
+// ---- stacking order
+// --------------------------------------------------------------------------------
 
 void TKBasePanel::BringToFront() {
     const QList<TKGraphicControl*> sel = Selection();
@@ -232,7 +234,8 @@ void TKBasePanel::SendObjectToBack(TKGraphicControl* object) {
     ClearSelection();
 }
 
-// ---- clipboard, delete, clone ---------------------------------------------------------------------
+// ---- clipboard, delete, clone
+// ---------------------------------------------------------------------
 
 void TKBasePanel::AtZoomOne(const QList<TKGraphicControl*>& objects,
                             const std::function<void()>& fn) {
@@ -364,7 +367,8 @@ TKGraphicControl* TKBasePanel::CloneObject(TKGraphicControl* object) {
     return copy;
 }
 
-// ---- lock and selectability ------------------------------------------------------------------------
+// ---- lock and selectability
+// ------------------------------------------------------------------------
 
 void TKBasePanel::ToggleObjectLocked(TKGraphicControl* object) {
     object->SetLocked(!object->Locked());
@@ -403,7 +407,8 @@ void TKBasePanel::MarkAllUnselectable() {
     NotifyChange();
 }
 
-// ---- font --------------------------------------------------------------------------------------------
+// ---- font
+// --------------------------------------------------------------------------------------------
 
 bool TKBasePanel::SelectionFont() {
     const QList<TKGraphicControl*> sel = Selection();
@@ -420,7 +425,8 @@ bool TKBasePanel::SelectionFont() {
     return true;
 }
 
-// ---- keys ----------------------------------------------------------------------------------------------
+// ---- keys
+// ----------------------------------------------------------------------------------------------
 
 bool TKBasePanel::EditingKeyPress(int key, Qt::KeyboardModifiers mods) {
     if (!pointing_)

@@ -161,8 +161,7 @@ GrabZone TKHandle::ZoneAt(int x, int y, int w, int h) {
     return zone;
 }
 
-QRect TKHandle::DragInner(const QRect& inner, GrabZone zone, int dx, int dy, int gridX,
-                          int gridY) {
+QRect TKHandle::DragInner(const QRect& inner, GrabZone zone, int dx, int dy, int gridX, int gridY) {
     int left = inner.left(), top = inner.top();
     int width = inner.width(), height = inner.height();
     const int right = left + width, bottom = top + height;
@@ -294,7 +293,8 @@ void TKHandle::KeyApply() {
     RepaintMarks();
 }
 
-// ---- mouse ---------------------------------------------------------------------------------------
+// ---- mouse
+// ---------------------------------------------------------------------------------------
 
 void TKHandle::UpdateCursor(GrabZone zone) {
     switch (zone) {
@@ -398,8 +398,8 @@ void TKHandle::HolderMouseUp(Qt::MouseButton button, const QPoint& pos, qint64 t
     RepaintMarks();
     if (!wasDragging || dbl || time - pressTime_ < kClickMs || m == origin_)
         return;
-    ApplyInner(DragInner(Inner(dragStart_), zone_, m.x() - origin_.x(), m.y() - origin_.y(),
-                         gridX_, gridY_));
+    ApplyInner(DragInner(Inner(dragStart_), zone_, m.x() - origin_.x(), m.y() - origin_.y(), gridX_,
+                         gridY_));
     UpdateCursor(GrabZone::Move);
 }
 
@@ -439,7 +439,8 @@ void TKHandle::keyReleaseEvent(QKeyEvent* e) {
         QWidget::keyReleaseEvent(e);
 }
 
-// ---- overlay ---------------------------------------------------------------------------------------
+// ---- overlay
+// ---------------------------------------------------------------------------------------
 
 TKSelectionOverlay::TKSelectionOverlay(TKBasePanel* panel) : QWidget(panel), panel_(panel) {
     setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -19,17 +19,7 @@ class TKGraphicControl;
 
 // Where on the holder a drag was started: a corner or edge middle sizes the
 // one selected object, anywhere else moves the selection.
-enum class GrabZone {
-    Move,
-    TopLeft,
-    BottomRight,
-    TopRight,
-    BottomLeft,
-    Top,
-    Bottom,
-    Left,
-    Right
-};
+enum class GrabZone { Move, TopLeft, BottomRight, TopRight, BottomLeft, Top, Bottom, Left, Right };
 
 class TKHandle : public QWidget {
     Q_OBJECT
@@ -75,8 +65,7 @@ public:
     static int Snap(int v, int step) { return step > 1 ? step * (v / step) : v; }
     // The objects' rectangle after dragging `zone` by (dx, dy) from `inner`:
     // a moving edge or size lands on the grid, the others stay.
-    static QRect DragInner(const QRect& inner, GrabZone zone, int dx, int dy, int gridX,
-                           int gridY);
+    static QRect DragInner(const QRect& inner, GrabZone zone, int dx, int dy, int gridX, int gridY);
     // Gives the holder the new rectangle of the objects' part and moves and
     // sizes every selected object that is not locked by the same amounts.
     void ApplyInner(const QRect& newInner);

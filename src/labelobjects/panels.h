@@ -197,8 +197,7 @@ public:
     static QImage GridPattern();
 
     // Mouse handling in panel coordinates (objects route theirs here).
-    void PanelMouseDown(Qt::MouseButton button, const QPoint& pos,
-                        Qt::KeyboardModifiers mods = {});
+    void PanelMouseDown(Qt::MouseButton button, const QPoint& pos, Qt::KeyboardModifiers mods = {});
     void PanelMouseMove(const QPoint& pos);
     void PanelMouseUp(Qt::MouseButton button, const QPoint& pos, Qt::KeyboardModifiers mods = {});
     bool RubberBanding() const { return rubberBanding_; }

@@ -73,7 +73,8 @@ protected:
     qint64 clock = 5000;
 };
 
-// ---- marks and holder ----------------------------------------------------------------------------
+// ---- marks and holder
+// ----------------------------------------------------------------------------
 
 TEST_F(EditingTest, MarkSquaresSitInsideTheMarkRectangle) {
     // R = (8, 18) - (42, 37) for an object at (10, 20) of 30 x 15.
@@ -135,7 +136,8 @@ TEST_F(EditingTest, HolderCoversTheSelectionAndShrinksWhenEmpty) {
     EXPECT_GT(kids.indexOf(h), kids.indexOf(panel->Objects().last()));
 }
 
-// ---- selecting ------------------------------------------------------------------------------------
+// ---- selecting
+// ------------------------------------------------------------------------------------
 
 TEST_F(EditingTest, ClickAndShiftClickSelect) {
     auto* a = Shape(QRect(10, 10, 40, 20));
@@ -234,19 +236,20 @@ TEST_F(EditingTest, SelectAllAfterMarkAllUnselectableSelectsNothing) {
     EXPECT_EQ(panel->Selection(), (QList<TKGraphicControl*>{a}));
 }
 
-// ---- dragging -------------------------------------------------------------------------------------
+// ---- dragging
+// -------------------------------------------------------------------------------------
 
 TEST_F(EditingTest, GrabZones) {
     const struct {
         QPoint p;
         GrabZone zone;
     } cases[] = {
-        {{0, 0}, GrabZone::TopLeft},      {{7, -7}, GrabZone::TopLeft},
+        {{0, 0}, GrabZone::TopLeft},        {{7, -7}, GrabZone::TopLeft},
         {{100, 50}, GrabZone::BottomRight}, {{100, 0}, GrabZone::TopRight},
-        {{0, 50}, GrabZone::BottomLeft},  {{50, 0}, GrabZone::Top},
-        {{45, 3}, GrabZone::Top},         {{44, 3}, GrabZone::Move},
-        {{50, 50}, GrabZone::Bottom},     {{0, 25}, GrabZone::Left},
-        {{100, 25}, GrabZone::Right},     {{50, 25}, GrabZone::Move},
+        {{0, 50}, GrabZone::BottomLeft},    {{50, 0}, GrabZone::Top},
+        {{45, 3}, GrabZone::Top},           {{44, 3}, GrabZone::Move},
+        {{50, 50}, GrabZone::Bottom},       {{0, 25}, GrabZone::Left},
+        {{100, 25}, GrabZone::Right},       {{50, 25}, GrabZone::Move},
         {{8, 0}, GrabZone::Move},
     };
     for (const auto& c : cases)
@@ -258,8 +261,8 @@ TEST_F(EditingTest, GrabZones) {
 TEST_F(EditingTest, SnappingArithmetic) {
     const struct {
         int v, step, out;
-    } cases[] = {{13, 8, 8}, {21, 8, 16}, {16, 8, 16}, {7, 8, 0}, {-3, 8, 0}, {-13, 8, -8},
-                 {13, 4, 12}, {13, 1, 13}, {-5, 1, -5}};
+    } cases[] = {{13, 8, 8},   {21, 8, 16}, {16, 8, 16}, {7, 8, 0},  {-3, 8, 0},
+                 {-13, 8, -8}, {13, 4, 12}, {13, 1, 13}, {-5, 1, -5}};
     for (const auto& c : cases)
         EXPECT_EQ(TKHandle::Snap(c.v, c.step), c.out) << c.v << "/" << c.step;
     // Moving: left and top land on the grid; sizing right/bottom snaps the size;
@@ -507,7 +510,8 @@ TEST_F(EditingTest, BringToFrontAndSendToBack) {
     EXPECT_TRUE(panel->Selection().isEmpty());
 }
 
-// ---- clipboard and clone ----------------------------------------------------------------------------
+// ---- clipboard and clone
+// ----------------------------------------------------------------------------
 
 TEST_F(EditingTest, PasteIsGuardedForOneSecondAndOffsetBy15) {
     auto* a = Shape(QRect(20, 20, 40, 30));
@@ -539,12 +543,31 @@ TEST_F(EditingTest, PasteIsGuardedForOneSecondAndOffsetBy15) {
 
 TEST_F(EditingTest, PasteWithoutClipboardFileAndPanelMenuEnabling) {
     EXPECT_TRUE(panel->Paste().isEmpty());
-    EXPECT_EQ(Captions(panel->PanelPopupMenu()),
-              (QStringList{"Bring To Front", "Send To Back", "-", "Cut", "Copy", "Paste", "-",
-                           "Delete", "-", "Align Left", "Align Right", "Align Tops",
-                           "Align Bottoms", "-", "Center Vertically", "Center Horizontally", "-",
-                           "Lock All", "Unlock All", "-", "Mark All Selectable",
-                           "Mark All Unselectable", "Select All", "-", "Font"}));
+    EXPECT_EQ(Captions(panel->PanelPopupMenu()), (QStringList{"Bring To Front",
+                                                              "Send To Back",
+                                                              "-",
+                                                              "Cut",
+                                                              "Copy",
+                                                              "Paste",
+                                                              "-",
+                                                              "Delete",
+                                                              "-",
+                                                              "Align Left",
+                                                              "Align Right",
+                                                              "Align Tops",
+                                                              "Align Bottoms",
+                                                              "-",
+                                                              "Center Vertically",
+                                                              "Center Horizontally",
+                                                              "-",
+                                                              "Lock All",
+                                                              "Unlock All",
+                                                              "-",
+                                                              "Mark All Selectable",
+                                                              "Mark All Unselectable",
+                                                              "Select All",
+                                                              "-",
+                                                              "Font"}));
     auto enabled = [&] {
         QStringList on;
         for (QAction* a : panel->PanelPopupMenu()->actions())
@@ -553,7 +576,8 @@ TEST_F(EditingTest, PasteWithoutClipboardFileAndPanelMenuEnabling) {
         return on;
     };
     panel->UpdatePanelMenu();
-    EXPECT_EQ(enabled(), (QStringList{"Mark All Selectable", "Mark All Unselectable", "Select All"}));
+    EXPECT_EQ(enabled(),
+              (QStringList{"Mark All Selectable", "Mark All Unselectable", "Select All"}));
     auto* a = Shape(QRect(20, 20, 40, 30));
     panel->UpdatePanelMenu();
     EXPECT_EQ(enabled(), (QStringList{"Lock All", "Unlock All", "Mark All Selectable",
@@ -572,9 +596,17 @@ TEST_F(EditingTest, PasteWithoutClipboardFileAndPanelMenuEnabling) {
 TEST_F(EditingTest, ObjectMenuEntriesAndTheirCommands) {
     auto* a = Shape(QRect(20, 20, 40, 30));
     auto* b = Shape(QRect(100, 20, 40, 30));
-    const QStringList base{"Bring To Front", "Send To Back", "Cut",    "Copy",
-                           "Delete",         "Clone",        "-",      "Locked",
-                           "Unselectable",   "-",            "Center Vertically",
+    const QStringList base{"Bring To Front",
+                           "Send To Back",
+                           "Cut",
+                           "Copy",
+                           "Delete",
+                           "Clone",
+                           "-",
+                           "Locked",
+                           "Unselectable",
+                           "-",
+                           "Center Vertically",
                            "Center Horizontally"};
     EXPECT_EQ(Captions(a->PopupMenu()).mid(0, base.size()), base);
     // "Locked" toggles the flag and its check mark.
@@ -646,7 +678,8 @@ TEST_F(EditingTest, CopyPasteAndCloneWhileZoomedKeepTheSize) {
     EXPECT_EQ(pasted[0]->BoundsRect(), QRect(35, 35, 40, 30));
 }
 
-// ---- font ------------------------------------------------------------------------------------------
+// ---- font
+// ------------------------------------------------------------------------------------------
 
 TEST_F(EditingTest, FontForTheSelectionGoesToEverySelectedObject) {
     auto* t1 = new TKPLabel;
@@ -689,7 +722,8 @@ TEST_F(EditingTest, FontForTheSelectionGoesToEverySelectedObject) {
     EXPECT_EQ(other->FontRef().Size(), 10);
 }
 
-// ---- a picture to look at ---------------------------------------------------------------------------
+// ---- a picture to look at
+// ---------------------------------------------------------------------------
 
 TEST_F(EditingTest, DesignerPictureWithGridShapesAndSelection) {
     // A 4 x 2 inch label with a rounded outline, the grid, lines, shapes, a

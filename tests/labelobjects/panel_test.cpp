@@ -543,9 +543,9 @@ TEST_F(PanelTest, PaintedBackgroundFollowsEveryChangeOfWhatItShows) {
     QImage art(4, 4, QImage::Format_RGB32);
     art.fill(qRgb(200, 0, 0));
     const std::vector<std::function<void()>> changes = {
-        [&] { panel.SetShape(lsRectangle); },  [&] { panel.SetShowGrid(true); },
-        [&] { panel.SetDrawOutline(true); },   [&] { panel.Picture().SetImage(art); },
-        [&] { panel.resize(90, 40); },         [&] { panel.SetShape(lsEllipse); },
+        [&] { panel.SetShape(lsRectangle); }, [&] { panel.SetShowGrid(true); },
+        [&] { panel.SetDrawOutline(true); },  [&] { panel.Picture().SetImage(art); },
+        [&] { panel.resize(90, 40); },        [&] { panel.SetShape(lsEllipse); },
     };
     for (size_t i = 0; i < changes.size(); ++i) {
         changes[i]();
