@@ -3,6 +3,7 @@
 #include "app/messages.h"
 #include "labelobjects/panels.h"
 #include "labels/designscreen.h"
+#include "labels/labelprintpanel.h"
 #include "storage/dataset.h"
 #include "storage/home.h"
 #include "storage/systemtables.h"
@@ -193,6 +194,7 @@ TLabelSetupScreen::TLabelSetupScreen(TableDataset* addressTable, QWidget* parent
     printLayout_ = new QVBoxLayout(printSlot_);
     printLayout_->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(printSlot_);
+    InstallLabelPrintPanel(*this);
 
     auto* bottom = new QHBoxLayout;
     bottom->addStretch();

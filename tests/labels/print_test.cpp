@@ -5,10 +5,22 @@
 #include "addressbook/addressfile.h"
 #include "app/messages.h"
 #include "labelobjects/panels.h"
+#include "labelobjects/textlabels.h"
+#include "labels/labellistwindow.h"
 #include "labels/labelprinter.h"
+#include "labels/labelprintpanel.h"
+#include "labels/selectspecificlabels.h"
+#include "postal/presort.h"
+#include "printing/previewform.h"
 #include "printing/printers.h"
 #include "storage/dataset.h"
+#include "storage/settings.h"
 
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -366,7 +378,8 @@ TEST_F(PresortRunTest, LinesMatchingNoRecordAreSkippedAndTheRunEndsCleanly) {
     // The file is older than the data: 99999 and 77777 are gone.
     const auto placed =
         RunPresorted({"** ADC ALBANY NY 120", "99999", "12345", "77777", "** Unknown", "88888"});
-    EXPECT_EQ(Texts(placed), QStringList({"** ADC ALBANY NY 120", "A1", "** Unknown"}));
+    // A group none of whose ZIPs is left gets no separator.
+    EXPECT_EQ(Texts(placed), QStringList({"** ADC ALBANY NY 120", "A1"}));
     // The table is back as it was.
     EXPECT_TRUE(table.order().isEmpty());
 }
@@ -430,4 +443,257 @@ TEST_F(LabelPrintTest, RefusedFilterIsReportedAndChangesNothing) {
     EXPECT_FALSE(scope.Apply(LabelScope::MatchingFilter, false, QStringLiteral("NOSUCHFIELD=1"),
                              &notice, &error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+// ---- the position dialog ---------------------------------------------------------------------
+
+TEST(SelectSpecificLabelsTest, SheetPictureFollowsTheStockAtAFifthOfScreenScale) {
+    LabelSheet s; // 3 x 10, left 0.188, top 0.5, pitch 2.75 x 1.0, label 2.625 x 1.0
+    EXPECT_EQ(TSheetPicture::SheetRect(s), QRect(QPoint(10, 10), QPoint(10 + 163, 10 + 211)));
+    // trunc(0.188 * 19.2) = 3, trunc(2.75 * 19.2) = 52, trunc(2.625 * 19.2) = 50
+    EXPECT_EQ(TSheetPicture::PositionRect(s, 0, 0), QRect(13, 19, 50, 19));
+    EXPECT_EQ(TSheetPicture::PositionRect(s, 2, 9), QRect(13 + 104, 19 + 9 * 19, 50, 19));
+    s.midExtraX = 0.5; // trunc(9.6) = 9 from the middle column on
+    EXPECT_EQ(TSheetPicture::PositionRect(s, 0, 0).left(), 13);
+    EXPECT_EQ(TSheetPicture::PositionRect(s, 1, 0).left(), 13 + 52 + 9);
+    s.midExtraX = -0.5;
+    EXPECT_EQ(TSheetPicture::PositionRect(s, 1, 0).left(), 13 + 52);
+    EXPECT_EQ(TSheetPicture::PositionAt(s, QPoint(14, 20)), 0);
+    EXPECT_EQ(TSheetPicture::PositionAt(s, QPoint(13 + 52 + 1, 19 + 19 + 1)), 4);
+    EXPECT_EQ(TSheetPicture::PositionAt(s, QPoint(5, 5)), -1);
+}
+
+TEST(SelectSpecificLabelsTest, LargeSheetsEnlargeThePicture) {
+    const LabelSheet s;
+    LabelSheet big;
+    big.sheetWidth = 11.0;
+    big.sheetDepth = 17.0;
+    PositionMask m;
+    TSheetPicture letter(s, m);
+    TSheetPicture tabloid(big, m);
+    EXPECT_GT(tabloid.sizeHint().width(), letter.sizeHint().width());
+    EXPECT_GT(tabloid.sizeHint().height(), letter.sizeHint().height());
+    EXPECT_GE(tabloid.sizeHint().height(), 10 + static_cast<int>(17.0 * 19.2));
+}
+
+TEST(SelectSpecificLabelsTest, ClicksAllNoneAndTheAtLeastOneRule) {
+    MessageScript script;
+    LabelSheet s;
+    PositionMask start;
+    start.Set(7, false);
+    TSelectSpecificLabels dialog(s, start, {QStringLiteral("P1"), QStringLiteral("P2")},
+                                 QStringLiteral("P2"), false);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Labels Print"));
+    EXPECT_EQ(dialog.PrinterName(), QStringLiteral("P2"));
+    EXPECT_FALSE(dialog.Mask().On(7));
+    EXPECT_TRUE(dialog.Picture()->ClickAt(TSheetPicture::PositionRect(s, 1, 2).center()));
+    EXPECT_TRUE(dialog.Mask().On(7));
+    EXPECT_TRUE(dialog.Picture()->ClickAt(TSheetPicture::PositionRect(s, 0, 0).center()));
+    EXPECT_FALSE(dialog.Mask().On(0));
+    EXPECT_FALSE(dialog.Picture()->ClickAt(QPoint(2, 2)));
+
+    dialog.NoneClick();
+    EXPECT_FALSE(dialog.Mask().AnyOn(30));
+    dialog.OKButtonClick();
+    EXPECT_EQ(script.texts(), QStringList{QStringLiteral("You must select at least one card to print")});
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+
+    dialog.AllClick();
+    EXPECT_EQ(dialog.Mask().CountOn(30), 30);
+    dialog.CopiesSpin()->setValue(150);
+    EXPECT_EQ(dialog.Copies(), 99);
+    EXPECT_EQ(dialog.CopiesSpin()->value(), 99);
+    dialog.OKButtonClick();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+TEST(SelectSpecificLabelsTest, CopiesStartAtOneAndAreHiddenForPresort) {
+    const LabelSheet s;
+    TSelectSpecificLabels plain(s, {}, {}, {}, false);
+    EXPECT_EQ(plain.Copies(), 1);
+    EXPECT_FALSE(plain.CopiesSpin()->isHidden());
+    TSelectSpecificLabels presorted(s, {}, {}, {}, true);
+    EXPECT_TRUE(presorted.CopiesSpin()->isHidden());
+    EXPECT_TRUE(presorted.CopiesCaption()->isHidden());
+}
+
+// ---- the label window's print panel ------------------------------------------------------------
+
+class PrintPanelTest : public LabelPrintTest {
+protected:
+    void SetUp() override {
+        LabelPrintTest::SetUp();
+        ASSERT_TRUE(home.isValid());
+        oldHome = ProgramDirectory();
+        SetProgramDirectory(home.path());
+        EnsureHomeLayout();
+        ASSERT_TRUE(SelectCurrentPrinter(PdfPrinterName()));
+        for (int i = 1; i <= 5; ++i)
+            Add(QStringLiteral("N%1").arg(i), QStringLiteral("1234%1").arg(i));
+        screen = std::make_unique<TLabelSetupScreen>(&table);
+        ASSERT_TRUE(screen->OpenLabelTable());
+        AddDefinition(LabelDefinition::BuiltInDefault());
+        panel = screen->findChild<TLabelPrintPanel*>();
+        ASSERT_NE(panel, nullptr);
+        panel->RunDialog = [this](QDialog& d) { return Answer(d); };
+    }
+    void TearDown() override {
+        panel = nullptr;
+        screen.reset();
+        SetProgramDirectory(oldHome);
+    }
+
+    void AddDefinition(LabelDefinition def) {
+        MessageScript quiet;
+        def.isNew = true;
+        TKLabelPanel layout;
+        layout.resize(LabelPanelSize(def));
+        auto* text = new TKPLabel;
+        layout.AddObject(text, QRect(4, 4, 100, 20));
+        ASSERT_TRUE(SaveLabelDefinition(screen->LabelTable(), def, layout))
+            << quiet.texts().join(QLatin1Char('|')).toStdString();
+        stored = def;
+        screen->RefreshList(def.recno);
+    }
+
+    // Answers the dialogs of a run: Ok in the position dialog, the presort
+    // and the job run through, the preview noted.
+    int Answer(QDialog& d) {
+        shown << d.metaObject()->className();
+        if (auto* p = qobject_cast<TSelectSpecificLabels*>(&d)) {
+            if (!acceptPositions)
+                return QDialog::Rejected;
+            p->OKButtonClick();
+            return p->result();
+        }
+        if (auto* s = qobject_cast<TSortBulkMail*>(&d)) {
+            s->DoTheSort();
+            return s->Done() ? QDialog::Accepted : QDialog::Rejected;
+        }
+        if (auto* j = qobject_cast<JobStatusWindow*>(&d)) {
+            j->Run();
+            return QDialog::Accepted;
+        }
+        if (auto* f = qobject_cast<TPreviewForm*>(&d)) {
+            previewCaption = f->windowTitle();
+            previewZoom = f->InitialZoom;
+            return QDialog::Accepted;
+        }
+        return QDialog::Rejected;
+    }
+
+    QTemporaryDir home;
+    QString oldHome;
+    std::unique_ptr<TLabelSetupScreen> screen;
+    TLabelPrintPanel* panel = nullptr;
+    LabelDefinition stored;
+    QStringList shown;
+    bool acceptPositions = true;
+    QString previewCaption;
+    int previewZoom = 0;
+};
+
+TEST_F(PrintPanelTest, PreviewRunsOverTheScopeAndPutsTheTableBack) {
+    MessageScript script;
+    ASSERT_TRUE(table.setFilter(QStringLiteral("LNAME<=\"N3\"")));
+    ASSERT_TRUE(table.setOrder(QStringLiteral("LNAME")));
+    ASSERT_TRUE(table.gotoRecno(2));
+    panel->AllRecordsButton()->setChecked(true);
+    panel->PreviewClick();
+    EXPECT_EQ(panel->LastLabelsPrinted(), 5);
+    EXPECT_EQ(panel->LastPageCount(), 1);
+    EXPECT_FALSE(panel->LastRunCancelled());
+    EXPECT_EQ(previewCaption, QStringLiteral("Preview Labels"));
+    EXPECT_EQ(previewZoom, 2);
+    EXPECT_EQ(table.filterText(), QStringLiteral("LNAME<=\"N3\""));
+    EXPECT_EQ(table.order(), QStringLiteral("LNAME"));
+    EXPECT_EQ(table.recno(), 2u);
+    EXPECT_FALSE(panel->LabelPanel().Printing());
+
+    panel->FilterButton()->setChecked(true);
+    panel->PreviewClick();
+    EXPECT_EQ(panel->LastLabelsPrinted(), 3);
+    panel->CurrentRecordButton()->setChecked(true);
+    panel->PreviewClick();
+    EXPECT_EQ(panel->LastLabelsPrinted(), 1);
+    EXPECT_TRUE(script.texts().isEmpty()) << script.texts().join(QLatin1Char('|')).toStdString();
+}
+
+TEST_F(PrintPanelTest, PrintingToThePdfPrinterWritesTheFile) {
+    MessageScript script;
+    const QString out = home.filePath(QStringLiteral("labels.pdf"));
+    SetPdfOutputFile(out);
+    panel->AllRecordsButton()->setChecked(true);
+    panel->PrintClick();
+    SetPdfOutputFile(QString());
+    EXPECT_EQ(panel->LastStatus(), QStringLiteral("\rLabel Print Completed!"));
+    EXPECT_EQ(panel->LastPageCount(), 1);
+    EXPECT_TRUE(QFile::exists(out));
+}
+
+TEST_F(PrintPanelTest, CancelledPositionDialogOrMissingLayoutPrintsNothing) {
+    MessageScript script;
+    acceptPositions = false;
+    panel->PreviewClick();
+    EXPECT_EQ(shown, QStringList{QStringLiteral("qb::TSelectSpecificLabels")});
+    acceptPositions = true;
+    shown.clear();
+    ASSERT_TRUE(QFile::remove(LayoutFilePath(stored.binary)));
+    panel->PreviewClick();
+    EXPECT_EQ(script.texts(), QStringList{MissingLayoutFileMessage()});
+    EXPECT_FALSE(shown.contains(QStringLiteral("qb::TLabelPrinter")));
+}
+
+TEST_F(PrintPanelTest, UnconfirmedPaperAsksAndNoMeansNoOutput) {
+    LabelDefinition odd = LabelDefinition::BuiltInDefault();
+    odd.descript = QStringLiteral("Odd sheet");
+    odd.sheetWidth = 9.0; // the letter paper the code asks for is 8.5 wide
+    AddDefinition(odd);
+    MessageScript script;
+    script.answer(false);
+    panel->AllRecordsButton()->setChecked(true);
+    panel->PreviewClick();
+    ASSERT_EQ(script.shown.size(), 1u);
+    EXPECT_TRUE(script.shown[0].text.startsWith(
+        QStringLiteral("Unable to confirm that the paper size was set to\r\n\r\n9.00\" by 11.00\"")));
+    EXPECT_FALSE(shown.contains(QStringLiteral("qb::TLabelPrinter")));
+    EXPECT_EQ(panel->LastLabelsPrinted(), 0);
+}
+
+TEST_F(PrintPanelTest, ScopeChoicesAndThePresortDoneFlag) {
+    MessageScript script;
+    panel->AllRecordsButton()->setChecked(true);
+    panel->PresortBox()->setChecked(true);
+    panel->PreviewClick();
+    EXPECT_TRUE(panel->PresortDone());
+    EXPECT_EQ(shown.count(QStringLiteral("qb::TSortBulkMail")), 1);
+    EXPECT_TRUE(script.sawText(PresortOrderMessage()));
+    EXPECT_EQ(table.order(), QString());
+
+    // A second run with the same scope reuses the presort.
+    panel->PreviewClick();
+    EXPECT_EQ(shown.count(QStringLiteral("qb::TSortBulkMail")), 1);
+
+    // Changing the start option or the scope asks for a new presort.
+    panel->StartFromCurrentBox()->setChecked(true);
+    EXPECT_FALSE(panel->PresortDone());
+    panel->PreviewClick();
+    EXPECT_EQ(shown.count(QStringLiteral("qb::TSortBulkMail")), 2);
+    panel->FilterButton()->setChecked(true);
+    EXPECT_FALSE(panel->PresortDone());
+    EXPECT_TRUE(panel->PresortBox()->isChecked());
+
+    // Only the current record: no presort at all.
+    panel->CurrentRecordButton()->setChecked(true);
+    EXPECT_FALSE(panel->PresortBox()->isChecked());
+    EXPECT_FALSE(panel->PresortBox()->isEnabled());
+    panel->AllRecordsButton()->setChecked(true);
+    EXPECT_TRUE(panel->PresortBox()->isEnabled());
+}
+
+TEST_F(PrintPanelTest, NoFilterSelectsAllRecordsAndDisablesTheFilterChoice) {
+    EXPECT_TRUE(panel->FilterButton()->isChecked());
+    panel->SetFilterAvailable(false);
+    EXPECT_FALSE(panel->FilterButton()->isEnabled());
+    EXPECT_TRUE(panel->AllRecordsButton()->isChecked());
 }
