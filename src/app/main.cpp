@@ -1,6 +1,7 @@
-// quillbury [--home DIR] [--help] [--version]
+// quillbury [--home DIR] [--help] [--version] [COMMAND ...]
 #include "app/about.h"
 #include "app/addressmain.h"
+#include "app/cli.h"
 #include "app/messages.h"
 #include "storage/settings.h"
 
@@ -13,6 +14,7 @@ namespace {
 
 const char* const kUsage =
     "Usage: quillbury [--home DIR] [--help] [--version]\n"
+    "       quillbury [--home DIR] COMMAND [OPTIONS]   (the commands are below)\n"
     "\n"
     "Quillbury keeps mailing lists and prints labels, envelopes, letters and\n"
     "reports from them.\n"
@@ -22,7 +24,8 @@ const char* const kUsage =
     "               directory named by QUILLBURY_HOME is used, else\n"
     "               $XDG_DATA_HOME/quillbury (~/.local/share/quillbury).\n"
     "  --help       show this text\n"
-    "  --version    show the program's version\n";
+    "  --version    show the program's version\n"
+    "\n";
 
 const char* const kNoDisplay =
     "Quillbury is a windowed program and no display is available here.\n"
@@ -45,10 +48,14 @@ int main(int argc, char** argv) {
     QStringList args;
     for (int i = 0; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
+    // A command (such as print-labels) runs without the window.
+    if (!qb::CommandOf(args).isEmpty())
+        return qb::RunCommandLine(argc, argv, args);
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             std::fputs(kUsage, stdout);
+            std::fputs(qb::CommandUsage(), stdout);
             return 0;
         }
         if (a == QLatin1String("--version")) {
