@@ -3,6 +3,7 @@
 #include "labelobjects/handles.h"
 #include "labelobjects/labelclasses.h"
 #include "labelobjects/objectfiler.h"
+#include "labelobjects/picture.h"
 #include "printing/printsurface.h"
 
 #include <QChildEvent>
@@ -364,19 +365,18 @@ QImage TKBasePanel::ComposeBackground() const {
     QPainter p(&image);
     const QPainterPath shape = ShapePath();
     const QRect all(0, 0, width(), height());
-    if (!picture_.IsEmpty() && !picture_.Image().isNull()) {
+    if (!picture_.IsEmpty()) {
         p.save();
         p.setClipPath(shape);
-        p.drawImage(all, picture_.Image());
+        PaintPicture(p, picture_, all);
         p.restore();
     }
-    if (!colorPicture_.IsEmpty() && !colorPicture_.Image().isNull()) {
+    if (!colorPicture_.IsEmpty()) {
         p.save();
         p.setClipPath(shape);
-        // A bitmap is stretched over the panel; any other picture is drawn
-        // into the panel rectangle, its transparent parts showing the art
-        // below.
-        p.drawImage(all, colorPicture_.Image());
+        // A bitmap is stretched over the panel; a metafile is played into the
+        // panel rectangle, the parts it does not paint showing the art below.
+        PaintPicture(p, colorPicture_, all);
         p.restore();
     }
     if (drawOutline_) {
@@ -412,9 +412,10 @@ void TKBasePanel::paintEvent(QPaintEvent* e) {
                             shape_,
                             drawOutline_,
                             showGrid_,
-                            picture_.IsEmpty() ? 0 : picture_.Image().cacheKey(),
-                            colorPicture_.IsEmpty() ? 0 : colorPicture_.Image().cacheKey(),
-                            colorPicture_.Kind()};
+                            picture_.Kind(),
+                            qHash(picture_.FileData()),
+                            colorPicture_.Kind(),
+                            qHash(colorPicture_.FileData())};
     if (background_.isNull() || !(key == backgroundKey_)) {
         background_ = ComposeBackground();
         backgroundKey_ = key;

@@ -260,9 +260,10 @@ private:
         int shape = 0;
         bool outline = false;
         bool grid = false;
-        qint64 picture = 0;
-        qint64 colorPicture = 0;
+        QString pictureKind;
+        size_t picture = 0; // hash of the picture file
         QString colorKind;
+        size_t colorPicture = 0;
         bool operator==(const BackgroundKey&) const = default;
     };
     BackgroundKey backgroundKey_;

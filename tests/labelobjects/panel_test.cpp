@@ -6,6 +6,7 @@
 #include "labelobjects/textdialogs.h"
 #include "printing/printsurface.h"
 #include "stream_support.h"
+#include "wmf_builder.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -551,4 +552,28 @@ TEST_F(PanelTest, PaintedBackgroundFollowsEveryChangeOfWhatItShows) {
         changes[i]();
         EXPECT_EQ(painted(), panel.ComposeBackground()) << "after change " << i;
     }
+}
+
+TEST_F(PanelTest, MetafileLabelArtIsPlayedIntoThePanelAndClipped) {
+    TKLabelPanel panel(&form);
+    panel.resize(100, 50);
+    panel.SetShape(lsEllipse);
+    // A red rectangle over the left half of a 100 x 50 metafile.
+    const QByteArray wmf = qbtest::WmfBuilder()
+                               .window(0, 0, 100, 50)
+                               .brush(0, 0x0000FF)
+                               .select(0)
+                               .pen(5, 0, 0)
+                               .select(1)
+                               .rectangle(0, 0, 50, 50)
+                               .placeable(0, 0, 100, 50, 96);
+    ASSERT_TRUE(panel.ColorPicture().LoadFromData(wmf));
+    const QImage img = panel.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(img.pixel(25, 25), qRgb(255, 0, 0)) << "played";
+    EXPECT_EQ(img.pixel(75, 25), qRgb(255, 255, 255)) << "unpainted part stays white";
+    EXPECT_EQ(img.pixel(1, 1), qRgb(255, 255, 255)) << "clipped to the ellipse";
+    // A new picture shows at once.
+    panel.ColorPicture().Clear();
+    EXPECT_EQ(panel.grab().toImage().convertToFormat(QImage::Format_RGB32).pixel(25, 25),
+              qRgb(255, 255, 255));
 }
