@@ -491,7 +491,9 @@ std::string decodeNode(const uint8_t* page, Node& nd, bool narrow = true) {
     width = std::min(width, klen);
     nd.stride = width;
     nd.keys.resize(size_t(n) * size_t(width));
-    if (width == klen) {
+    if (n == 0) {
+        // An empty leaf (an empty tag's root): no keys to copy.
+    } else if (width == klen) {
         std::memcpy(nd.keys.data(), whole.data(), whole.size());
     } else {
         for (int i = 0; i < n; ++i)
