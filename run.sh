@@ -32,6 +32,16 @@ if [ ${#args[@]} -eq 0 ]; then
 fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+    # Without a window the labels can still be made: the demo addresses as a
+    # PDF of 30-up address labels with POSTNET bar codes.
+    if [ ${#args[@]} -eq 2 ] && [ "${args[0]}" = "--home" ]; then
+        labels_pdf="${args[1]}/demo-labels.pdf"
+        echo "== demo labels"
+        build/src/quillbury --home "${args[1]}" add-demo-label
+        build/src/quillbury --home "${args[1]}" print-labels \
+            --label "Demo Address Labels" --pdf "$labels_pdf"
+        echo "The demo labels are in $labels_pdf"
+    fi
     echo
     echo "Quillbury is built, but there is no display here to show its window."
     echo "Run it on a desktop with:"
