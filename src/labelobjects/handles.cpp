@@ -359,6 +359,12 @@ void TKHandle::HolderMouseDown(Qt::MouseButton button, const QPoint& pos,
 }
 
 void TKHandle::HolderMouseMove(Qt::MouseButtons buttons, const QPoint& pos, qint64 time) {
+    // A band started on the holder (a tool, or an unselectable object under
+    // it) is the panel's: the holder has the mouse until the release.
+    if (panel_->RubberBanding()) {
+        panel_->PanelMouseMove(pos + holder_.topLeft());
+        return;
+    }
     if (!panel_->Pointing())
         return;
     if (!pressed_ || !(buttons & Qt::LeftButton)) {
@@ -382,7 +388,12 @@ void TKHandle::HolderMouseMove(Qt::MouseButtons buttons, const QPoint& pos, qint
     RepaintMarks();
 }
 
-void TKHandle::HolderMouseUp(Qt::MouseButton button, const QPoint& pos, qint64 time) {
+void TKHandle::HolderMouseUp(Qt::MouseButton button, const QPoint& pos, qint64 time,
+                             Qt::KeyboardModifiers mods) {
+    if (panel_->RubberBanding()) {
+        panel_->PanelMouseUp(button, pos + holder_.topLeft(), mods);
+        return;
+    }
     if (button != Qt::LeftButton || !pressed_) {
         doubleClicked_ = false;
         return;
@@ -422,7 +433,7 @@ void TKHandle::mouseMoveEvent(QMouseEvent* e) {
 }
 
 void TKHandle::mouseReleaseEvent(QMouseEvent* e) {
-    HolderMouseUp(e->button(), e->position().toPoint(), qint64(e->timestamp()));
+    HolderMouseUp(e->button(), e->position().toPoint(), qint64(e->timestamp()), e->modifiers());
 }
 
 void TKHandle::mouseDoubleClickEvent(QMouseEvent* e) {

@@ -92,7 +92,8 @@ public:
     void HolderMouseDown(Qt::MouseButton button, const QPoint& pos, Qt::KeyboardModifiers mods,
                          qint64 time);
     void HolderMouseMove(Qt::MouseButtons buttons, const QPoint& pos, qint64 time);
-    void HolderMouseUp(Qt::MouseButton button, const QPoint& pos, qint64 time);
+    void HolderMouseUp(Qt::MouseButton button, const QPoint& pos, qint64 time,
+                       Qt::KeyboardModifiers mods = {});
     void HolderDoubleClick(const QPoint& pos, const QPoint& globalPos);
 
 protected:

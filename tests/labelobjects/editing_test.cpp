@@ -218,6 +218,23 @@ TEST_F(EditingTest, RubberBandSelectsOrTogglesIntersectingObjects) {
     EXPECT_TRUE(panel->Selection().isEmpty());
 }
 
+TEST_F(EditingTest, BandsStartedOverTheHolderReachThePanel) {
+    auto* a = Shape(QRect(20, 20, 100, 60));
+    panel->SetSelection({a});
+    TKHandle* h = panel->Handle();
+    // A tool draws a new object over the selected one.
+    panel->SetPanelState(psRectangle);
+    QRect dropped;
+    panel->DroppedObjectEvent = [&](const QRect& r) { dropped = r; };
+    QTest::mousePress(h, Qt::LeftButton, {}, OnHolder(QPoint(50, 40)));
+    QTest::mouseMove(h, OnHolder(QPoint(90, 70)), 20);
+    QTest::mouseRelease(h, Qt::LeftButton, {}, OnHolder(QPoint(90, 70)), 20);
+    EXPECT_EQ(dropped, QRect(50, 40, 40, 30));
+    EXPECT_EQ(panel->Objects().size(), 2);
+    EXPECT_FALSE(panel->RubberBanding());
+    panel->SetPanelState(psPointing);
+}
+
 TEST_F(EditingTest, SelectAllAfterMarkAllUnselectableSelectsNothing) {
     auto* a = Shape(QRect(10, 10, 40, 20));
     auto* b = Shape(QRect(60, 10, 40, 20));
