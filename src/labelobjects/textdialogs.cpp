@@ -10,6 +10,7 @@
 #include <QFontDialog>
 #include <QFormLayout>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -49,6 +50,10 @@ int RunObjectDialog(QDialog& dialog) {
         dialog.setResult(result);
         return result;
     }
+    // Without a screen nobody can answer a dialog: it is cancelled rather than
+    // left waiting (tools that complete a new object keep its first settings).
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        return QDialog::Rejected;
     return dialog.exec();
 }
 

@@ -327,6 +327,8 @@ TEST_F(FilerTest, NonDefaultValuesOfEveryKindAreWritten) {
                                     .b({0x04, 0x56, 0x34, 0x12, 0x00})
                                     .prop("Angle")
                                     .i8(90)
+                                    .prop("Caption") // cleared: stays cleared
+                                    .str("")
                                     .prop("Font.Color")
                                     .ident("clBlack")
                                     .prop("Font.Height")
