@@ -189,7 +189,8 @@ bool ParsePrintLabels(const QStringList& args, PrintLabelsOptions& o, QString* e
             bool ok = false;
             o.copies = value.toInt(&ok);
             if (!ok || o.copies < 1 || o.copies > 99) {
-                *error = QStringLiteral("--copies takes a number from 1 to 99, not '%1'").arg(value);
+                *error =
+                    QStringLiteral("--copies takes a number from 1 to 99, not '%1'").arg(value);
                 return false;
             }
         } else if (name == QLatin1String("--positions")) {
@@ -245,11 +246,11 @@ int PrintLabelsCommand(const PrintLabelsOptions& o, FILE* err) {
     script.defaultAnswer = false;
 
     // ---- the label definition and its layout ----
-    const QString labelPath =
-        findFileCaseInsensitive(SystemDirectory(), LabelTableDef().fileName);
+    const QString labelPath = findFileCaseInsensitive(SystemDirectory(), LabelTableDef().fileName);
     if (labelPath.isEmpty())
-        return Fail(err, QStringLiteral("there are no label definitions in %1 (LABEL.DBF is missing)")
-                             .arg(QDir::toNativeSeparators(SystemDirectory())));
+        return Fail(err,
+                    QStringLiteral("there are no label definitions in %1 (LABEL.DBF is missing)")
+                        .arg(QDir::toNativeSeparators(SystemDirectory())));
     TableDataset labels;
     QString error;
     if (!OpenReadOnly(labels, labelPath, &error))
@@ -267,23 +268,27 @@ int PrintLabelsCommand(const PrintLabelsOptions& o, FILE* err) {
     }
     labels.close();
     if (!found)
-        return Fail(err, QStringLiteral("there is no label definition \"%1\"; the definitions are: %2")
-                             .arg(o.label, known.isEmpty() ? QStringLiteral("(none)")
-                                                           : known.join(QStringLiteral(", "))));
+        return Fail(err,
+                    QStringLiteral("there is no label definition \"%1\"; the definitions are: %2")
+                        .arg(o.label, known.isEmpty() ? QStringLiteral("(none)")
+                                                      : known.join(QStringLiteral(", "))));
     const QString layout = LayoutFilePath(def.binary);
     if (layout.isEmpty() || !QFileInfo::exists(layout))
-        return Fail(err, MissingLayoutFileMessage() + QStringLiteral(" (\"%1\" needs %2)")
-                             .arg(def.descript,
-                                  def.binary.isEmpty() ? QStringLiteral("a layout file")
-                                                       : def.binary));
+        return Fail(err, MissingLayoutFileMessage() +
+                             QStringLiteral(" (\"%1\" needs %2)")
+                                 .arg(def.descript, def.binary.isEmpty()
+                                                        ? QStringLiteral("a layout file")
+                                                        : def.binary));
     const LabelSheet sheet = LabelSheet::FromDefinition(def);
 
     // ---- the address file ----
-    const QString file = o.file.isEmpty() ? DefaultAddressFile() : QFileInfo(o.file).absoluteFilePath();
+    const QString file =
+        o.file.isEmpty() ? DefaultAddressFile() : QFileInfo(o.file).absoluteFilePath();
     if (file.isEmpty() || !QFileInfo::exists(file))
-        return Fail(err, file.isEmpty() ? QStringLiteral("there is no address file in %1DATA/ (use --file)")
-                                              .arg(ProgramDirectory())
-                                        : QStringLiteral("the address file %1 does not exist").arg(file));
+        return Fail(err, file.isEmpty()
+                             ? QStringLiteral("there is no address file in %1DATA/ (use --file)")
+                                   .arg(ProgramDirectory())
+                             : QStringLiteral("the address file %1 does not exist").arg(file));
     TableDataset table;
     AddressFile::Configure(table);
     if (!OpenReadOnly(table, file, &error))
@@ -314,11 +319,13 @@ int PrintLabelsCommand(const PrintLabelsOptions& o, FILE* err) {
                                  .arg(o.filterFile, Messages(script)));
         saved.BuildQueryString();
         if (!saved.isSet())
-            return Fail(err, QStringLiteral("the filter file %1 sets no condition").arg(o.filterFile));
+            return Fail(err,
+                        QStringLiteral("the filter file %1 sets no condition").arg(o.filterFile));
         scope = LabelScope::MatchingFilter;
         filter = saved.engineFilter();
     } else if (o.records == QLatin1String("tagged")) {
-        const QString id = IniFile().readString(QStringLiteral("Misc"), QStringLiteral("GlobalTagId"));
+        const QString id =
+            IniFile().readString(QStringLiteral("Misc"), QStringLiteral("GlobalTagId"));
         if (id.isEmpty())
             return Fail(err, QStringLiteral("no record is tagged"));
         scope = LabelScope::Tagged;
@@ -392,8 +399,9 @@ int PrintLabelsCommand(const PrintLabelsOptions& o, FILE* err) {
             return;
         const int n = l.RecordsPrinted();
         if (n % (tty ? 500 : 10000) == 0) {
-            std::fprintf(err, tty ? "\rquillbury: %d records, page %d" : "quillbury: %d records, page %d\n",
-                         n, surface.PageNumber());
+            std::fprintf(
+                err, tty ? "\rquillbury: %d records, page %d" : "quillbury: %d records, page %d\n",
+                n, surface.PageNumber());
             std::fflush(err);
         }
     };
@@ -403,19 +411,22 @@ int PrintLabelsCommand(const PrintLabelsOptions& o, FILE* err) {
     } catch (const std::exception& e) {
         if (tty && !o.quiet)
             std::fputs("\n", err);
-        return Fail(err, QStringLiteral("printing failed: %1").arg(QString::fromStdString(e.what())));
+        return Fail(err,
+                    QStringLiteral("printing failed: %1").arg(QString::fromStdString(e.what())));
     }
     if (tty && !o.quiet && loop.RecordsPrinted() >= 500)
         std::fputs("\n", err);
     if (surface.JobCancelled())
         return Fail(err, QStringLiteral("printing failed: %1").arg(Messages(script)));
-    const QString where = o.pdf.isEmpty() ? QStringLiteral("sent to %1").arg(o.printer)
-                                          : QStringLiteral("written to %1").arg(surface.OutputFile());
+    const QString where = o.pdf.isEmpty()
+                              ? QStringLiteral("sent to %1").arg(o.printer)
+                              : QStringLiteral("written to %1").arg(surface.OutputFile());
     Say(err, QStringLiteral("%1 labels for %2 records%3 on %4 pages %5")
                  .arg(loop.LabelsPrinted())
                  .arg(loop.RecordsPrinted())
-                 .arg(loop.SeparatorsPrinted() ? QStringLiteral(" and %1 separators").arg(loop.SeparatorsPrinted())
-                                               : QString())
+                 .arg(loop.SeparatorsPrinted()
+                          ? QStringLiteral(" and %1 separators").arg(loop.SeparatorsPrinted())
+                          : QString())
                  .arg(surface.PagesOutput())
                  .arg(where));
     return CliOk;
@@ -426,9 +437,12 @@ int AddDemoLabelCommand(const QString& description, FILE* err) {
     script.defaultAnswer = false;
     TableDataset labels;
     if (!OpenLabelTable(labels))
-        return Fail(err, QStringLiteral("cannot open or create LABEL.DBF: %1").arg(Messages(script)));
+        return Fail(err,
+                    QStringLiteral("cannot open or create LABEL.DBF: %1").arg(Messages(script)));
     for (labels.first(); !labels.eof(); labels.next()) {
-        if (labels.asString(QStringLiteral("DESCRIPT")).trimmed().compare(description, Qt::CaseInsensitive) == 0) {
+        if (labels.asString(QStringLiteral("DESCRIPT"))
+                .trimmed()
+                .compare(description, Qt::CaseInsensitive) == 0) {
             Say(err, QStringLiteral("the label definition \"%1\" exists already").arg(description));
             return CliOk;
         }
@@ -452,8 +466,11 @@ int AddDemoLabelCommand(const QString& description, FILE* err) {
     barcode->SetAddressField(QStringLiteral("STREET"));
     panel.AddObject(barcode, QRect(12, 72, size.width() - 40, 16));
     if (!SaveLabelDefinition(labels, def, panel))
-        return Fail(err, QStringLiteral("the label definition could not be stored: %1").arg(Messages(script)));
-    Say(err, QStringLiteral("added the label definition \"%1\" (layout %2)").arg(def.descript, def.binary));
+        return Fail(
+            err,
+            QStringLiteral("the label definition could not be stored: %1").arg(Messages(script)));
+    Say(err, QStringLiteral("added the label definition \"%1\" (layout %2)")
+                 .arg(def.descript, def.binary));
     return CliOk;
 }
 

@@ -26,19 +26,19 @@ QString CommandOf(const QStringList& args);
 
 // The options of print-labels.
 struct PrintLabelsOptions {
-    QString label;                      // description of the label definition
-    QString file;                       // address file; "" = the one used last
+    QString label;                           // description of the label definition
+    QString file;                            // address file; "" = the one used last
     QString records = QStringLiteral("all"); // all | filter | tagged | current
-    QString filterFile;                 // a saved .FLT filter
-    QString order;                      // tag name of the order to print in
+    QString filterFile;                      // a saved .FLT filter
+    QString order;                           // tag name of the order to print in
     bool presort = false;
     int copies = 1;
-    QString positions;                  // "1,2,5-30"; "" = every position
-    QString startRecord;                // record number to start from ("" = first)
-    QString pdf;                        // output PDF file
-    QString printer;                    // or a printer by name
-    bool anyPaper = false;              // print even when the paper is unconfirmed
-    bool quiet = false;                 // no progress lines
+    QString positions;     // "1,2,5-30"; "" = every position
+    QString startRecord;   // record number to start from ("" = first)
+    QString pdf;           // output PDF file
+    QString printer;       // or a printer by name
+    bool anyPaper = false; // print even when the paper is unconfirmed
+    bool quiet = false;    // no progress lines
 };
 
 // Parses the arguments after the command word (the global --home may stand

@@ -133,7 +133,8 @@ bool PositionMask::ParseList(const QString& list, int count, QString* error) {
     for (const QString& part : parts) {
         const auto m = item.match(part);
         if (!m.hasMatch())
-            return fail(QStringLiteral("'%1' is not a position or a range of positions").arg(part.trimmed()));
+            return fail(QStringLiteral("'%1' is not a position or a range of positions")
+                            .arg(part.trimmed()));
         bool ok1 = false, ok2 = true;
         const long long from = m.captured(1).toLongLong(&ok1);
         const long long to = m.captured(2).isEmpty() ? from : m.captured(2).toLongLong(&ok2);
@@ -342,12 +343,11 @@ QString SelectLabelPaper(PrintSurface& s, const LabelSheet& sheet, const QString
 
 TLabelPrinter::TLabelPrinter(Mode mode, TKBasePanel& panel, TableDataset& data,
                              LabelPrintLoop::Settings settings, QWidget* parent)
-    : JobStatusWindow(mode, JobWording::Label(), parent),
-      loop_(panel, data, std::move(settings)) {
+    : JobStatusWindow(mode, JobWording::Label(), parent), loop_(panel, data, std::move(settings)) {
     loop_.StopRequested = [this] { return StopRequested(); };
     const bool print = mode == Mode::Print;
-    for (PrintSurface* s : {static_cast<PrintSurface*>(&Printer()),
-                            static_cast<PrintSurface*>(&Filer())}) {
+    for (PrintSurface* s :
+         {static_cast<PrintSurface*>(&Printer()), static_cast<PrintSurface*>(&Filer())}) {
         s->SetTitle(QStringLiteral("Quillbury"));
         s->OnNewPage = nullptr;
         s->OnAfterPrint = nullptr;

@@ -107,8 +107,8 @@ public:
     // The print loop, for the surface's OnPrint.
     void Run(PrintSurface& surface);
 
-    int LabelsPrinted() const { return labels_; }       // copies included
-    int RecordsPrinted() const { return records_; }     // each record once
+    int LabelsPrinted() const { return labels_; }   // copies included
+    int RecordsPrinted() const { return records_; } // each record once
     int SeparatorsPrinted() const { return separators_; }
 
 private:

@@ -159,8 +159,8 @@ void TLabelPrintPanel::run(bool preview) {
 
     // Positions, copies and printer.
     {
-        TSelectSpecificLabels positions(sheet, mask_, AvailablePrinterNames(),
-                                        CurrentPrinterName(), PresortTicked(), this);
+        TSelectSpecificLabels positions(sheet, mask_, AvailablePrinterNames(), CurrentPrinterName(),
+                                        PresortTicked(), this);
         if (runDialog(positions) != QDialog::Accepted)
             return;
         mask_ = positions.Mask();

@@ -80,7 +80,7 @@ void TSheetPicture::paintEvent(QPaintEvent*) {
     for (int row = 0; row < sheet_.Down(); ++row)
         for (int col = 0; col < sheet_.Across(); ++col) {
             painter.setBrush(mask_.On(row * sheet_.Across() + col) ? QColor(Qt::red)
-                                                                    : QColor(Qt::white));
+                                                                   : QColor(Qt::white));
             painter.drawRect(PositionRect(sheet_, col, row));
         }
 }

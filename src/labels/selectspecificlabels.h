@@ -54,8 +54,8 @@ public:
     // `presort`: a presorted run prints each record once, so the copies are
     // not offered.
     TSelectSpecificLabels(const LabelSheet& sheet, const PositionMask& mask,
-                          const QStringList& printers, const QString& currentPrinter,
-                          bool presort, QWidget* parent = nullptr);
+                          const QStringList& printers, const QString& currentPrinter, bool presort,
+                          QWidget* parent = nullptr);
 
     const PositionMask& Mask() const { return mask_; }
     int Copies() const;

@@ -3,9 +3,9 @@
 // the argument rules, a clear message and a failure code for each error, and
 // an address file left exactly as it was.
 #include "addressbook/addressfile.h"
+#include "app/addressfilter.h"
 #include "app/cli.h"
 #include "app/filterfile.h"
-#include "app/addressfilter.h"
 #include "labels/labeldefinition.h"
 #include "printing/printers.h"
 #include "storage/dataset.h"
@@ -37,7 +37,8 @@ QString Tool(const QString& name, const QStringList& args) {
     QProcess p;
     p.start(name, args);
     if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return QStringLiteral("<%1 failed: %2>").arg(name, QString::fromLocal8Bit(p.readAllStandardError()));
+        return QStringLiteral("<%1 failed: %2>")
+            .arg(name, QString::fromLocal8Bit(p.readAllStandardError()));
     return QString::fromLocal8Bit(p.readAllStandardOutput());
 }
 
@@ -67,7 +68,8 @@ protected:
         ASSERT_TRUE(table.open()) << table.errorText().toStdString();
         err = std::tmpfile();
         ASSERT_NE(err, nullptr);
-        ASSERT_EQ(AddDemoLabelCommand(DemoLabelDescription(), err), CliOk) << Errors().toStdString();
+        ASSERT_EQ(AddDemoLabelCommand(DemoLabelDescription(), err), CliOk)
+            << Errors().toStdString();
     }
     void TearDown() override {
         if (err)
@@ -90,7 +92,8 @@ protected:
     }
     void AddMany(int n) {
         for (int i = 1; i <= n; ++i)
-            Add(QStringLiteral("Person%1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("Albany"),
+            Add(QStringLiteral("Person%1").arg(i, 3, 10, QLatin1Char('0')),
+                QStringLiteral("Albany"),
                 QStringLiteral("122%1").arg(i % 10, 2, 10, QLatin1Char('0')));
     }
     // The address file as the command finds it: written out and closed.
@@ -137,7 +140,8 @@ TEST_F(CliTest, DemoLabelsBecomeAPdfWithEveryAddressAndTheFileStaysAsItWas) {
     const QString text = Tool(QStringLiteral("pdftotext"), {o.pdf, QStringLiteral("-")});
     for (int i = 1; i <= 31; ++i)
         EXPECT_TRUE(text.contains(QStringLiteral("Pat Person%1").arg(i, 3, 10, QLatin1Char('0'))))
-            << i << "\n" << text.left(400).toStdString();
+            << i << "\n"
+            << text.left(400).toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("1 Main St")));
     EXPECT_TRUE(Errors().contains(QStringLiteral("31 labels for 31 records on 2 pages")))
         << Errors().toStdString();
@@ -215,22 +219,43 @@ TEST_F(CliTest, EveryErrorEndsWithAMessageAndAFailureCode) {
         const char* message;
     } cases[] = {
         {"unknown label", [](PrintLabelsOptions& o) { o.label = QStringLiteral("No Such Label"); },
-         "there is no label definition \"No Such Label\"; the definitions are: \"Demo Address Labels\""},
-        {"bad filter file", [&](PrintLabelsOptions& o) { o.records = QStringLiteral("filter"); o.filterFile = shortFile; },
+         "there is no label definition \"No Such Label\"; the definitions are: \"Demo Address "
+         "Labels\""},
+        {"bad filter file",
+         [&](PrintLabelsOptions& o) {
+             o.records = QStringLiteral("filter");
+             o.filterFile = shortFile;
+         },
          "cannot be used"},
-        {"missing filter file", [&](PrintLabelsOptions& o) { o.records = QStringLiteral("filter"); o.filterFile = home.filePath(QStringLiteral("GONE.FLT")); },
+        {"missing filter file",
+         [&](PrintLabelsOptions& o) {
+             o.records = QStringLiteral("filter");
+             o.filterFile = home.filePath(QStringLiteral("GONE.FLT"));
+         },
          "cannot be used"},
-        {"no records", [&](PrintLabelsOptions& o) { o.records = QStringLiteral("filter"); o.filterFile = nothing; },
+        {"no records",
+         [&](PrintLabelsOptions& o) {
+             o.records = QStringLiteral("filter");
+             o.filterFile = nothing;
+         },
          "no records to print"},
         {"unknown order", [](PrintLabelsOptions& o) { o.order = QStringLiteral("NOSUCH"); },
          "there is no order 'NOSUCH'"},
         {"bad positions", [](PrintLabelsOptions& o) { o.positions = QStringLiteral("31"); },
          "--positions: positions run from 1 to 30"},
-        {"unknown printer", [](PrintLabelsOptions& o) { o.pdf.clear(); o.printer = QStringLiteral("Nowhere 9000"); },
+        {"unknown printer",
+         [](PrintLabelsOptions& o) {
+             o.pdf.clear();
+             o.printer = QStringLiteral("Nowhere 9000");
+         },
          "there is no printer \"Nowhere 9000\""},
-        {"missing address file", [&](PrintLabelsOptions& o) { o.file = home.filePath(QStringLiteral("DATA/NONE.DBF")); },
+        {"missing address file",
+         [&](PrintLabelsOptions& o) { o.file = home.filePath(QStringLiteral("DATA/NONE.DBF")); },
          "does not exist"},
-        {"unwritable pdf", [&](PrintLabelsOptions& o) { o.pdf = home.filePath(QStringLiteral("no/such/dir/out.pdf")); },
+        {"unwritable pdf",
+         [&](PrintLabelsOptions& o) {
+             o.pdf = home.filePath(QStringLiteral("no/such/dir/out.pdf"));
+         },
          "printing failed"},
     };
     for (const Case& c : cases) {
@@ -239,7 +264,8 @@ TEST_F(CliTest, EveryErrorEndsWithAMessageAndAFailureCode) {
         const QString before = Errors();
         EXPECT_EQ(PrintLabelsCommand(o, err), CliFailed) << c.what;
         const QString said = Errors().mid(before.size());
-        EXPECT_TRUE(said.startsWith(QStringLiteral("quillbury: ")) && said.contains(QString::fromUtf8(c.message)))
+        EXPECT_TRUE(said.startsWith(QStringLiteral("quillbury: ")) &&
+                    said.contains(QString::fromUtf8(c.message)))
             << c.what << ": " << said.toStdString();
     }
 
@@ -270,7 +296,9 @@ TEST(CliArgumentsTest, OptionRules) {
         {{"--label", "L", "--pdf", "a", "--presort", "--copies", "2"}, false, "once"},
         {{"--label", "L", "--pdf", "a", "--records", "some"}, false, "all, filter or tagged"},
         {{"--label", "L", "--pdf", "a", "--records", "filter"}, false, "needs --filter"},
-        {{"--label", "L", "--pdf", "a", "--records", "tagged", "--filter", "x.flt"}, false, "only goes with"},
+        {{"--label", "L", "--pdf", "a", "--records", "tagged", "--filter", "x.flt"},
+         false,
+         "only goes with"},
         {{"--label", "L", "--pdf", "a", "--start-record", "x"}, false, "record number"},
         {{"--label", "L", "--pdf", "a", "--bogus"}, false, "unknown option '--bogus'"},
         {{"--label", "L", "--pdf"}, false, "--pdf needs a value"},

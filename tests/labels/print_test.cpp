@@ -81,8 +81,8 @@ protected:
         panel.AddObject(probe, QRect(0, 0, 50, 20));
     }
 
-    void Add(const QString& lname, const QString& zip = QStringLiteral("12345"),
-             bool isDel = false, const QString& tag = QString()) {
+    void Add(const QString& lname, const QString& zip = QStringLiteral("12345"), bool isDel = false,
+             const QString& tag = QString()) {
         AddressRecord r;
         r.lname = lname;
         r.zip = zip;
@@ -128,7 +128,8 @@ TEST_F(LabelPrintTest, FullSheetThenOneLabelOnASecondPageAndNoThird) {
         EXPECT_EQ(placed[i].page, 0);
         EXPECT_DOUBLE_EQ(placed[i].x, at.x()) << i;
         EXPECT_DOUBLE_EQ(placed[i].y, at.y()) << i;
-        EXPECT_TRUE(placed[i].text.startsWith(QStringLiteral("R%1#").arg(i + 1, 3, 10, QLatin1Char('0'))));
+        EXPECT_TRUE(
+            placed[i].text.startsWith(QStringLiteral("R%1#").arg(i + 1, 3, 10, QLatin1Char('0'))));
     }
     EXPECT_EQ(placed[30].page, 1);
     EXPECT_DOUBLE_EQ(placed[30].x, 0.188);
@@ -211,10 +212,10 @@ TEST(LabelSheetTest, MiddleGapsCountOnlyWhenPositive) {
         int col, row;
         double x, y;
     } cases[] = {
-        {0.5, 0.25, 1, 4, 0.188 + 2.75, 0.5 + 4.0},        // before the middle
-        {0.5, 0.25, 2, 5, 0.188 + 5.5 + 0.5, 0.5 + 5.25},  // from the middle on
-        {0.0, 0.0, 3, 9, 0.188 + 8.25, 0.5 + 9.0},         // none
-        {-0.5, -0.3, 3, 9, 0.188 + 8.25, 0.5 + 9.0},       // negative adds nothing
+        {0.5, 0.25, 1, 4, 0.188 + 2.75, 0.5 + 4.0},       // before the middle
+        {0.5, 0.25, 2, 5, 0.188 + 5.5 + 0.5, 0.5 + 5.25}, // from the middle on
+        {0.0, 0.0, 3, 9, 0.188 + 8.25, 0.5 + 9.0},        // none
+        {-0.5, -0.3, 3, 9, 0.188 + 8.25, 0.5 + 9.0},      // negative adds nothing
     };
     for (const Case& c : cases) {
         LabelSheet s;
@@ -232,7 +233,7 @@ TEST(LabelSheetTest, PaperCodesAndLandscape) {
         const char* code;
         int paper;
         bool landscape;
-    } cases[] = {{"LTR", 1, false}, {"LTRL", 1, true}, {"A4", 9, false}, {"A4L", 9, true},
+    } cases[] = {{"LTR", 1, false}, {"LTRL", 1, true},  {"A4", 9, false},   {"A4L", 9, true},
                  {"A5", 11, false}, {"USER", 0, false}, {"USERL", 0, true}, {"LGL", 0, false}};
     for (const Case& c : cases) {
         LabelSheet s;
@@ -495,7 +496,8 @@ TEST(SelectSpecificLabelsTest, ClicksAllNoneAndTheAtLeastOneRule) {
     dialog.NoneClick();
     EXPECT_FALSE(dialog.Mask().AnyOn(30));
     dialog.OKButtonClick();
-    EXPECT_EQ(script.texts(), QStringList{QStringLiteral("You must select at least one card to print")});
+    EXPECT_EQ(script.texts(),
+              QStringList{QStringLiteral("You must select at least one card to print")});
     EXPECT_NE(dialog.result(), QDialog::Accepted);
 
     dialog.AllClick();
@@ -654,8 +656,8 @@ TEST_F(PrintPanelTest, UnconfirmedPaperAsksAndNoMeansNoOutput) {
     panel->AllRecordsButton()->setChecked(true);
     panel->PreviewClick();
     ASSERT_EQ(script.shown.size(), 1u);
-    EXPECT_TRUE(script.shown[0].text.startsWith(
-        QStringLiteral("Unable to confirm that the paper size was set to\r\n\r\n9.00\" by 11.00\"")));
+    EXPECT_TRUE(script.shown[0].text.startsWith(QStringLiteral(
+        "Unable to confirm that the paper size was set to\r\n\r\n9.00\" by 11.00\"")));
     EXPECT_FALSE(shown.contains(QStringLiteral("qb::TLabelPrinter")));
     EXPECT_EQ(panel->LastLabelsPrinted(), 0);
 }
