@@ -198,6 +198,55 @@ TEST_F(CliTest, SavedFilterAndOrderChooseTheRecords) {
     EXPECT_FALSE(text.contains(QStringLiteral("Person001")));
 }
 
+TEST_F(CliTest, TaggedRecordsAreThoseWithTheCurrentTagId) {
+    AddMany(3);
+    ASSERT_TRUE(table.first());
+    ASSERT_TRUE(table.edit());
+    ASSERT_TRUE(table.setString(QStringLiteral("TAG"), QStringLiteral("K7QX")));
+    ASSERT_TRUE(table.post());
+    CloseData();
+    PrintLabelsOptions o = Options();
+    o.records = QStringLiteral("tagged");
+    EXPECT_EQ(PrintLabelsCommand(o, err), CliFailed);
+    EXPECT_TRUE(Errors().contains(QStringLiteral("no record is tagged")));
+    IniFile().writeString(QStringLiteral("Misc"), QStringLiteral("GlobalTagId"),
+                          QStringLiteral("K7QX"));
+    ASSERT_EQ(PrintLabelsCommand(o, err), CliOk) << Errors().toStdString();
+    const QString text = Tool(QStringLiteral("pdftotext"), {o.pdf, QStringLiteral("-")});
+    EXPECT_TRUE(text.contains(QStringLiteral("Pat Person001")));
+    EXPECT_FALSE(text.contains(QStringLiteral("Person002")));
+}
+
+// The program itself: the command word is routed past the window, and the
+// exit status tells success, a failed job and a wrong command line apart.
+TEST_F(CliTest, ProgramExitStatus) {
+    const QString program =
+        qEnvironmentVariable("QB_BINARY_DIR") + QStringLiteral("/src/quillbury");
+    if (!QFile::exists(program))
+        GTEST_SKIP() << "the program is not built in " << program.toStdString();
+    AddMany(2);
+    CloseData();
+    const QString pdf = home.filePath(QStringLiteral("run.pdf"));
+    struct Case {
+        QStringList args;
+        int status;
+    } cases[] = {
+        {{"print-labels", "--label", "Demo Address Labels", "--pdf", pdf}, 0},
+        {{"print-labels", "--label", "Nothing Like It", "--pdf", pdf}, 1},
+        {{"print-labels", "--label", "Demo Address Labels"}, 2},
+        {{"print-labels", "--help"}, 0},
+    };
+    for (const Case& c : cases) {
+        QProcess p;
+        p.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+        p.start(program, QStringList{QStringLiteral("--home"), home.path()} + c.args);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitCode(), c.status)
+            << c.args.join(' ').toStdString() << ": " << p.readAllStandardError().toStdString();
+    }
+    EXPECT_EQ(PdfPages(pdf), 1);
+}
+
 TEST_F(CliTest, EveryErrorEndsWithAMessageAndAFailureCode) {
     AddMany(2);
     CloseData();
