@@ -1,6 +1,7 @@
 // The panel's editing commands: align and centre, stacking order, the
 // clipboard file, delete and clone, lock and selectability, the font for the
 // selection, the panel menu and the editing keys.
+#include "app/messages.h"
 #include "labelobjects/handles.h"
 #include "labelobjects/objectfiler.h"
 #include "labelobjects/panels.h"
@@ -21,13 +22,14 @@ const char* const kSelectionEntries[] = {
     "Center Horizontally", "Font"};
 } // namespace
 
-// ---- menu ---------------------------------------------------------------------------------------
+// ---- menu -------------------------------------------------------------------
 
 void TKBasePanel::BuildPanelMenu() {
     panelMenu_ = new QMenu(this);
     auto add = [this](const char* caption, void (TKBasePanel::*command)()) {
         QAction* a = panelMenu_->addAction(tr(caption));
-        connect(a, &QAction::triggered, this, [this, command] { (this->*command)(); });
+        connect(a, &QAction::triggered, this,
+                [this, command] { RunGuarded([&] { (this->*command)(); }); });
     };
     add("Bring To Front", &TKBasePanel::BringToFront);
     add("Send To Back", &TKBasePanel::SendToBack);
@@ -35,7 +37,7 @@ void TKBasePanel::BuildPanelMenu() {
     add("Cut", &TKBasePanel::CutSelection);
     add("Copy", &TKBasePanel::CopySelection);
     QAction* paste = panelMenu_->addAction(tr("Paste"));
-    connect(paste, &QAction::triggered, this, [this] { Paste(); });
+    connect(paste, &QAction::triggered, this, [this] { RunGuarded([this] { Paste(); }); });
     panelMenu_->addSeparator();
     add("Delete", &TKBasePanel::DeleteSelection);
     panelMenu_->addSeparator();
@@ -55,7 +57,7 @@ void TKBasePanel::BuildPanelMenu() {
     add("Select All", &TKBasePanel::SelectAll);
     panelMenu_->addSeparator();
     QAction* font = panelMenu_->addAction(tr("Font"));
-    connect(font, &QAction::triggered, this, [this] { SelectionFont(); });
+    connect(font, &QAction::triggered, this, [this] { RunGuarded([this] { SelectionFont(); }); });
 }
 
 QAction* TKBasePanel::PanelMenuAction(const QString& caption) const {
@@ -87,8 +89,17 @@ void TKBasePanel::ShowMenu(QMenu* menu, const QPoint& globalPos) {
         menu->popup(globalPos);
 }
 
-// ---- selection
-// ------------------------------------------------------------------------------------
+void TKBasePanel::RunGuarded(const std::function<void()>& command) {
+    // A layout stream error (a damaged clipboard file, a file that cannot be
+    // written) ends the command with its message; what was read stays.
+    try {
+        command();
+    } catch (const std::exception& e) {
+        Warn(QString::fromUtf8(e.what()));
+    }
+}
+
+// ---- selection --------------------------------------------------------------
 
 void TKBasePanel::SelectAll() {
     handle_->Clear();
@@ -103,7 +114,7 @@ QList<TKGraphicControl*> TKBasePanel::ObjectOrSelection(TKGraphicControl* object
     return sel;
 }
 
-// ---- align and centre -------------------------------------------------------------------------
+// ---- align and centre -------------------------------------------------------
 
 void TKBasePanel::AlignLeft() {
     const QList<TKGraphicControl*> sel = Selection();
@@ -189,8 +200,7 @@ void TKBasePanel::CenterObjectHorizontally(TKGraphicControl* object) {
     handle_->Refit();
 }
 
-// ---- stacking order
-// --------------------------------------------------------------------------------
+// ---- stacking order ---------------------------------------------------------
 
 void TKBasePanel::BringToFront() {
     const QList<TKGraphicControl*> sel = Selection();
@@ -234,8 +244,7 @@ void TKBasePanel::SendObjectToBack(TKGraphicControl* object) {
     ClearSelection();
 }
 
-// ---- clipboard, delete, clone
-// ---------------------------------------------------------------------
+// ---- clipboard, delete, clone -----------------------------------------------
 
 void TKBasePanel::AtZoomOne(const QList<TKGraphicControl*>& objects,
                             const std::function<void()>& fn) {
@@ -367,8 +376,7 @@ TKGraphicControl* TKBasePanel::CloneObject(TKGraphicControl* object) {
     return copy;
 }
 
-// ---- lock and selectability
-// ------------------------------------------------------------------------
+// ---- lock and selectability -------------------------------------------------
 
 void TKBasePanel::ToggleObjectLocked(TKGraphicControl* object) {
     object->SetLocked(!object->Locked());
@@ -407,8 +415,7 @@ void TKBasePanel::MarkAllUnselectable() {
     NotifyChange();
 }
 
-// ---- font
-// --------------------------------------------------------------------------------------------
+// ---- font -------------------------------------------------------------------
 
 bool TKBasePanel::SelectionFont() {
     const QList<TKGraphicControl*> sel = Selection();
@@ -425,23 +432,22 @@ bool TKBasePanel::SelectionFont() {
     return true;
 }
 
-// ---- keys
-// ----------------------------------------------------------------------------------------------
+// ---- keys -------------------------------------------------------------------
 
 bool TKBasePanel::EditingKeyPress(int key, Qt::KeyboardModifiers mods) {
     if (!pointing_)
         return false;
     const bool ctrl = mods & Qt::ControlModifier;
     if (ctrl && key == Qt::Key_C) {
-        CopySelection();
+        RunGuarded([this] { CopySelection(); });
         return true;
     }
     if (ctrl && key == Qt::Key_X) {
-        CutSelection();
+        RunGuarded([this] { CutSelection(); });
         return true;
     }
     if (ctrl && key == Qt::Key_V) {
-        Paste();
+        RunGuarded([this] { Paste(); });
         return true;
     }
     if (key == Qt::Key_Delete) {

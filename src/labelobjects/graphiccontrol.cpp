@@ -96,7 +96,7 @@ void TKGraphicControl::Loaded() {
         QAction* a = popup_->addAction(caption);
         connect(a, &QAction::triggered, this, [this, command] {
             if (TKBasePanel* panel = Panel())
-                (panel->*command)(this);
+                panel->RunGuarded([&] { (panel->*command)(this); });
         });
         return a;
     };
@@ -108,7 +108,7 @@ void TKGraphicControl::Loaded() {
     QAction* clone = popup_->addAction(tr("Clone"));
     connect(clone, &QAction::triggered, this, [this] {
         if (TKBasePanel* panel = Panel())
-            panel->CloneObject(this);
+            panel->RunGuarded([&] { panel->CloneObject(this); });
     });
     popup_->addSeparator();
     lockedItem_ = popup_->addAction(tr("Locked"));

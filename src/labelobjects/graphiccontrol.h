@@ -29,7 +29,7 @@ public:
     virtual const ClassInfo& Info() const { return StaticInfo(); }
     QString ClassName() const { return Info().name; }
 
-    // ---- published geometry ------------------------------------------------
+    // ---- published geometry -------------------------------------------------
     int Left() const { return left_; }
     int Top() const { return top_; }
     int Width() const { return width_; }
@@ -47,7 +47,7 @@ public:
     QString Hint() const { return hint_; }
     void SetHint(const QString& v) { hint_ = v; }
 
-    // ---- run-time state ------------------------------------------------------
+    // ---- run-time state -----------------------------------------------------
     float Zoom() const { return zoom_; }
     void SetZoomValue(float z) { zoom_ = z; }
     bool Locked() const { return locked_; }
@@ -84,7 +84,7 @@ public:
     // Shows the popup menu at a global position (checks updated first).
     void ShowPopupMenu(const QPoint& globalPos);
 
-    // ---- virtual operations ----------------------------------------------------
+    // ---- virtual operations -------------------------------------------------
     virtual void BoundsChanged();
     virtual void UpdateMenuChecks() {}
     virtual void ApplyFont(const TKFont& font) { (void)font; }

@@ -67,7 +67,7 @@ void TKHandle::SetSnapToGrid(bool on) {
     }
 }
 
-// ---- selection ---------------------------------------------------------------------------------
+// ---- selection --------------------------------------------------------------
 
 QList<TKGraphicControl*> TKHandle::SelectedObjects() const {
     QList<TKGraphicControl*> out;
@@ -137,7 +137,7 @@ void TKHandle::RepaintMarks() {
         panel_->Overlay()->update();
 }
 
-// ---- geometry rules ------------------------------------------------------------------------
+// ---- geometry rules ---------------------------------------------------------
 
 GrabZone TKHandle::ZoneAt(int x, int y, int w, int h) {
     GrabZone zone = GrabZone::Move;
@@ -227,7 +227,7 @@ QList<QRect> TKHandle::MarkSquares(const QRect& b, bool single) {
     return out;
 }
 
-// ---- keyboard ------------------------------------------------------------------------------
+// ---- keyboard ---------------------------------------------------------------
 
 bool TKHandle::KeyStep(int key, bool size) {
     if (key != Qt::Key_Left && key != Qt::Key_Right && key != Qt::Key_Up && key != Qt::Key_Down)
@@ -293,8 +293,7 @@ void TKHandle::KeyApply() {
     RepaintMarks();
 }
 
-// ---- mouse
-// ---------------------------------------------------------------------------------------
+// ---- mouse ------------------------------------------------------------------
 
 void TKHandle::UpdateCursor(GrabZone zone) {
     switch (zone) {
@@ -450,8 +449,7 @@ void TKHandle::keyReleaseEvent(QKeyEvent* e) {
         QWidget::keyReleaseEvent(e);
 }
 
-// ---- overlay
-// ---------------------------------------------------------------------------------------
+// ---- overlay ----------------------------------------------------------------
 
 TKSelectionOverlay::TKSelectionOverlay(TKBasePanel* panel) : QWidget(panel), panel_(panel) {
     setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -26,7 +26,7 @@ class TKHandle : public QWidget {
 public:
     explicit TKHandle(TKBasePanel* panel);
 
-    // ---- published ------------------------------------------------------------
+    // ---- published ----------------------------------------------------------
     QColor Color() const { return color_; }
     void SetColor(const QColor& c);
     QColor SecondaryColor() const { return secondaryColor_; }
@@ -42,7 +42,7 @@ public:
     // Off: both active steps 1. On: the last steps given.
     void SetSnapToGrid(bool on);
 
-    // ---- selection --------------------------------------------------------------
+    // ---- selection ----------------------------------------------------------
     QList<TKGraphicControl*> SelectedObjects() const;
     bool IsSelected(const TKGraphicControl* object) const;
     // Unselectable objects and objects already selected are not added.
@@ -57,7 +57,7 @@ public:
     static QRect Inner(const QRect& holder) { return holder.adjusted(2, 2, -3, -3); }
     static QRect Outer(const QRect& inner) { return inner.adjusted(-2, -2, 3, 3); }
 
-    // ---- geometry rules ----------------------------------------------------------
+    // ---- geometry rules -----------------------------------------------------
     // The zone under (x, y) in holder coordinates of a w x h holder; the later
     // of several matching tests wins.
     static GrabZone ZoneAt(int x, int y, int w, int h);
@@ -70,13 +70,13 @@ public:
     // sizes every selected object that is not locked by the same amounts.
     void ApplyInner(const QRect& newInner);
 
-    // ---- drag state -------------------------------------------------------------------
+    // ---- drag state ---------------------------------------------------------
     bool Dragging() const { return dragging_; }
     GrabZone Zone() const { return zone_; }
     // Where the objects would land if the mouse were released now.
     QRect DragFrame() const { return dragFrame_; }
 
-    // ---- keyboard moving and sizing ------------------------------------------------
+    // ---- keyboard moving and sizing -----------------------------------------
     bool KeyFrameShown() const { return keyFrameShown_; }
     QRect KeyFrame() const { return keyFrame_; }
     // One arrow key press: moves the frame one pixel (with `size`: sizes it

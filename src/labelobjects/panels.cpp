@@ -30,7 +30,7 @@ QString ProgramDirectory() {
 }
 } // namespace
 
-// ---- TKBasePanel ---------------------------------------------------------------------------
+// ---- TKBasePanel ------------------------------------------------------------
 
 TKBasePanel::TKBasePanel(QWidget* parent, QObject* owner) : QWidget(parent), owner_(owner) {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -187,8 +187,7 @@ bool TKBasePanel::NameExists(const QString& name, QObject* owner) const {
     return false;
 }
 
-// ---- zoom
-// ----------------------------------------------------------------------------------------
+// ---- zoom -------------------------------------------------------------------
 
 void TKBasePanel::ZoomObject(TKGraphicControl* o, float z) {
     const TKGraphicControl::ZoomMemo& memo = o->ZoomMemory();
@@ -230,8 +229,7 @@ void TKBasePanel::SetZoom(float z) {
     update();
 }
 
-// ---- objects
-// --------------------------------------------------------------------------------------
+// ---- objects ----------------------------------------------------------------
 
 void TKBasePanel::AdoptObject(TKGraphicControl* object) {
     object->SetRouteEventsToPanel(true);
@@ -329,8 +327,7 @@ void TKBasePanel::LoadFromFile(const QString& path) {
     RefreshAllData();
 }
 
-// ---- drawing
-// ---------------------------------------------------------------------------------------
+// ---- drawing ----------------------------------------------------------------
 
 QPainterPath TKBasePanel::ShapePath() const {
     QPainterPath path;
@@ -424,8 +421,7 @@ void TKBasePanel::paintEvent(QPaintEvent* e) {
     p.drawImage(e->rect(), background_, e->rect());
 }
 
-// ---- mouse
-// ------------------------------------------------------------------------------------------
+// ---- mouse ------------------------------------------------------------------
 
 void TKBasePanel::ObjectMouseDown(TKGraphicControl* object, Qt::MouseButton button,
                                   const QPoint& panelPos, Qt::KeyboardModifiers mods) {
@@ -518,8 +514,7 @@ void TKBasePanel::keyReleaseEvent(QKeyEvent* e) {
         QWidget::keyReleaseEvent(e);
 }
 
-// ---- TKDataPanel
-// ---------------------------------------------------------------------------------------
+// ---- TKDataPanel ------------------------------------------------------------
 
 TKDataPanel::TKDataPanel(QWidget* parent, QObject* owner) : TKBasePanel(parent, owner) {}
 
@@ -559,8 +554,7 @@ void TKDataPanel::RefreshAllData() {
     }
 }
 
-// ---- TKLabelPanel
-// -----------------------------------------------------------------------------------------
+// ---- TKLabelPanel -----------------------------------------------------------
 
 TKLabelPanel::TKLabelPanel(QWidget* parent, QObject* owner) : TKDataPanel(parent, owner) {
     MakeClassesKnown();

@@ -41,7 +41,7 @@ public:
     QObject* Owner() const;
     void SetOwner(QObject* owner) { owner_ = owner; }
 
-    // ---- published ------------------------------------------------------------
+    // ---- published ----------------------------------------------------------
     bool Pointing() const { return pointing_; }
     void SetPointing(bool v) { pointing_ = v; }
     bool DrawOutline() const { return drawOutline_; }
@@ -78,7 +78,7 @@ public:
     int Width() const { return width(); }
     int Height() const { return height(); }
 
-    // ---- run-time ---------------------------------------------------------------
+    // ---- run-time -----------------------------------------------------------
     float Zoom() const { return zoom_; }
     void SetZoom(float z);
     bool ZoomInProgress() const { return zooming_; }
@@ -107,7 +107,7 @@ public:
     // Keeps the holder and the overlay above every object.
     void KeepHolderOnTop();
 
-    // ---- editing commands -----------------------------------------------------------
+    // ---- editing commands ---------------------------------------------------
     void SelectAll();
     void AlignLeft();
     void AlignRight();
@@ -143,7 +143,7 @@ public:
     // on OK every selected object takes the chosen font. True when applied.
     bool SelectionFont();
 
-    // ---- popup menus -----------------------------------------------------------------
+    // ---- popup menus --------------------------------------------------------
     QMenu* PanelPopupMenu() const { return panelMenu_; }
     // The panel menu's entry with this caption (null when none).
     QAction* PanelMenuAction(const QString& caption) const;
@@ -154,11 +154,14 @@ public:
     // PopupHook to see which menu would open instead of showing it.
     void ShowMenu(QMenu* menu, const QPoint& globalPos);
     std::function<void(QMenu*, const QPoint&)> PopupHook;
+    // Runs a command from a menu or key: a stream error it raises is shown
+    // to the user instead of leaving the event handler.
+    void RunGuarded(const std::function<void()>& command);
     // Handles a key for the selection; false when the key is not an editing key.
     bool EditingKeyPress(int key, Qt::KeyboardModifiers mods);
     bool EditingKeyRelease(int key, bool autoRepeat);
 
-    // ---- virtual operations ---------------------------------------------------------
+    // ---- virtual operations -------------------------------------------------
     virtual TKGraphicControl* CreateObjectInRect(const QRect& rect) {
         (void)rect;
         return nullptr;
@@ -170,7 +173,7 @@ public:
     virtual void ClampObjects();
     virtual void RemoveStrayObjects();
 
-    // ---- operations ---------------------------------------------------------------------
+    // ---- operations ---------------------------------------------------------
     void SaveToFile(const QString& path);
     void LoadFromFile(const QString& path);
     void AddObject(TKGraphicControl* object, const QRect& rect);
@@ -188,7 +191,7 @@ public:
     QString UniqueName(const QString& prefix, int first, QObject* owner = nullptr) const;
     bool NameExists(const QString& name, QObject* owner = nullptr) const;
 
-    // ---- drawing --------------------------------------------------------------------
+    // ---- drawing ------------------------------------------------------------
     // The label's outline and clip shape, covering (0,0) to (Width+1, Height+1).
     QPainterPath ShapePath() const;
     // The background composed off screen: white, label art, outline, grid.

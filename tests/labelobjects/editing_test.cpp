@@ -3,6 +3,7 @@
 // with the grab zones and the grid, keyboard moves, align and centre, stacking
 // order, the clipboard file with its paste guard, clone, lock and
 // selectability, the popup menus and the font for the selection.
+#include "app/messages.h"
 #include "labelobjects/handles.h"
 #include "labelobjects/labelclasses.h"
 #include "labelobjects/objectfiler.h"
@@ -73,8 +74,7 @@ protected:
     qint64 clock = 5000;
 };
 
-// ---- marks and holder
-// ----------------------------------------------------------------------------
+// ---- marks and holder -------------------------------------------------------
 
 TEST_F(EditingTest, MarkSquaresSitInsideTheMarkRectangle) {
     // R = (8, 18) - (42, 37) for an object at (10, 20) of 30 x 15.
@@ -136,8 +136,7 @@ TEST_F(EditingTest, HolderCoversTheSelectionAndShrinksWhenEmpty) {
     EXPECT_GT(kids.indexOf(h), kids.indexOf(panel->Objects().last()));
 }
 
-// ---- selecting
-// ------------------------------------------------------------------------------------
+// ---- selecting --------------------------------------------------------------
 
 TEST_F(EditingTest, ClickAndShiftClickSelect) {
     auto* a = Shape(QRect(10, 10, 40, 20));
@@ -253,8 +252,7 @@ TEST_F(EditingTest, SelectAllAfterMarkAllUnselectableSelectsNothing) {
     EXPECT_EQ(panel->Selection(), (QList<TKGraphicControl*>{a}));
 }
 
-// ---- dragging
-// -------------------------------------------------------------------------------------
+// ---- dragging ---------------------------------------------------------------
 
 TEST_F(EditingTest, GrabZones) {
     const struct {
@@ -388,7 +386,7 @@ TEST_F(EditingTest, DragIsClampedToThePanelAndKeepsObjectsVisible) {
     EXPECT_EQ(b->Left(), 100);
 }
 
-// ---- keyboard -----------------------------------------------------------------------------------
+// ---- keyboard ---------------------------------------------------------------
 
 TEST_F(EditingTest, ArrowKeysMoveAndShiftArrowsSize) {
     auto* a = Shape(QRect(2, 20, 40, 30));
@@ -458,7 +456,7 @@ TEST_F(EditingTest, DeleteAndClipboardKeys) {
     EXPECT_EQ(panel->Objects().last()->BoundsRect(), QRect(35, 35, 40, 30));
 }
 
-// ---- align, centre, order -----------------------------------------------------------------------
+// ---- align, centre, order ---------------------------------------------------
 
 TEST_F(EditingTest, AlignAndCentre) {
     panel->resize(301, 151);
@@ -527,8 +525,7 @@ TEST_F(EditingTest, BringToFrontAndSendToBack) {
     EXPECT_TRUE(panel->Selection().isEmpty());
 }
 
-// ---- clipboard and clone
-// ----------------------------------------------------------------------------
+// ---- clipboard and clone ----------------------------------------------------
 
 TEST_F(EditingTest, PasteIsGuardedForOneSecondAndOffsetBy15) {
     auto* a = Shape(QRect(20, 20, 40, 30));
@@ -656,6 +653,35 @@ TEST_F(EditingTest, ObjectMenuEntriesAndTheirCommands) {
     EXPECT_TRUE(panel->Selection().isEmpty());
 }
 
+TEST_F(EditingTest, ClipboardErrorsAreShownAndCutKeepsWhatItCouldNotWrite) {
+    MessageScript messages;
+    auto* a = Shape(QRect(20, 20, 40, 30));
+    auto* b = Shape(QRect(80, 20, 40, 30));
+    // A damaged clipboard file: the object before the damage stays, the error shows.
+    panel->SetSelection({a, b});
+    panel->CopySelection();
+    QFile f(panel->ClipboardFile());
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    const QByteArray whole = f.readAll();
+    f.resize(whole.size() - 6);
+    f.close();
+    QTest::keyClick(panel, Qt::Key_V, Qt::ControlModifier);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].kind, ShownMessage::Warning);
+    EXPECT_EQ(panel->Objects().size(), 3);
+    // A clipboard file that cannot be written: Cut takes nothing away.
+    QFile::remove(panel->ClipboardFile());
+    ASSERT_TRUE(QDir().mkdir(panel->ClipboardFile()));
+    panel->SetSelection({a});
+    clock += 5000;
+    QTest::keyClick(panel, Qt::Key_X, Qt::ControlModifier);
+    a->MenuAction("Cut")->trigger();
+    EXPECT_EQ(messages.shown.size(), 3u);
+    EXPECT_EQ(panel->Objects().size(), 3);
+    EXPECT_EQ(panel->Objects().first(), a);
+    EXPECT_TRUE(QDir().rmdir(panel->ClipboardFile()));
+}
+
 TEST_F(EditingTest, CloneGoes25PixelsLowerAndTakesOverTheSelection) {
     auto* a = Shape(QRect(20, 20, 40, 30));
     auto* b = Shape(QRect(100, 20, 40, 30));
@@ -695,8 +721,7 @@ TEST_F(EditingTest, CopyPasteAndCloneWhileZoomedKeepTheSize) {
     EXPECT_EQ(pasted[0]->BoundsRect(), QRect(35, 35, 40, 30));
 }
 
-// ---- font
-// ------------------------------------------------------------------------------------------
+// ---- font -------------------------------------------------------------------
 
 TEST_F(EditingTest, FontForTheSelectionGoesToEverySelectedObject) {
     auto* t1 = new TKPLabel;
@@ -739,8 +764,7 @@ TEST_F(EditingTest, FontForTheSelectionGoesToEverySelectedObject) {
     EXPECT_EQ(other->FontRef().Size(), 10);
 }
 
-// ---- a picture to look at
-// ---------------------------------------------------------------------------
+// ---- a picture to look at ---------------------------------------------------
 
 TEST_F(EditingTest, DesignerPictureWithGridShapesAndSelection) {
     // A 4 x 2 inch label with a rounded outline, the grid, lines, shapes, a
