@@ -84,11 +84,13 @@ bool TKHandle::IsSelected(const TKGraphicControl* object) const {
 void TKHandle::AddObject(TKGraphicControl* object) {
     if (!object || object->Unselectable() || IsSelected(object))
         return;
+    keyFrameShown_ = false; // a keyboard frame belongs to the selection it started from
     selected_ << object;
     Refit();
 }
 
 void TKHandle::RemoveObject(TKGraphicControl* object) {
+    keyFrameShown_ = false;
     for (int i = selected_.size() - 1; i >= 0; --i)
         if (selected_[i] == object || !selected_[i])
             selected_.removeAt(i);
@@ -96,6 +98,7 @@ void TKHandle::RemoveObject(TKGraphicControl* object) {
 }
 
 void TKHandle::Clear() {
+    keyFrameShown_ = false;
     selected_.clear();
     Refit();
 }

@@ -417,6 +417,18 @@ TEST_F(EditingTest, ArrowKeysMoveAndShiftArrowsSize) {
     EXPECT_EQ(a->Width(), 41);
 }
 
+TEST_F(EditingTest, KeyboardFrameGoesWithTheSelectionItStartedFrom) {
+    auto* a = Shape(QRect(20, 20, 40, 30));
+    auto* b = Shape(QRect(100, 60, 40, 30));
+    panel->SetSelection({a});
+    QTest::keyPress(panel, Qt::Key_Right);
+    QTest::keyPress(panel, Qt::Key_Right);
+    panel->SetSelection({b}); // a click elsewhere before the key is released
+    QTest::keyRelease(panel, Qt::Key_Right);
+    EXPECT_EQ(a->BoundsRect(), QRect(20, 20, 40, 30));
+    EXPECT_EQ(b->BoundsRect(), QRect(100, 60, 40, 30));
+}
+
 TEST_F(EditingTest, ShiftLeftDoesNotShrinkBelowTenPixels) {
     auto* a = Shape(QRect(20, 20, 10, 12));
     auto* b = Shape(QRect(60, 20, 30, 30));
