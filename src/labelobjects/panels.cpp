@@ -68,6 +68,10 @@ bool TKBasePanel::event(QEvent* e) {
         auto* ce = static_cast<QChildEvent*>(e);
         if (dynamic_cast<TKGraphicControl*>(ce->child()))
             KeepHolderOnTop();
+    } else if (e->type() == QEvent::ChildRemoved && handle_) {
+        // An object deleted from elsewhere leaves the selection; the holder
+        // shrinks to what remains.
+        PostSelectionRefit();
     }
     return QWidget::event(e);
 }

@@ -429,6 +429,19 @@ TEST_F(EditingTest, KeyboardFrameGoesWithTheSelectionItStartedFrom) {
     EXPECT_EQ(b->BoundsRect(), QRect(100, 60, 40, 30));
 }
 
+TEST_F(EditingTest, HolderFollowsObjectsDeletedElsewhere) {
+    auto* a = Shape(QRect(20, 20, 40, 30));
+    auto* b = Shape(QRect(100, 60, 40, 30));
+    panel->SetSelection({a, b});
+    delete b;
+    QCoreApplication::processEvents();
+    EXPECT_EQ(panel->Selection(), (QList<TKGraphicControl*>{a}));
+    EXPECT_EQ(panel->Handle()->HolderRect(), QRect(18, 18, 45, 35));
+    delete a;
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(panel->Handle()->isHidden());
+}
+
 TEST_F(EditingTest, ShiftLeftDoesNotShrinkBelowTenPixels) {
     auto* a = Shape(QRect(20, 20, 10, 12));
     auto* b = Shape(QRect(60, 20, 30, 30));
