@@ -9,6 +9,7 @@
 
 #include <QActionGroup>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QMenu>
 #include <QPainter>
 
@@ -855,13 +856,39 @@ int TKMultiLineBaseLabel::LineHeight() const {
     return TextHeight(QFontMetrics(ScreenFont(font_, Zoom())));
 }
 
+namespace {
+// Text widths in design pixels as the printer sees them: measured at a large
+// size, so the whole-pixel screen font (10 points is 13.33 pixels, drawn at
+// 13) does not make lines that run out of their box on paper.
+class PaperMeasure {
+public:
+    PaperMeasure(const TKFont& font, double zoom) : points_(std::max(1, int(font.Size() * zoom))) {
+        QFont f = ScreenFont(font, zoom);
+        f.setPixelSize(kScale);
+        metrics_.emplace(f);
+    }
+    int Width(const QString& text) const {
+        const double px = points_ * double(kPixelsPerInch) / 72.0;
+        return int(std::ceil(metrics_->horizontalAdvance(text) * px / kScale));
+    }
+
+private:
+    static constexpr int kScale = 400;
+    int points_;
+    std::optional<QFontMetricsF> metrics_;
+};
+} // namespace
+
 QStringList TKMultiLineBaseLabel::WrapToWidth(const QStringList& lines) const {
+    const PaperMeasure measure(font_, Zoom());
     const QFontMetrics fm(ScreenFont(font_, Zoom()));
     QStringList split;
     for (const QString& l : lines)
         split << l.split(QLatin1Char('\n'));
+    // A line must fit both on screen and on paper.
     return WrapText(split, Width(), [&](const QString& s) {
-        return fm.horizontalAdvance(DrawnText(font_, s));
+        const QString t = DrawnText(font_, s);
+        return std::max(fm.horizontalAdvance(t), measure.Width(t));
     });
 }
 
@@ -877,7 +904,11 @@ void TKMultiLineBaseLabel::FitToText() {
     int widest = 0;
     for (const QString& l : lines)
         widest = std::max(widest, fm.horizontalAdvance(DrawnText(font_, l)));
-    SetBounds(Left(), Top(), std::max(Width(), widest), int(lines.size()) * LineHeight());
+    // The printed line pitch (points / 60 inch) may exceed the screen's line
+    // height; fitted to the larger, the object prints all of its lines.
+    const int pitch = int(std::ceil(std::max(1, int(font_.Size() * Zoom())) / 60.0 * kPixelsPerInch));
+    SetBounds(Left(), Top(), std::max(Width(), widest),
+              int(lines.size()) * std::max(LineHeight(), pitch));
 }
 
 void TKMultiLineBaseLabel::BoundsChanged() {

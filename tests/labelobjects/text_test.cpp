@@ -13,6 +13,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFontMetrics>
 #include <QLineEdit>
@@ -576,7 +577,7 @@ TEST_F(TextTest, WrappedMultiLineObjectKeepsEveryLineInsideItsWidth) {
     EXPECT_EQ(m.Lines(), m.ItemsRef().Lines());
     // Fitting: height from the lines, width at least the widest.
     m.FitToText();
-    EXPECT_EQ(m.Height(), 2 * m.LineHeight());
+    EXPECT_EQ(m.Height(), 2 * std::max(m.LineHeight(), 16)) << "10 points print 1/6 inch apart";
     EXPECT_GE(m.Width(), fm.horizontalAdvance(m.ItemsRef().Lines()[1]));
 }
 
@@ -933,4 +934,76 @@ TEST_F(TextTest, MultiLineEditorKeeps254CharactersAndAddressLayoutDialog) {
     EXPECT_TRUE(back.usePhone);
     EXPECT_TRUE(back.upperCase);
     EXPECT_EQ(back.zipOptions, zoBeforeCountry);
+}
+
+// ---- picture --------------------------------------------------------------------------------------
+
+TEST_F(TextTest, LabelPictureForInspection) {
+    OpenAddresses({{{"FNAME", "John"},
+                    {"MIDDLE", "Q"},
+                    {"LNAME", "Public"},
+                    {"ORG", "Acme Mail Order"},
+                    {"STREET", "1200 Main Street"},
+                    {"CITY", "Springfield"},
+                    {"STATE", "IL"},
+                    {"ZIP", "62704"},
+                    {"COUNTRY", "USA"},
+                    {"MEMO", "Deliver to the back door, ring twice please"}}});
+    TKLabelPanel panel(&form);
+    panel.resize(384, 192); // 4 x 2 inches
+    panel.SetDrawOutline(true);
+    panel.SetDataset(&table);
+    auto* raised = new TKPLabel;
+    panel.AddObject(raised, QRect(8, 6, 150, 30));
+    raised->SetCaption(QStringLiteral("Raised"));
+    raised->Font()->SetSize(18);
+    raised->Font()->SetStyle(fsBold);
+    raised->SetDepthShadow(3);
+    raised->SetDirectionShadow(sdDownRight);
+    raised->SetDepthHighlight(2);
+    raised->SetDirectionHighlight(hdUpLeft);
+    raised->GrowToFit();
+    auto* turned = new TKPLabel;
+    panel.AddObject(turned, QRect(352, 10, 30, 120));
+    turned->SetCaption(QStringLiteral("Rotated"));
+    turned->SetAngle(90);
+    auto* counter = new TKCounterLabel;
+    panel.AddObject(counter, QRect(170, 8, 60, 20));
+    counter->ApplyCounterSettings(1000, 1, QStringLiteral("No. "), QString());
+    auto* symbol = new TKSymbolLabel;
+    panel.AddObject(symbol, QRect(300, 8, 30, 30));
+    auto* memo = new TKDMultiLineLabel;
+    panel.AddObject(memo, QRect(200, 120, 140, 60));
+    memo->SetDataFieldDescript(QStringLiteral("MEMO"));
+    memo->SetWordWrap(true);
+    auto* address = new TKDMultiLineAddressLabel;
+    panel.AddObject(address, QRect(10, 60, 180, 60));
+    panel.RefreshAllData();
+    address->FitToText();
+    panel.show();
+    const QImage img = panel.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QString out =
+        qEnvironmentVariable("QB_BINARY_DIR", QDir::tempPath()) + "/label_text_objects.png";
+    EXPECT_TRUE(img.save(out));
+    // Every object has ink inside its own box.
+    for (TKGraphicControl* o : panel.Objects()) {
+        const QRect r = o->BoundsRect().intersected(img.rect());
+        EXPECT_FALSE(InkBox(img.copy(r)).isNull()) << o->ClassName().toStdString();
+    }
+    EXPECT_EQ(address->ItemsRef().Lines(),
+              (QStringList{"John Q. Public ", "Acme Mail Order", "1200 Main Street",
+                           "Springfield  IL 62704", "USA"}));
+    EXPECT_GT(memo->Lines().size(), 1) << "the memo wraps at the object's width";
+
+    // The same label on paper, at 150 dpi, half an inch from the corner.
+    panel.SetPrinting(true);
+    panel.RefreshAllData();
+    auto file = Record([&](PrintSurface& s) { panel.PrintObjects(s, 0.5, 0.5); });
+    const QImage paper = PlayAt(file->Page(0), 150).copy(75, 75, 600, 300);
+    EXPECT_TRUE(paper.save(QString(out).replace(".png", "_printed.png")));
+    for (TKGraphicControl* o : panel.Objects()) {
+        const QRect r(int(o->Left() * 150 / kP), int(o->Top() * 150 / kP),
+                      int(o->Width() * 150 / kP), int(o->Height() * 150 / kP));
+        EXPECT_FALSE(InkBox(paper.copy(r)).isNull()) << o->ClassName().toStdString();
+    }
 }
