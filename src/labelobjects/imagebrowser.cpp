@@ -104,7 +104,8 @@ TKImageBrowser::TKImageBrowser(QWidget* parent) : QDialog(parent) {
     connect(folders_, &QListWidget::itemActivated, this,
             [this](QListWidgetItem* item) { OpenFolder(item->text()); });
     connect(files_, &QListWidget::currentTextChanged, this, [this](const QString& name) {
-        if (!name.isEmpty() && QFileInfo(QDir(directory_).filePath(name)).absoluteFilePath() != fileName_)
+        if (!name.isEmpty() &&
+            QFileInfo(QDir(directory_).filePath(name)).absoluteFilePath() != fileName_)
             SelectFile(name);
     });
 
@@ -128,7 +129,8 @@ void TKImageBrowser::refill() {
     folders_->clear();
     if (!dir.isRoot())
         folders_->addItem(QStringLiteral(".."));
-    folders_->addItems(dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase));
+    folders_->addItems(
+        dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase));
     files_->blockSignals(true);
     files_->clear();
     QStringList patterns = filter_->currentText().split(QLatin1Char(';'), Qt::SkipEmptyParts);
@@ -217,7 +219,8 @@ void TKImageBrowser::autoSizeToggled(bool on) {
 void TKImageBrowser::fitPreview() {
     const QSize own = PictureSize(preview_->PictureRef());
     if (autoSize_->isChecked() && !own.isEmpty()) {
-        preview_->setGeometry(QRect(QPoint(5, 5), own.boundedTo(previewPanel_->size() - QSize(10, 10))));
+        preview_->setGeometry(
+            QRect(QPoint(5, 5), own.boundedTo(previewPanel_->size() - QSize(10, 10))));
     } else {
         // The pane less 10 pixels each way.
         preview_->setGeometry(5, 5, std::max(0, previewPanel_->width() - 10),

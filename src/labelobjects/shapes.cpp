@@ -49,17 +49,15 @@ QPen ScreenPen(QPainter& painter, const TKPen& pen, int width) {
         break;
     case pmXor:
     case pmNot:
-        if (painter.paintEngine() &&
-            painter.paintEngine()->hasFeature(QPaintEngine::RasterOpModes))
-            painter.setCompositionMode(pen.Mode() == pmXor
-                                           ? QPainter::RasterOp_SourceXorDestination
-                                           : QPainter::RasterOp_NotDestination);
+        if (painter.paintEngine() && painter.paintEngine()->hasFeature(QPaintEngine::RasterOpModes))
+            painter.setCompositionMode(pen.Mode() == pmXor ? QPainter::RasterOp_SourceXorDestination
+                                                           : QPainter::RasterOp_NotDestination);
         break;
     default:
         break;
     }
-    static const Qt::PenStyle styles[] = {Qt::SolidLine,   Qt::DashLine,  Qt::DotLine,
-                                          Qt::DashDotLine, Qt::DashDotDotLine};
+    static const Qt::PenStyle styles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine,
+                                          Qt::DashDotDotLine};
     QPen out(color, width <= 1 ? 0 : width);
     out.setStyle(pen.Style() >= 0 && pen.Style() < 5 ? styles[pen.Style()] : Qt::SolidLine);
     out.setCapStyle(Qt::RoundCap);
@@ -68,8 +66,8 @@ QPen ScreenPen(QPainter& painter, const TKPen& pen, int width) {
 }
 
 QBrush ScreenBrush(const TKBrush& brush) {
-    static const Qt::BrushStyle styles[] = {Qt::SolidPattern, Qt::NoBrush,     Qt::HorPattern,
-                                            Qt::VerPattern,   Qt::FDiagPattern, Qt::BDiagPattern,
+    static const Qt::BrushStyle styles[] = {Qt::SolidPattern, Qt::NoBrush,         Qt::HorPattern,
+                                            Qt::VerPattern,   Qt::FDiagPattern,    Qt::BDiagPattern,
                                             Qt::CrossPattern, Qt::DiagCrossPattern};
     const int s = brush.Style();
     return QBrush(ToQColor(brush.Color()), s >= 0 && s < 8 ? styles[s] : Qt::SolidPattern);
@@ -281,8 +279,9 @@ void TKLabelShapes::Paint(QPainter& painter) {
     painter.setBrush(ScreenBrush(brush_));
     const QRect r = ScreenFigure();
     // The outline runs along the outermost pixels of the figure.
-    const QRectF f = pen.style() == Qt::NoPen ? QRectF(r.left(), r.top(), r.width(), r.height())
-                                              : QRectF(r.left(), r.top(), r.width() - 1, r.height() - 1);
+    const QRectF f = pen.style() == Qt::NoPen
+                         ? QRectF(r.left(), r.top(), r.width(), r.height())
+                         : QRectF(r.left(), r.top(), r.width() - 1, r.height() - 1);
     switch (shape_) {
     case stRoundRect:
     case stRoundSquare: {
@@ -334,15 +333,14 @@ void TKLabelShapes::menuCommand() {
 
 void TKLabelShapes::AddMenuItems(QMenu& menu) {
     menu.addSeparator();
-    connect(menu.addAction(QStringLiteral("Background Color")), &QAction::triggered, this,
-            [this] {
-                int32_t c = brush_.Color();
-                if (ChooseColor(&c)) {
-                    brush_.SetColor(c);
-                    SetTransparent(false);
-                    menuCommand();
-                }
-            });
+    connect(menu.addAction(QStringLiteral("Background Color")), &QAction::triggered, this, [this] {
+        int32_t c = brush_.Color();
+        if (ChooseColor(&c)) {
+            brush_.SetColor(c);
+            SetTransparent(false);
+            menuCommand();
+        }
+    });
     connect(menu.addAction(QStringLiteral("Line Color")), &QAction::triggered, this, [this] {
         int32_t c = pen_.Color();
         if (ChooseColor(&c)) {

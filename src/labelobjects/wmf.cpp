@@ -94,8 +94,7 @@ uint16_t U16(const uchar* p) {
     return uint16_t(p[0] | (p[1] << 8));
 }
 uint32_t U32(const uchar* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) |
-           (uint32_t(p[3]) << 24);
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 
 // The parameters of one record; reading past them gives zeros.
@@ -277,10 +276,10 @@ struct DcState {
     WFont font;
     QColor textColor = Qt::black;
     QColor bkColor = Qt::white;
-    int bkMode = 2; // opaque
-    int polyFill = 1; // alternate
+    int bkMode = 2;      // opaque
+    int polyFill = 1;    // alternate
     int stretchMode = 1; // drops pixels; 4 (halftone) smooths
-    int rop2 = 13; // copy pen
+    int rop2 = 13;       // copy pen
     int textAlign = 0;
     int mapMode = 1;
     QPointF winOrg{0, 0};
@@ -292,8 +291,7 @@ struct DcState {
 
 class Player {
 public:
-    Player(QPainter& painter, const QByteArray& data, const WmfHeader& header,
-           const QRectF& target)
+    Player(QPainter& painter, const QByteArray& data, const WmfHeader& header, const QRectF& target)
         : p_(painter), data_(data), header_(header), target_(target) {
         dc_.winOrg = header.frame.topLeft();
         dc_.winExt = QPointF(header.frame.width(), header.frame.height());
@@ -365,17 +363,18 @@ private:
                 c = QColor(255 - c.red(), 255 - c.green(), 255 - c.blue());
             const double w = std::min(dc_.pen.width * std::abs(Sx()), Limit());
             pen = QPen(c, w < 1e-9 ? 0.0 : w);
-            static const Qt::PenStyle styles[] = {Qt::SolidLine,   Qt::DashLine,
-                                                  Qt::DotLine,     Qt::DashDotLine,
-                                                  Qt::DashDotDotLine};
+            static const Qt::PenStyle styles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine,
+                                                  Qt::DashDotLine, Qt::DashDotDotLine};
             const int s = dc_.pen.style & 0x0F;
             pen.setStyle(s < 5 ? styles[s] : Qt::SolidLine);
             const int cap = dc_.pen.style & 0x0F00;
-            pen.setCapStyle(cap == 0x100 ? Qt::SquareCap
-                                         : cap == 0x200 ? Qt::FlatCap : Qt::RoundCap);
+            pen.setCapStyle(cap == 0x100   ? Qt::SquareCap
+                            : cap == 0x200 ? Qt::FlatCap
+                                           : Qt::RoundCap);
             const int join = dc_.pen.style & 0xF000;
-            pen.setJoinStyle(join == 0x1000 ? Qt::BevelJoin
-                                            : join == 0x2000 ? Qt::MiterJoin : Qt::RoundJoin);
+            pen.setJoinStyle(join == 0x1000   ? Qt::BevelJoin
+                             : join == 0x2000 ? Qt::MiterJoin
+                                              : Qt::RoundJoin);
         }
         QBrush brush(Qt::NoBrush);
         if (fill && dc_.brush.style != 1 && rop != 11)
@@ -437,7 +436,8 @@ private:
     }
 
     WObject* ObjectAt(int index) {
-        if (index < 0 || size_t(index) >= objects_.size() || objects_[size_t(index)].kind == WObject::Free)
+        if (index < 0 || size_t(index) >= objects_.size() ||
+            objects_[size_t(index)].kind == WObject::Free)
             return nullptr;
         return &objects_[size_t(index)];
     }
@@ -454,8 +454,11 @@ private:
             if (saved_.empty())
                 break;
             // Negative: relative to the top; positive: the absolute level.
-            size_t keep = which < 0 ? (size_t(-which) > saved_.size() ? saved_.size() : saved_.size() - size_t(-which))
-                                    : (which >= 1 && size_t(which) <= saved_.size() ? size_t(which) - 1 : saved_.size());
+            size_t keep = which < 0
+                              ? (size_t(-which) > saved_.size() ? saved_.size()
+                                                                : saved_.size() - size_t(-which))
+                              : (which >= 1 && size_t(which) <= saved_.size() ? size_t(which) - 1
+                                                                              : saved_.size());
             if (which == 0 || keep >= saved_.size())
                 break;
             dc_ = saved_[keep];
@@ -576,8 +579,9 @@ private:
         case kSetPixel: {
             const QPointF pt = Map(a.S(3), a.S(2));
             p_.setCompositionMode(QPainter::CompositionMode_SourceOver);
-            p_.fillRect(QRectF(pt, QSizeF(std::max(1.0, std::abs(Sx())), std::max(1.0, std::abs(Sy())))),
-                        ColorRef(a.D(0)));
+            p_.fillRect(
+                QRectF(pt, QSizeF(std::max(1.0, std::abs(Sx())), std::max(1.0, std::abs(Sy())))),
+                ColorRef(a.D(0)));
             break;
         }
         case kCreatePenIndirect: {
@@ -699,7 +703,8 @@ private:
             ExtTextOut(a);
             break;
         case kPatBlt:
-            Blit(a.D(0), MapRect(a.S(5), a.S(4), a.S(5) + a.S(3), a.S(4) + a.S(2)), QImage(), false);
+            Blit(a.D(0), MapRect(a.S(5), a.S(4), a.S(5) + a.S(3), a.S(4) + a.S(2)), QImage(),
+                 false);
             break;
         case kDibBitBlt:
         case kDibStretchBlt:
@@ -722,7 +727,8 @@ private:
             return;
         const QPointF c = r.center();
         auto angle = [&](const QPointF& pt) {
-            return std::atan2(-(pt.y() - c.y()) / (r.height() / 2), (pt.x() - c.x()) / (r.width() / 2)) *
+            return std::atan2(-(pt.y() - c.y()) / (r.height() / 2),
+                              (pt.x() - c.x()) / (r.width() / 2)) *
                    180.0 / M_PI;
         };
         // Arcs run counter-clockwise on the device, whatever the mapping.
@@ -792,13 +798,14 @@ private:
         const QFontMetricsF fm(font);
         const double logicalHeight = f.height == 0 ? 12.0 : std::abs(double(f.height));
         double device = logicalHeight * std::abs(Sy());
-        double scale = f.height > 0 ? device / std::max(1.0, fm.ascent() + fm.descent())
-                                    : device / kBase;
+        double scale =
+            f.height > 0 ? device / std::max(1.0, fm.ascent() + fm.descent()) : device / kBase;
         if (!(scale > 1e-4) || device > 4 * Limit())
             return;
         double xscale = 1.0;
         if (f.width > 0 && fm.averageCharWidth() > 0)
-            xscale = std::clamp(f.width * std::abs(Sx()) / (fm.averageCharWidth() * scale), 0.05, 20.0);
+            xscale =
+                std::clamp(f.width * std::abs(Sx()) / (fm.averageCharWidth() * scale), 0.05, 20.0);
 
         const bool updateCp = dc_.textAlign & 1;
         const QPointF ref = updateCp ? dc_.cur : logical;
@@ -874,7 +881,8 @@ private:
         case kDibBitBlt:
         case kBitBlt:
             if (function == kDibBitBlt && words == 9) { // without a bitmap: a pattern fill
-                Blit(rop, MapRect(a.S(8), a.S(7), a.S(8) + a.S(6), a.S(7) + a.S(5)), QImage(), false);
+                Blit(rop, MapRect(a.S(8), a.S(7), a.S(8) + a.S(6), a.S(7) + a.S(5)), QImage(),
+                     false);
                 return;
             }
             srcY = a.S(2), srcX = a.S(3), dh = a.S(4), dw = a.S(5), dy = a.S(6), dx = a.S(7);
@@ -885,7 +893,8 @@ private:
         case kDibStretchBlt:
         case kStretchBlt:
             if (function == kDibStretchBlt && words == 11) {
-                Blit(rop, MapRect(a.S(10), a.S(9), a.S(10) + a.S(8), a.S(9) + a.S(7)), QImage(), false);
+                Blit(rop, MapRect(a.S(10), a.S(9), a.S(10) + a.S(8), a.S(9) + a.S(7)), QImage(),
+                     false);
                 return;
             }
             srcH = a.S(2), srcW = a.S(3), srcY = a.S(4), srcX = a.S(5);
@@ -907,16 +916,16 @@ private:
         default:
             return;
         }
-        QImage image = dib ? DecodeDib(a.From(bitmapAt), a.Left(bitmapAt))
-                           : DecodeBitmap16(a.From(bitmapAt), a.Left(bitmapAt), dc_.textColor,
-                                            dc_.bkColor);
+        QImage image =
+            dib ? DecodeDib(a.From(bitmapAt), a.Left(bitmapAt))
+                : DecodeBitmap16(a.From(bitmapAt), a.Left(bitmapAt), dc_.textColor, dc_.bkColor);
         if (image.isNull())
             return;
         // The source rectangle counts rows from the bottom of a bottom-up
         // bitmap; the decoded image is top-down.
-        const bool bottomUp = dib && a.Left(bitmapAt) >= 12 &&
-                              (U32(a.From(bitmapAt)) == 12 ||
-                               int32_t(U32(a.From(bitmapAt) + 8)) > 0);
+        const bool bottomUp =
+            dib && a.Left(bitmapAt) >= 12 &&
+            (U32(a.From(bitmapAt)) == 12 || int32_t(U32(a.From(bitmapAt) + 8)) > 0);
         if (srcW > 0 && srcH > 0) {
             int top = bottomUp ? image.height() - srcY - srcH : srcY;
             QRect src = QRect(srcX, top, srcW, srcH).intersected(image.rect());

@@ -91,7 +91,8 @@ QImage SampleImage() {
 }
 
 bool Near(QRgb a, QRgb b, int tolerance = 40) {
-    return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
+    return std::abs(qRed(a) - qRed(b)) <= tolerance &&
+           std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
            std::abs(qBlue(a) - qBlue(b)) <= tolerance;
 }
 
@@ -108,9 +109,9 @@ struct LineCase {
 };
 
 TEST(LineShapeTest, PrintsAtTheCoordinatesOfItsStyle) {
-    const double h1 = 0.25 + 49 / 96.0;  // top + pen width div 2 (3 div 2 = 1)
-    const double h2 = 0.25 + 73 / 96.0;  // bottom + 1
-    const double z1 = 0.25 + 48 / 96.0;  // pen width 1: div 2 = 0
+    const double h1 = 0.25 + 49 / 96.0; // top + pen width div 2 (3 div 2 = 1)
+    const double h2 = 0.25 + 73 / 96.0; // bottom + 1
+    const double z1 = 0.25 + 48 / 96.0; // pen width 1: div 2 = 0
     const double z2 = 0.25 + 72 / 96.0;
     const LineCase cases[] = {
         {stHorizontal, 3, 1.5, h1, 3.5, h1},
@@ -326,7 +327,8 @@ TEST(ImageTest, ScreenTargetStretchAutoSizeAndOutline) {
     EXPECT_FALSE(image.AutoSize());
     // A new picture with AutoSize set: the object takes its size.
     image.SetAutoSize(true);
-    ASSERT_TRUE(image.Picture()->LoadFromData(FileBytes(QImage(30, 20, QImage::Format_RGB32), "PNG")));
+    ASSERT_TRUE(
+        image.Picture()->LoadFromData(FileBytes(QImage(30, 20, QImage::Format_RGB32), "PNG")));
     EXPECT_EQ(QSize(image.Width(), image.Height()), QSize(30, 20));
 }
 
@@ -344,21 +346,36 @@ TEST(GraphicMenusTest, EntriesOfEachObject) {
         thickness << QStringLiteral("%1 Point").arg(n);
 
     TKLineShape line;
-    QStringList expected = {"-", "Style", "Horizontal", "Vertical", "Angled Sloping Up",
-                            "Angled Sloping Down", "Color", "Line Thickness"};
-    expected << thickness << "-" << "Streth To Edges";
+    QStringList expected = {"-",
+                            "Style",
+                            "Horizontal",
+                            "Vertical",
+                            "Angled Sloping Up",
+                            "Angled Sloping Down",
+                            "Color",
+                            "Line Thickness"};
+    expected << thickness << "-"
+             << "Streth To Edges";
     EXPECT_EQ(tail(line, expected.size()), expected);
 
     TKLabelShapes rect;
     expected = QStringList{"-", "Background Color", "Line Color", "Line Thickness"};
-    expected << thickness << "-" << "Transparent";
+    expected << thickness << "-"
+             << "Transparent";
     EXPECT_EQ(tail(rect, expected.size()), expected);
     EXPECT_EQ(Find(rect.PopupMenu(), "Degree of Rounding"), nullptr);
 
     Trpshapes round;
     round.SetShape(stRoundRect);
-    expected << "-" << "Degree of Rounding" << "20 %" << "30 %" << "40 %" << "50 %" << "60 %"
-             << "70 %" << "80 %";
+    expected << "-"
+             << "Degree of Rounding"
+             << "20 %"
+             << "30 %"
+             << "40 %"
+             << "50 %"
+             << "60 %"
+             << "70 %"
+             << "80 %";
     EXPECT_EQ(tail(round, expected.size()), expected);
 
     TKImage image;
@@ -444,7 +461,9 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         Write("Sample.BMP", FileBytes(SampleImage(), "BMP"));
-        Write("clip.wmf", WmfBuilder().window(0, 0, 50, 50).rectangle(5, 5, 45, 45).placeable(0, 0, 50, 50, 100));
+        Write(
+            "clip.wmf",
+            WmfBuilder().window(0, 0, 50, 50).rectangle(5, 5, 45, 45).placeable(0, 0, 50, 50, 100));
         Write("photo.png", FileBytes(SampleImage(), "PNG"));
         Write("broken.bmp", "BM this is not a bitmap");
         Write("notes.txt", "text");
@@ -526,7 +545,8 @@ TEST(PictureStreamTest, EveryKindRoundTripsByteForByte) {
         QByteArray file;
     } cases[] = {
         {"TBitmap", FileBytes(SampleImage(), "BMP")},
-        {"TMetafile", WmfBuilder().window(0, 0, 10, 10).ellipse(1, 1, 9, 9).placeable(0, 0, 10, 10, 96)},
+        {"TMetafile",
+         WmfBuilder().window(0, 0, 10, 10).ellipse(1, 1, 9, 9).placeable(0, 0, 10, 10, 96)},
         {"TPngImage", FileBytes(SampleImage(), "PNG")},
         {"TJPEGImage", FileBytes(SampleImage(), "JPEG")},
         {"TIcon", FileBytes(icon, "ICO")},
@@ -545,7 +565,10 @@ TEST(PictureStreamTest, EveryKindRoundTripsByteForByte) {
         expected.append(char(strlen(c.kind))).append(c.kind);
         if (QByteArray(c.kind) == "TBitmap") {
             const quint32 n = quint32(c.file.size());
-            expected.append(char(n & 0xFF)).append(char((n >> 8) & 0xFF)).append(char((n >> 16) & 0xFF)).append(char(n >> 24));
+            expected.append(char(n & 0xFF))
+                .append(char((n >> 8) & 0xFF))
+                .append(char((n >> 16) & 0xFF))
+                .append(char(n >> 24));
         }
         expected.append(c.file);
         EXPECT_EQ(image->PictureRef().Data(), expected);
@@ -586,8 +609,8 @@ TEST(PictureStreamTest, DamagedPicturesAreRefused) {
         QByteArray("BM broken"),
         QByteArray::fromHex("89504e470d0a1a0a0000"),
         QByteArray::fromHex("ffd8ffe000"),
-        QByteArray::fromHex("d7cdc69a0000"),             // placeable header cut short
-        QByteArray::fromHex("0100090000"),                // metafile header cut short
+        QByteArray::fromHex("d7cdc69a0000"), // placeable header cut short
+        QByteArray::fromHex("0100090000"),   // metafile header cut short
     };
     for (const QByteArray& f : files) {
         EXPECT_FALSE(picture.LoadFromData(f)) << f.toHex().constData();

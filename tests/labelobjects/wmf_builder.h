@@ -136,7 +136,9 @@ public:
             QByteArray line;
             for (int x = 0; x < w; ++x) {
                 const uint32_t c = px[row * w + x];
-                line.append(char(c & 0xFF)).append(char((c >> 8) & 0xFF)).append(char((c >> 16) & 0xFF));
+                line.append(char(c & 0xFF))
+                    .append(char((c >> 8) & 0xFF))
+                    .append(char((c >> 16) & 0xFF));
             }
             line.resize(stride, '\0');
             d.append(line);

@@ -27,7 +27,8 @@ QImage Render(const QByteArray& wmf, int size = 100) {
 }
 
 bool Near(QRgb a, QRgb b, int tolerance = 40) {
-    return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
+    return std::abs(qRed(a) - qRed(b)) <= tolerance &&
+           std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
            std::abs(qBlue(a) - qBlue(b)) <= tolerance;
 }
 
@@ -46,8 +47,8 @@ struct Probe {
 void ExpectPixels(const QImage& img, std::initializer_list<Probe> probes) {
     for (const Probe& p : probes) {
         const QRgb got = img.pixel(p.x, p.y);
-        EXPECT_TRUE(Near(got, p.colour)) << "at " << p.x << "," << p.y << ": got " << std::hex
-                                         << got << " want " << p.colour;
+        EXPECT_TRUE(Near(got, p.colour))
+            << "at " << p.x << "," << p.y << ": got " << std::hex << got << " want " << p.colour;
     }
 }
 
@@ -55,21 +56,24 @@ void ExpectPixels(const QImage& img, std::initializer_list<Probe> probes) {
 
 TEST(WmfTest, HeadersAndNaturalSize) {
     WmfHeader h;
-    const QByteArray placeable = WmfBuilder().rectangle(0, 0, 10, 10).placeable(-100, 0, 1340, 720, 1440);
+    const QByteArray placeable =
+        WmfBuilder().rectangle(0, 0, 10, 10).placeable(-100, 0, 1340, 720, 1440);
     ASSERT_TRUE(ReadWmfHeader(placeable, &h));
     EXPECT_TRUE(h.placeable);
     EXPECT_EQ(h.frame, QRectF(-100, 0, 1440, 720));
     EXPECT_EQ(WmfNaturalSize(placeable), QSize(96, 48)); // one inch by half an inch
 
     // Without the placeable header the window gives the frame.
-    const QByteArray windowed = WmfBuilder().window(10, 20, 300, 200).rectangle(10, 20, 310, 220).plain();
+    const QByteArray windowed =
+        WmfBuilder().window(10, 20, 300, 200).rectangle(10, 20, 310, 220).plain();
     ASSERT_TRUE(ReadWmfHeader(windowed, &h));
     EXPECT_FALSE(h.placeable);
     EXPECT_EQ(h.frame, QRectF(10, 20, 300, 200));
     EXPECT_EQ(WmfNaturalSize(windowed), QSize(300, 200));
 
     // Neither: what the records draw.
-    const QByteArray bare = WmfBuilder().brush(0, kRed).select(0).rectangle(50, 40, 150, 100).plain();
+    const QByteArray bare =
+        WmfBuilder().brush(0, kRed).select(0).rectangle(50, 40, 150, 100).plain();
     ASSERT_TRUE(ReadWmfHeader(bare, &h));
     EXPECT_NEAR(h.frame.left(), 50, 2);
     EXPECT_NEAR(h.frame.right(), 150, 2);
@@ -147,7 +151,8 @@ TEST(WmfTest, PieRunsCounterClockwiseFromStartToEnd) {
                                .select(1)
                                .pie(10, 10, 90, 90, 90, 50, 50, 10)
                                .placeable(0, 0, 100, 100, 96);
-    ExpectPixels(Render(wmf), {{70, 30, kRedPx}, {30, 30, kWhitePx}, {30, 70, kWhitePx}, {70, 70, kWhitePx}});
+    ExpectPixels(Render(wmf),
+                 {{70, 30, kRedPx}, {30, 30, kWhitePx}, {30, 70, kWhitePx}, {70, 70, kWhitePx}});
 }
 
 TEST(WmfTest, SaveAndRestoreStateAndDeletedObjects) {
@@ -178,7 +183,8 @@ TEST(WmfTest, StretchedBitmapRecordsKeepTheirOrientation) {
                                .window(0, 0, 100, 100)
                                .stretchDib(0, 0, 100, 100, dib, 2, 2)
                                .placeable(0, 0, 100, 100, 96);
-    ExpectPixels(Render(wmf), {{10, 10, kRedPx}, {90, 10, kGreenPx}, {10, 90, kBluePx}, {90, 90, kWhitePx}});
+    ExpectPixels(Render(wmf),
+                 {{10, 10, kRedPx}, {90, 10, kGreenPx}, {10, 90, kBluePx}, {90, 90, kWhitePx}});
 }
 
 TEST(WmfTest, TextIsDrawnInTheTextColour) {
@@ -248,16 +254,25 @@ TEST(WmfTest, DamagedFilesNeverCrashOrHang) {
     }
     // Lying counts and sizes.
     const QByteArray liars[] = {
-        WmfBuilder().rec(0x0324, {30000, 1, 1}).placeable(0, 0, 10, 10, 96),        // polygon count
-        WmfBuilder().rec(0x0538, {2, 3, 30000, 1, 1}).placeable(0, 0, 10, 10, 96),  // polypolygon
-        WmfBuilder().rec(0x0521, {5000, 0x4141}).placeable(0, 0, 10, 10, 96),       // text length
-        WmfBuilder().rec(0x0A32, {0, 0, 200, 6, 0}).placeable(0, 0, 10, 10, 96),    // ext text
+        WmfBuilder().rec(0x0324, {30000, 1, 1}).placeable(0, 0, 10, 10, 96),       // polygon count
+        WmfBuilder().rec(0x0538, {2, 3, 30000, 1, 1}).placeable(0, 0, 10, 10, 96), // polypolygon
+        WmfBuilder().rec(0x0521, {5000, 0x4141}).placeable(0, 0, 10, 10, 96),      // text length
+        WmfBuilder().rec(0x0A32, {0, 0, 200, 6, 0}).placeable(0, 0, 10, 10, 96),   // ext text
         WmfBuilder().rec(0x012D, {65535}).rec(0x01F0, {40000}).placeable(0, 0, 10, 10, 96),
         WmfBuilder().rec(0x0127, {-300}).rec(0x0127, {7}).placeable(0, 0, 10, 10, 96),
-        WmfBuilder().window(0, 0, 0, 0).rec(0x0410, {0, 0, 0, 0}).rectangle(0, 0, 5, 5).placeable(0, 0, 10, 10, 96),
-        WmfBuilder().stretchDib(0, 0, 10, 10, WmfBuilder::Dib24(2, 2, {0, 0, 0, 0}).left(50), 2, 2).placeable(0, 0, 10, 10, 96),
+        WmfBuilder()
+            .window(0, 0, 0, 0)
+            .rec(0x0410, {0, 0, 0, 0})
+            .rectangle(0, 0, 5, 5)
+            .placeable(0, 0, 10, 10, 96),
+        WmfBuilder()
+            .stretchDib(0, 0, 10, 10, WmfBuilder::Dib24(2, 2, {0, 0, 0, 0}).left(50), 2, 2)
+            .placeable(0, 0, 10, 10, 96),
         // A bitmap header announcing a gigantic picture.
-        WmfBuilder().stretchDib(0, 0, 10, 10, QByteArray::fromHex("28000000ffff0000ffff00000100180000000000"), 1, 1).placeable(0, 0, 10, 10, 96),
+        WmfBuilder()
+            .stretchDib(0, 0, 10, 10,
+                        QByteArray::fromHex("28000000ffff0000ffff00000100180000000000"), 1, 1)
+            .placeable(0, 0, 10, 10, 96),
     };
     for (const QByteArray& f : liars) {
         img.fill(Qt::white);
