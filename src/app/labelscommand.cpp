@@ -4,6 +4,7 @@
 #include "app/toolhandover.h"
 #include "labels/designscreen.h"
 #include "labels/labellistwindow.h"
+#include "labels/labelprintpanel.h"
 #include "storage/dataset.h"
 
 namespace qb {
@@ -16,6 +17,10 @@ void TAddressMain::mnuPrintLabelsClick() {
         window.ShowModal = [](QDialog& d) { return RunModal(d); };
         if (!window.OpenLabelTable())
             return;
+        // "Records matching filter" prints the records of the main window's
+        // filter; without one the choice is off.
+        if (auto* printing = window.findChild<TLabelPrintPanel*>())
+            printing->SetMainFilter(filter_.isSet() ? filter_.engineFilter() : QString());
         // The designer runs through the same modal runner as every other
         // window of the program (unless a caller installed its own).
         TLabelDesignScreen::RunHook previous =

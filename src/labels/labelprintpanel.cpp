@@ -92,6 +92,13 @@ void TLabelPrintPanel::SetFilterAvailable(bool available) {
         all_->setChecked(true);
 }
 
+void TLabelPrintPanel::SetMainFilter(const QString& engineFilter) {
+    if (mainFilter_ != engineFilter)
+        presortDone_ = false;
+    mainFilter_ = engineFilter;
+    SetFilterAvailable(!engineFilter.isEmpty());
+}
+
 LabelScope TLabelPrintPanel::Scope() const {
     if (all_->isChecked())
         return LabelScope::AllRecords;
@@ -190,7 +197,8 @@ void TLabelPrintPanel::run(bool preview) {
     // 2-4. Scope and starting record (put back when the run ends).
     LabelRunScope scope(*address_);
     QString notice, error;
-    if (!scope.Apply(Scope(), StartFromCurrent(), QString(), &notice, &error)) {
+    const QString filter = Scope() == LabelScope::MatchingFilter ? mainFilter_ : QString();
+    if (!scope.Apply(Scope(), StartFromCurrent(), filter, &notice, &error)) {
         Warn(error);
         return;
     }

@@ -36,6 +36,10 @@ public:
     // The main window calls this when its filter expression is empty:
     // "Records matching filter" is disabled and "All records" selected.
     void SetFilterAvailable(bool available);
+    // The main window's filter (its engine expression; "" for none): the
+    // records "Records matching filter" prints, whatever filter the address
+    // table carries while the label window is open.
+    void SetMainFilter(const QString& engineFilter);
 
     LabelScope Scope() const;
     bool StartFromCurrent() const;
@@ -79,6 +83,7 @@ private:
     PositionMask mask_;
     int copies_ = 1;
     bool presortDone_ = false;
+    QString mainFilter_;
     bool activated_ = false;
     QRadioButton* all_ = nullptr;
     QRadioButton* filtered_ = nullptr;

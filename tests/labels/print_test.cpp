@@ -699,3 +699,17 @@ TEST_F(PrintPanelTest, NoFilterSelectsAllRecordsAndDisablesTheFilterChoice) {
     EXPECT_FALSE(panel->FilterButton()->isEnabled());
     EXPECT_TRUE(panel->AllRecordsButton()->isChecked());
 }
+
+TEST_F(PrintPanelTest, MatchingFilterPrintsTheMainWindowsFilterWhateverTheTableCarries) {
+    MessageScript script;
+    ASSERT_TRUE(table.setFilter(QStringLiteral("not DELETED()")));
+    panel->SetMainFilter(QStringLiteral("LNAME<=\"N2\" .and. !ISDEL"));
+    ASSERT_TRUE(panel->FilterButton()->isEnabled());
+    panel->FilterButton()->setChecked(true);
+    panel->PreviewClick();
+    EXPECT_EQ(panel->LastLabelsPrinted(), 2);
+    EXPECT_EQ(table.filterText(), QStringLiteral("not DELETED()"));
+    panel->SetMainFilter(QString());
+    EXPECT_FALSE(panel->FilterButton()->isEnabled());
+    EXPECT_TRUE(panel->AllRecordsButton()->isChecked());
+}
