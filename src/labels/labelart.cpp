@@ -11,17 +11,17 @@ namespace {
 
 // What is drawn inside the outline besides the edge.
 enum class Art {
-    Plain,      // outline only
-    Diskette,   // 3.5" wrap-around label: fold line where it turns over the edge
-    Diskette525,// 5.25" label: write-protect corner cut
-    FileFolder, // colour bar along the top
-    Badge,      // header band
-    Disc,       // round with a centre hole
-    IndexCard,  // header rule and ruled lines
-    RotaryCard, // two mounting slots at the bottom
-    Cassette,   // tape window
-    TentCard,   // fold line along the bottom
-    IndexTab,   // tab strip with a crease in the middle
+    Plain,       // outline only
+    Diskette,    // 3.5" wrap-around label: fold line where it turns over the edge
+    Diskette525, // 5.25" label: write-protect corner cut
+    FileFolder,  // colour bar along the top
+    Badge,       // header band
+    Disc,        // round with a centre hole
+    IndexCard,   // header rule and ruled lines
+    RotaryCard,  // two mounting slots at the bottom
+    Cassette,    // tape window
+    TentCard,    // fold line along the bottom
+    IndexTab,    // tab strip with a crease in the middle
 };
 
 struct ArtDef {
@@ -33,7 +33,7 @@ struct ArtDef {
 
 // Sizes of the stocks these pictures belong to.
 const ArtDef kArts[] = {
-    {"AV12295", 1.5, 0.5, Art::IndexTab},     {"AV12297", 2.0, 0.5, Art::IndexTab},
+    {"AV12295", 1.5, 0.5, Art::IndexTab},      {"AV12297", 2.0, 0.5, Art::IndexTab},
     {"AV2180", 3.438, 0.667, Art::FileFolder}, {"AV4160", 5.0, 3.0, Art::IndexCard},
     {"AV4161", 6.0, 4.0, Art::IndexCard},      {"AV4168", 4.0, 2.167, Art::RotaryCard},
     {"AV4169", 5.0, 3.0, Art::RotaryCard},     {"AV4266", 3.438, 0.938, Art::FileFolder},
@@ -134,7 +134,8 @@ QImage LabelArtPicture(const QString& art) {
         const double band = h * 0.26;
         p.fillRect(QRectF(r.left() + 3, r.top() + 3, r.width() - 6, band), Qt::black);
         p.setPen(QPen(Qt::black, 1));
-        p.drawLine(QPointF(r.left() + 3, r.bottom() - h * 0.12), QPointF(r.right() - 3, r.bottom() - h * 0.12));
+        p.drawLine(QPointF(r.left() + 3, r.bottom() - h * 0.12),
+                   QPointF(r.right() - 3, r.bottom() - h * 0.12));
         break;
     }
     case Art::IndexCard: {
@@ -155,13 +156,15 @@ QImage LabelArtPicture(const QString& art) {
         break;
     }
     case Art::Cassette: {
-        const QRectF window(r.center().x() - 0.9 * in, r.center().y() - 0.2 * in, 1.8 * in, 0.5 * in);
+        const QRectF window(r.center().x() - 0.9 * in, r.center().y() - 0.2 * in, 1.8 * in,
+                            0.5 * in);
         p.drawRoundedRect(window, 8, 8);
         break;
     }
     case Art::TentCard: {
         p.setPen(dashed);
-        p.drawLine(QPointF(r.left() + 4, r.bottom() - 0.125 * in), QPointF(r.right() - 4, r.bottom() - 0.125 * in));
+        p.drawLine(QPointF(r.left() + 4, r.bottom() - 0.125 * in),
+                   QPointF(r.right() - 4, r.bottom() - 0.125 * in));
         break;
     }
     case Art::IndexTab: {

@@ -1,7 +1,7 @@
 #include "labels/labeldefinition.h"
 
-#include "labelobjects/panels.h"
 #include "app/messages.h"
+#include "labelobjects/panels.h"
 #include "labelobjects/properties.h"
 #include "storage/dataset.h"
 #include "storage/settings.h"
@@ -20,15 +20,20 @@ namespace qb {
 
 const std::vector<PaperSizeInfo>& PaperSizes() {
     static const std::vector<PaperSizeInfo> sizes = {
-        {QStringLiteral("LTR"), QStringLiteral("Letter (8.5 x 11\")"), 8.5, 11, 215.9, 279.4, false, 1},
-        {QStringLiteral("LTRL"), QStringLiteral("Letter Landscape (11 x 8.5\")"), 11, 8.5, 279.4, 215.9,
-         true, 1},
-        {QStringLiteral("A4"), QStringLiteral("A4 (210 x 297mm)"), 8.27, 11.69, 210.058, 296.926, false, 9},
+        {QStringLiteral("LTR"), QStringLiteral("Letter (8.5 x 11\")"), 8.5, 11, 215.9, 279.4, false,
+         1},
+        {QStringLiteral("LTRL"), QStringLiteral("Letter Landscape (11 x 8.5\")"), 11, 8.5, 279.4,
+         215.9, true, 1},
+        {QStringLiteral("A4"), QStringLiteral("A4 (210 x 297mm)"), 8.27, 11.69, 210.058, 296.926,
+         false, 9},
         {QStringLiteral("A4L"), QStringLiteral("A4 Landscape ( 297 x 210mm)"), 11.69, 8.27, 296.926,
          210.058, true, 9},
-        {QStringLiteral("A5"), QStringLiteral("A5 (148 x 210mm)"), 5.82, 8.27, 147.828, 210.058, false, 11},
-        {QStringLiteral("USERP"), QStringLiteral("Other Portrait (User Defined)"), 0, 0, 0, 0, false, 0},
-        {QStringLiteral("USERL"), QStringLiteral("Other Landscape (User Defined)"), 0, 0, 0, 0, true, 0},
+        {QStringLiteral("A5"), QStringLiteral("A5 (148 x 210mm)"), 5.82, 8.27, 147.828, 210.058,
+         false, 11},
+        {QStringLiteral("USERP"), QStringLiteral("Other Portrait (User Defined)"), 0, 0, 0, 0,
+         false, 0},
+        {QStringLiteral("USERL"), QStringLiteral("Other Landscape (User Defined)"), 0, 0, 0, 0,
+         true, 0},
     };
     return sizes;
 }
@@ -113,7 +118,9 @@ QRectF LabelStock::PositionRect(SheetPosition p) const {
     return QRectF(PositionX(p.col), PositionY(p.row), lblWidth, lblHeight);
 }
 
-QRectF LabelStock::PositionRect(int index) const { return PositionRect(PositionAt(index)); }
+QRectF LabelStock::PositionRect(int index) const {
+    return PositionRect(PositionAt(index));
+}
 
 QString LabelStock::ArtResourceName() const {
     const QString a = art.trimmed();
@@ -189,8 +196,12 @@ LabelDefinition LabelDefinition::FromRecord(const TableDataset& table) {
 
 bool LabelDefinition::WriteToRecord(TableDataset& t) const {
     bool ok = true;
-    auto str = [&](const char* name, const QString& v) { ok = t.setValue(QString::fromLatin1(name), v) && ok; };
-    auto num = [&](const char* name, double v) { ok = t.setValue(QString::fromLatin1(name), v) && ok; };
+    auto str = [&](const char* name, const QString& v) {
+        ok = t.setValue(QString::fromLatin1(name), v) && ok;
+    };
+    auto num = [&](const char* name, double v) {
+        ok = t.setValue(QString::fromLatin1(name), v) && ok;
+    };
     str("DESCRIPT", descript.left(DescriptionLength));
     str("PRINTER", printer);
     str("PAPERSIZE", paperSize);
@@ -311,7 +322,9 @@ QString LayoutFilePath(const QString& name, const QString& sysdataDir) {
     return QDir(sysdataDir).filePath(name);
 }
 
-QString LayoutFilePath(const QString& name) { return LayoutFilePath(name, SystemDirectory()); }
+QString LayoutFilePath(const QString& name) {
+    return LayoutFilePath(name, SystemDirectory());
+}
 
 bool LayoutFileExists(const QString& name, const QString& sysdataDir) {
     if (!IsSafeLayoutFileName(name))
@@ -320,13 +333,16 @@ bool LayoutFileExists(const QString& name, const QString& sysdataDir) {
     return !found.isEmpty() && QFileInfo(found).isFile();
 }
 
-bool LayoutFileExists(const QString& name) { return LayoutFileExists(name, SystemDirectory()); }
+bool LayoutFileExists(const QString& name) {
+    return LayoutFileExists(name, SystemDirectory());
+}
 
 QString NewLayoutFileName(const QString& sysdataDir, const QString& ext) {
     // One directory listing instead of up to 99999 look-ups.
     QSet<QString> taken;
     const QStringList entries =
-        QDir(sysdataDir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        QDir(sysdataDir)
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QString& e : entries)
         taken.insert(e.toUpper());
     const QString upperExt = ext.toUpper();
@@ -338,7 +354,9 @@ QString NewLayoutFileName(const QString& sysdataDir, const QString& ext) {
     return QString();
 }
 
-QString NewLayoutFileName() { return NewLayoutFileName(SystemDirectory()); }
+QString NewLayoutFileName() {
+    return NewLayoutFileName(SystemDirectory());
+}
 
 QString NoFreeLayoutNameMessage() {
     return QStringLiteral("No free layout file name is left in the sysdata directory "
@@ -367,7 +385,8 @@ bool BeginStore(TableDataset& table, LabelDefinition& def) {
             Inform(QStringLiteral("The label could not be added: %1").arg(table.errorText()));
             return false;
         }
-    } else if ((def.recno != 0 && table.bookmark() != def.recno && !table.gotoBookmark(def.recno)) ||
+    } else if ((def.recno != 0 && table.bookmark() != def.recno &&
+                !table.gotoBookmark(def.recno)) ||
                !table.edit()) {
         Inform(QStringLiteral("The label could not be changed: %1").arg(table.errorText()));
         return false;
@@ -381,7 +400,8 @@ bool BeginStore(TableDataset& table, LabelDefinition& def) {
     return true;
 }
 
-bool FinishStore(TableDataset& table, LabelDefinition& def, const QString& layoutPath, bool removeOnFailure) {
+bool FinishStore(TableDataset& table, LabelDefinition& def, const QString& layoutPath,
+                 bool removeOnFailure) {
     if (!table.post()) {
         const QString why = table.errorText();
         table.cancel();

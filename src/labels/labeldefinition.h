@@ -111,7 +111,9 @@ struct LabelStock {
     // Picture resource name of ART: the part before the first "." in
     // capitals ("AV5196.BMP" -> "AV5196"); "" for none.
     QString ArtResourceName() const;
-    bool IsUserDefined() const { return manufac.trimmed().compare(QLatin1String("USER"), Qt::CaseInsensitive) == 0; }
+    bool IsUserDefined() const {
+        return manufac.trimmed().compare(QLatin1String("USER"), Qt::CaseInsensitive) == 0;
+    }
 };
 
 // One row of the stock catalogue LBLTPL.DBF.

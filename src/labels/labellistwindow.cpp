@@ -28,10 +28,13 @@ LabelListCommands::LabelListCommands(TableDataset& labelTable, QString sysdataDi
     Refresh();
 }
 
-bool LabelListCommands::HasDefinitions() { return table_.isOpen() && table_.hasRecord(); }
+bool LabelListCommands::HasDefinitions() {
+    return table_.isOpen() && table_.hasRecord();
+}
 
 const LabelDefinition& LabelListCommands::Refresh() {
-    working_ = HasDefinitions() ? LabelDefinition::FromRecord(table_) : LabelDefinition::BuiltInDefault();
+    working_ =
+        HasDefinitions() ? LabelDefinition::FromRecord(table_) : LabelDefinition::BuiltInDefault();
     return working_;
 }
 
@@ -82,13 +85,15 @@ bool LabelListCommands::Clone() {
     if (!HasDefinitions())
         return false;
     const LabelDefinition old = Refresh();
-    if (!Confirm(QStringLiteral("Clone \"") + old.descript + QStringLiteral("\"?"), QStringLiteral("CLONE")))
+    if (!Confirm(QStringLiteral("Clone \"") + old.descript + QStringLiteral("\"?"),
+                 QStringLiteral("CLONE")))
         return false;
     const QString from = ExistingLayoutPath();
     if (from.isEmpty())
         return false;
     LabelDefinition copy = old;
-    copy.descript = (QStringLiteral("Clone of :") + old.descript).left(LabelDefinition::DescriptionLength);
+    copy.descript =
+        (QStringLiteral("Clone of :") + old.descript).left(LabelDefinition::DescriptionLength);
     copy.isNew = true;
     copy.recno = 0;
     copy.binary = NewLayoutFileName(sysdata_);
@@ -116,7 +121,8 @@ bool LabelListCommands::Delete() {
     if (!HasDefinitions())
         return false;
     const LabelDefinition def = Refresh();
-    if (!Confirm(QStringLiteral("Delete \"") + def.descript + QStringLiteral("\"?"), QStringLiteral("DELETE")))
+    if (!Confirm(QStringLiteral("Delete \"") + def.descript + QStringLiteral("\"?"),
+                 QStringLiteral("DELETE")))
         return false;
     if (!table_.deleteRecord()) {
         Inform(QStringLiteral("The label could not be deleted: %1").arg(table_.errorText()));
@@ -207,10 +213,14 @@ TLabelSetupScreen::TLabelSetupScreen(TableDataset* addressTable, QWidget* parent
     bottom->addWidget(help);
     layout->addLayout(bottom);
 
-    connect(Button(QStringLiteral("Modify")), &QPushButton::clicked, this, &TLabelSetupScreen::ModifyClick);
-    connect(Button(QStringLiteral("New")), &QPushButton::clicked, this, &TLabelSetupScreen::NewClick);
-    connect(Button(QStringLiteral("Delete")), &QPushButton::clicked, this, &TLabelSetupScreen::DeleteClick);
-    connect(Button(QStringLiteral("Clone")), &QPushButton::clicked, this, &TLabelSetupScreen::CloneClick);
+    connect(Button(QStringLiteral("Modify")), &QPushButton::clicked, this,
+            &TLabelSetupScreen::ModifyClick);
+    connect(Button(QStringLiteral("New")), &QPushButton::clicked, this,
+            &TLabelSetupScreen::NewClick);
+    connect(Button(QStringLiteral("Delete")), &QPushButton::clicked, this,
+            &TLabelSetupScreen::DeleteClick);
+    connect(Button(QStringLiteral("Clone")), &QPushButton::clicked, this,
+            &TLabelSetupScreen::CloneClick);
     connect(ok, &QPushButton::clicked, this, &TLabelSetupScreen::OKButtonClick);
     connect(help, &QPushButton::clicked, this, [] { RequestHelpTopic(HelpTopic::Labels); });
     connect(grid_, &QTableWidget::currentCellChanged, this,

@@ -33,7 +33,8 @@ DialogRunner DefaultDialogRunner() {
 namespace {
 
 // Adds "Ok", "Cancel" and "Help" in a row, returning the Ok button.
-QPushButton* AddButtons(QDialog* dialog, QBoxLayout* layout, int helpTopic, QPushButton** cancelOut) {
+QPushButton* AddButtons(QDialog* dialog, QBoxLayout* layout, int helpTopic,
+                        QPushButton** cancelOut) {
     auto* row = new QHBoxLayout;
     row->addStretch();
     auto* ok = new QPushButton(QStringLiteral("Ok"), dialog);
@@ -44,12 +45,15 @@ QPushButton* AddButtons(QDialog* dialog, QBoxLayout* layout, int helpTopic, QPus
     row->addWidget(cancel);
     row->addWidget(help);
     layout->addLayout(row);
-    QObject::connect(help, &QPushButton::clicked, dialog, [helpTopic] { RequestHelpTopic(helpTopic); });
+    QObject::connect(help, &QPushButton::clicked, dialog,
+                     [helpTopic] { RequestHelpTopic(helpTopic); });
     *cancelOut = cancel;
     return ok;
 }
 
-QString Number3(double v) { return QString::number(v, 'f', 3); }
+QString Number3(double v) {
+    return QString::number(v, 'f', 3);
+}
 
 } // namespace
 
@@ -61,9 +65,12 @@ QStringList TemplateManufacturerEntries() {
 }
 
 QStringList TemplateProductTypeEntries() {
-    return {QStringLiteral("Address/Shipping Labels"), QStringLiteral("Card Products"),
-            QStringLiteral("Diskette Labels"),         QStringLiteral("File Folder Labels"),
-            QStringLiteral("Index Products"),          QStringLiteral("Miscellaneous"),
+    return {QStringLiteral("Address/Shipping Labels"),
+            QStringLiteral("Card Products"),
+            QStringLiteral("Diskette Labels"),
+            QStringLiteral("File Folder Labels"),
+            QStringLiteral("Index Products"),
+            QStringLiteral("Miscellaneous"),
             QStringLiteral("All")};
 }
 
@@ -140,11 +147,14 @@ void LabelGeometryForm::Load(const LabelStock& s) {
         v = RoundToStored(v);
     across_ = s.nbrAcross;
     down_ = s.nbrDown;
-    paperSize_ = FindPaperSize(s.paperSize) ? FindPaperSize(s.paperSize)->code : QStringLiteral("LTR");
+    paperSize_ =
+        FindPaperSize(s.paperSize) ? FindPaperSize(s.paperSize)->code : QStringLiteral("LTR");
     shape_ = ShapeCode(s.Shape());
 }
 
-QString LabelGeometryForm::Format(double value) { return Number3(value); }
+QString LabelGeometryForm::Format(double value) {
+    return Number3(value);
+}
 
 void LabelGeometryForm::SetMillimetres(bool on) {
     if (on == millimetres_)
@@ -231,7 +241,8 @@ TChooseLabelLayout::TChooseLabelLayout(QWidget* parent) : QDialog(parent) {
     auto* box = new QGroupBox(this);
     auto* inner = new QVBoxLayout(box);
     templates_ = new QRadioButton(QStringLiteral("&Select layout from a list of templates"), box);
-    manual_ = new QRadioButton(QStringLiteral("&Enter the layout values manually (user defined layout)"), box);
+    manual_ = new QRadioButton(
+        QStringLiteral("&Enter the layout values manually (user defined layout)"), box);
     templates_->setChecked(true);
     inner->addWidget(templates_);
     inner->addWidget(manual_);
@@ -282,8 +293,8 @@ TSelectLabel::TSelectLabel(const LabelDefinition& current, QWidget* parent)
     grid_->installEventFilter(this);
     middle->addWidget(grid_, 1);
     auto* form = new QFormLayout;
-    const char* captions[6] = {"Label Height", "Label Width", "# Across", "# Down", "Paper Width",
-                               "Paper Height"};
+    const char* captions[6] = {"Label Height", "Label Width", "# Across",
+                               "# Down",       "Paper Width", "Paper Height"};
     for (int i = 0; i < 6; ++i) {
         details_[i] = new QLabel(this);
         details_[i]->setMinimumWidth(60);
@@ -326,13 +337,15 @@ TSelectLabel::TSelectLabel(const LabelDefinition& current, QWidget* parent)
 
 TSelectLabel::~TSelectLabel() = default;
 
-QString TSelectLabel::FilterText() const { return opened_ ? table_->filterText() : QString(); }
+QString TSelectLabel::FilterText() const {
+    return opened_ ? table_->filterText() : QString();
+}
 
 void TSelectLabel::FilterChanged() {
     shown_.clear();
     if (opened_) {
-        table_->setFilter(TemplateFilterExpression(manufacturer_->currentText(),
-                                                   productType_->currentText(), european_->isChecked()));
+        table_->setFilter(TemplateFilterExpression(
+            manufacturer_->currentText(), productType_->currentText(), european_->isChecked()));
         for (bool more = table_->first(); more && !table_->eof(); more = table_->next())
             shown_.push_back(LabelTemplate::FromRecord(*table_));
     }
@@ -348,7 +361,9 @@ void TSelectLabel::FilterChanged() {
     showDetails();
 }
 
-int TSelectLabel::CurrentIndex() const { return shown_.empty() ? -1 : grid_->currentRow(); }
+int TSelectLabel::CurrentIndex() const {
+    return shown_.empty() ? -1 : grid_->currentRow();
+}
 
 void TSelectLabel::SetCurrentIndex(int row) {
     if (row >= 0 && row < static_cast<int>(shown_.size()))
@@ -363,14 +378,16 @@ const LabelTemplate* TSelectLabel::CurrentTemplate() const {
     return &shown_[static_cast<size_t>(row)];
 }
 
-bool TSelectLabel::OkEnabled() const { return ok_->isEnabled(); }
+bool TSelectLabel::OkEnabled() const {
+    return ok_->isEnabled();
+}
 
 void TSelectLabel::showDetails() {
     const LabelTemplate* t = CurrentTemplate();
     const QString values[6] = {
-        t ? Number3(t->lblHeight) : QString(),          t ? Number3(t->lblWidth) : QString(),
-        t ? QString::number(t->nbrAcross) : QString(),  t ? QString::number(t->nbrDown) : QString(),
-        t ? Number3(t->sheetWidth) : QString(),         t ? Number3(t->sheetDepth) : QString()};
+        t ? Number3(t->lblHeight) : QString(),         t ? Number3(t->lblWidth) : QString(),
+        t ? QString::number(t->nbrAcross) : QString(), t ? QString::number(t->nbrDown) : QString(),
+        t ? Number3(t->sheetWidth) : QString(),        t ? Number3(t->sheetDepth) : QString()};
     for (int i = 0; i < 6; ++i)
         details_[i]->setText(values[i]);
 }
@@ -396,7 +413,8 @@ bool TSelectLabel::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- TLabelEdit --------------------------------------------------------------------
 
-TLabelEdit::TLabelEdit(const LabelDefinition& current, QWidget* parent) : QDialog(parent), result_(current) {
+TLabelEdit::TLabelEdit(const LabelDefinition& current, QWidget* parent)
+    : QDialog(parent), result_(current) {
     setWindowTitle(QStringLiteral("User Defined Label Layout"));
     form_.Load(current);
     auto* layout = new QVBoxLayout(this);
@@ -471,8 +489,10 @@ TLabelEdit::TLabelEdit(const LabelDefinition& current, QWidget* parent) : QDialo
 
     showForm();
     connect(millimetres_, &QRadioButton::toggled, this, &TLabelEdit::UnitsChanged);
-    connect(edits_[LabelGeometryForm::Width], &QLineEdit::editingFinished, this, &TLabelEdit::WidthExit);
-    connect(edits_[LabelGeometryForm::Height], &QLineEdit::editingFinished, this, &TLabelEdit::HeightExit);
+    connect(edits_[LabelGeometryForm::Width], &QLineEdit::editingFinished, this,
+            &TLabelEdit::WidthExit);
+    connect(edits_[LabelGeometryForm::Height], &QLineEdit::editingFinished, this,
+            &TLabelEdit::HeightExit);
     connect(paper_, &QComboBox::activated, this, &TLabelEdit::PaperSizeChange);
 }
 
@@ -490,7 +510,8 @@ void TLabelEdit::readScreen() {
 
 void TLabelEdit::showForm() {
     for (int i = 0; i < LabelGeometryForm::LengthCount; ++i)
-        edits_[i]->setText(LabelGeometryForm::Format(form_.length(static_cast<LabelGeometryForm::Length>(i))));
+        edits_[i]->setText(
+            LabelGeometryForm::Format(form_.length(static_cast<LabelGeometryForm::Length>(i))));
     QSignalBlocker b1(across_), b2(down_), b3(paper_), b4(shape_), b5(inches_), b6(millimetres_);
     across_->setValue(form_.across());
     down_->setValue(form_.down());

@@ -51,7 +51,16 @@ QString ProductTypeEntryFor(const LabelStock& stock);
 // The values of the user-defined geometry dialog, lengths in the current unit.
 class LabelGeometryForm {
 public:
-    enum Length { Height, Width, HorizPitch, VertPitch, LeftMargin, TopMargin, PaperWidth, PaperHeight };
+    enum Length {
+        Height,
+        Width,
+        HorizPitch,
+        VertPitch,
+        LeftMargin,
+        TopMargin,
+        PaperWidth,
+        PaperHeight
+    };
     static constexpr int LengthCount = 8;
 
     // Starts from a definition's geometry, in inches.

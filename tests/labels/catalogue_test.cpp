@@ -51,8 +51,8 @@ protected:
 
 TEST_F(Catalogue, EveryStockIsCompleteAndFitsItsSheet) {
     ASSERT_GE(stocks.size(), 150u);
-    const QStringList types = {"ADDRESS/SHIPPING LABELS", "CARD PRODUCTS", "DISKETTE LABELS",
-                               "FILE FOLDER LABELS", "INDEX PRODUCTS", "MISCELLANEOUS"};
+    const QStringList types = {"ADDRESS/SHIPPING LABELS", "CARD PRODUCTS",  "DISKETTE LABELS",
+                               "FILE FOLDER LABELS",      "INDEX PRODUCTS", "MISCELLANEOUS"};
     QSet<QString> names;
     for (const LabelTemplate& t : stocks) {
         const std::string d = t.descript.toStdString();

@@ -31,8 +31,8 @@ protected:
 
     // A designer stand-in: puts `objects` rectangles on the panel, renames
     // the label and saves.
-    static std::function<bool(TLabelSetupScreen&, LabelDefinition&)> Designer(QString name, int objects,
-                                                                               int* calls = nullptr) {
+    static std::function<bool(TLabelSetupScreen&, LabelDefinition&)>
+    Designer(QString name, int objects, int* calls = nullptr) {
         return [name, objects, calls](TLabelSetupScreen& w, LabelDefinition& def) {
             if (calls)
                 ++*calls;
@@ -182,7 +182,8 @@ TEST_F(LabelList, CloneCopiesRecordAndObjectsUnderANewName) {
     AddLabel(w, QString(48, QLatin1Char('x')), 1);
     messages.answer(true);
     w.CloneClick();
-    EXPECT_EQ(w.CurrentDefinition().descript, ("Clone of :" + QString(48, QLatin1Char('x'))).left(50));
+    EXPECT_EQ(w.CurrentDefinition().descript,
+              ("Clone of :" + QString(48, QLatin1Char('x'))).left(50));
     EXPECT_EQ(w.CurrentDefinition().descript.size(), 50);
 }
 
@@ -193,10 +194,12 @@ TEST_F(LabelList, CloneAndPrintRefuseAMissingLayoutFile) {
     ASSERT_TRUE(QFile::remove(sys + "BIN00001.L"));
     messages.answer(true);
     w.CloneClick();
-    EXPECT_EQ(messages.shown.back().text, "Label definition file has been removed from the sysdata directory");
+    EXPECT_EQ(messages.shown.back().text,
+              "Label definition file has been removed from the sysdata directory");
     EXPECT_EQ(w.Descriptions().size(), 1);
     EXPECT_TRUE(w.Commands().ExistingLayoutPath().isEmpty());
-    EXPECT_EQ(messages.shown.back().text, "Label definition file has been removed from the sysdata directory");
+    EXPECT_EQ(messages.shown.back().text,
+              "Label definition file has been removed from the sysdata directory");
 }
 
 TEST_F(LabelList, DeleteAsksAndRemovesRecordAndFile) {

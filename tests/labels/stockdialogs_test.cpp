@@ -70,7 +70,8 @@ TEST(TemplateFilter, PartsAreJoinedExactlyAsTheEngineGetsThem) {
     EXPECT_EQ(TemplateFilterExpression("Avery Dot Matrix", "Diskette Labels", false).toStdString(),
               " UPPER(manufac)=\"AVERY\"  and  UPPER(printer)=\"DM\"  and  "
               "UPPER(PRODTYPE)=\"DISKETTE LABELS\" ");
-    EXPECT_EQ(TemplateFilterExpression("NEBS", "All", false).toStdString(), " UPPER(manufac)=\"NEBS\" ");
+    EXPECT_EQ(TemplateFilterExpression("NEBS", "All", false).toStdString(),
+              " UPPER(manufac)=\"NEBS\" ");
 }
 
 TEST(TemplateFilter, ListsStartFromTheDefinition) {
@@ -85,7 +86,7 @@ TEST(TemplateFilter, ListsStartFromTheDefinition) {
         {"AVERY", "IJ", "card products", "Avery Inkjet", "Card Products"},
         {"AVERY", "DM", "INDEX PRODUCTS", "Avery Dot Matrix", "Index Products"},
         {"COSTAR", "LP", "MISCELLANEOUS", "Costar LabelPrinter", "Miscellaneous"},
-        {"NEBS", "LJ", "ADDRESS LABELS", "Avery Laserjet", "All"},  // unknown type: All
+        {"NEBS", "LJ", "ADDRESS LABELS", "Avery Laserjet", "All"},     // unknown type: All
         {"USER", "", "", "Avery Laserjet", "Address/Shipping Labels"}, // user-defined
         {"USER", "DM", "DISKETTE LABELS", "Avery Laserjet", "Address/Shipping Labels"},
     };
@@ -293,7 +294,8 @@ TEST_F(CatalogueHome, MissingCatalogueIsToldAndNotCreated) {
     int shown = 0;
     EXPECT_FALSE(ChangeLabelLayout(d, nullptr, [&](QDialog& dlg) {
         ++shown;
-        return dlg.windowTitle() == "Label Layout" ? int(QDialog::Accepted) : int(QDialog::Rejected);
+        return dlg.windowTitle() == "Label Layout" ? int(QDialog::Accepted)
+                                                   : int(QDialog::Rejected);
     }));
     EXPECT_EQ(shown, 1);
 }
@@ -327,7 +329,8 @@ TEST_F(CatalogueHome, ChangeLayoutRunsTheChosenDialog) {
     const LabelDefinition before = def;
     EXPECT_FALSE(ChangeLabelLayout(def, nullptr, [&](QDialog& d) {
         titles << d.windowTitle();
-        return qobject_cast<TChooseLabelLayout*>(&d) ? int(QDialog::Accepted) : int(QDialog::Rejected);
+        return qobject_cast<TChooseLabelLayout*>(&d) ? int(QDialog::Accepted)
+                                                     : int(QDialog::Rejected);
     }));
     EXPECT_EQ(titles, (QStringList{"Label Layout", "Select Label Template"}));
     EXPECT_EQ(def.PositionCount(), before.PositionCount());

@@ -145,16 +145,17 @@ TEST(LayoutNames, OnlyPlainNamesInsideSysdataAreAccepted) {
         const char* name;
         bool safe;
     } cases[] = {
-        {"BIN00001.L", true},   {"bin00042.l", true},    {"OLD.L", true},
-        {"", false},            {"../QUILLB.ini", false}, {"..", false},
-        {".", false},           {"a/b.L", false},         {"..\\x.L", false},
-        {"C:BIN1.L", false},    {"/etc/passwd", false},   {"BIN000001.L.X", false},
-        {" BIN1.L", false},     {"BIN\x01.L", false},
+        {"BIN00001.L", true}, {"bin00042.l", true},     {"OLD.L", true},
+        {"", false},          {"../QUILLB.ini", false}, {"..", false},
+        {".", false},         {"a/b.L", false},         {"..\\x.L", false},
+        {"C:BIN1.L", false},  {"/etc/passwd", false},   {"BIN000001.L.X", false},
+        {" BIN1.L", false},   {"BIN\x01.L", false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(IsSafeLayoutFileName(QString::fromLatin1(c.name)), c.safe) << c.name;
         if (!c.safe) {
-            EXPECT_TRUE(LayoutFilePath(QString::fromLatin1(c.name), QStringLiteral("/tmp")).isEmpty())
+            EXPECT_TRUE(
+                LayoutFilePath(QString::fromLatin1(c.name), QStringLiteral("/tmp")).isEmpty())
                 << c.name;
         }
     }
@@ -180,7 +181,7 @@ TEST_F(HomeTest, DefinitionRoundTripsThroughTheLabelTable) {
     ASSERT_TRUE(OpenLabelTable(table));
     LabelDefinition d = LabelDefinition::NewLabelDefault();
     d.descript = QStringLiteral("Return Address");
-    d.lblHeight = 1.23456;  // rounded to three decimals on writing
+    d.lblHeight = 1.23456; // rounded to three decimals on writing
     d.midExtraX = 0.125;
     d.midExtraY = 0.25;
     d.art = QStringLiteral("AV5160.BMP");
