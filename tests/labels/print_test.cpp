@@ -713,3 +713,51 @@ TEST_F(PrintPanelTest, MatchingFilterPrintsTheMainWindowsFilterWhateverTheTableC
     EXPECT_FALSE(panel->FilterButton()->isEnabled());
     EXPECT_TRUE(panel->AllRecordsButton()->isChecked());
 }
+
+// ---- the status window
+// ---------------------------------------------------------------------------
+
+TEST_F(LabelPrintTest, StoppedPreviewKeepsItsPagesAndSaysWhereItStopped) {
+    AddMany(70);
+    table.first();
+    TLabelPrinter job(JobStatusWindow::Mode::Preview, panel, table, {});
+    EXPECT_EQ(job.windowTitle(), QStringLiteral("Preview Status"));
+    EXPECT_EQ(job.ButtonCaption(), QStringLiteral("Stop"));
+    job.Loop().AfterRecord = [&](const LabelPrintLoop& l) {
+        if (l.RecordsPrinted() == 35)
+            job.CancelButtonClick();
+    };
+    job.Run();
+    EXPECT_EQ(job.Filer().StatusFormat, QStringLiteral("Preparing Preview Page %p\r%0\r%1"));
+    EXPECT_EQ(job.Loop().RecordsPrinted(), 35);
+    EXPECT_EQ(job.Pages()->PageCount(), 2);
+    EXPECT_EQ(job.FinalStatus(), QStringLiteral("\rPreview Stopped at page 2!"));
+    EXPECT_EQ(job.ButtonCaption(), QStringLiteral("Ok"));
+    EXPECT_EQ(job.Filer().Title(), QStringLiteral("Quillbury"));
+}
+
+TEST_F(LabelPrintTest, CancelledPrintAsksFirstAndLeavesNoFile) {
+    AddMany(70);
+    table.first();
+    QTemporaryDir out;
+    ASSERT_TRUE(SelectCurrentPrinter(PdfPrinterName()));
+    SetPdfOutputFile(out.filePath(QStringLiteral("cancelled.pdf")));
+    MessageScript script;
+    script.answer(false); // first "Cancel": No, go on
+    script.answer(true);  // second: Yes
+    TLabelPrinter job(JobStatusWindow::Mode::Print, panel, table, {});
+    EXPECT_EQ(job.windowTitle(), QStringLiteral("Print Status"));
+    EXPECT_EQ(job.ButtonCaption(), QStringLiteral("Cancel"));
+    job.Loop().AfterRecord = [&](const LabelPrintLoop& l) {
+        if (l.RecordsPrinted() == 10 || l.RecordsPrinted() == 40)
+            job.CancelButtonClick();
+    };
+    job.Run();
+    SetPdfOutputFile(QString());
+    EXPECT_EQ(job.Printer().StatusFormat, QStringLiteral("Printing Page %p\r%0\r%1"));
+    EXPECT_EQ(script.texts(), QStringList({QStringLiteral("Cancel Label Printing?"),
+                                           QStringLiteral("Cancel Label Printing?")}));
+    EXPECT_EQ(job.Loop().RecordsPrinted(), 40);
+    EXPECT_EQ(job.FinalStatus(), QStringLiteral("\rLabel Print Canceled!"));
+    EXPECT_FALSE(QFile::exists(out.filePath(QStringLiteral("cancelled.pdf"))));
+}
