@@ -129,6 +129,7 @@ bool TLabelDesignScreen::Edit(LabelDefinition& def, TableDataset* addresses, QWi
     // "Save" writes the layout before the window closes, so that a file that
     // cannot be written leaves the window open with the work in it.
     screen.SetLayoutPath(path);
+    CenterOnScreen(&screen);
     const int result = Hook() ? Hook()(screen) : screen.exec();
     if (result != QDialog::Accepted)
         return false;
@@ -535,12 +536,6 @@ void TLabelDesignScreen::FieldNamesClick(bool down) {
         fieldNames_->setChecked(down);
     }
     panel_->SetDisplayDataValues(!down);
-    if (!panel_->DatasetOpen()) {
-        // Without an open address file the objects still switch between
-        // their field names and their (empty) values.
-        for (TKGraphicControl* o : panel_->Objects())
-            o->RefreshData();
-    }
     panel_->update();
 }
 

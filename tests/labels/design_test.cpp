@@ -1022,3 +1022,20 @@ TEST_F(DesignTest, DesignFromNothingThroughTheLabelListThenReopenAndModify) {
         classes << o->ClassName();
     EXPECT_EQ(classes, (QStringList{"TKDMultiLineAddressLabel", "TKLabelShapes", "TKLineShape"}));
 }
+
+TEST_F(DesignTest, FieldNamesButtonShowsNamesInsteadOfValues) {
+    OpenAddresses(1);
+    TLabelDesignScreen screen(Stock(4.0, 1.5), &addresses);
+    screen.FormActivate();
+    screen.SelectTool(psAddressLabel);
+    Drag(screen.Panel(), QPoint(10, 10), QPoint(200, 80));
+    auto* block = ObjectsOf<TKDMultiLineAddressLabel>(screen.Panel()).value(0);
+    ASSERT_NE(block, nullptr);
+    EXPECT_TRUE(block->Lines().join('|').contains(QStringLiteral("1 Main Street")));
+    screen.FieldNamesButton()->click();
+    EXPECT_FALSE(screen.Panel()->DisplayDataValues());
+    EXPECT_EQ(block->Lines(), QStringList{QStringLiteral("[Address Label]")});
+    screen.FieldNamesButton()->click();
+    EXPECT_TRUE(screen.Panel()->DisplayDataValues());
+    EXPECT_TRUE(block->Lines().join('|').contains(QStringLiteral("1 Main Street")));
+}
