@@ -73,10 +73,12 @@ TEST_F(Catalogue, EveryStockIsCompleteAndFitsItsSheet) {
         EXPECT_GE(t.nbrDown, 1) << d;
         EXPECT_GE(t.lblHeight, 0.3) << d;
         EXPECT_GE(t.lblWidth, 0.5) << d;
-        if (t.nbrAcross > 1)
+        if (t.nbrAcross > 1) {
             EXPECT_GE(t.horizPitch + 1e-9, t.lblWidth) << d;
-        if (t.nbrDown > 1)
+        }
+        if (t.nbrDown > 1) {
             EXPECT_GE(t.vertPitch + 1e-9, t.lblHeight) << d;
+        }
         // Every label on the paper (to the stored precision).
         const QRectF last = t.PositionRect(t.PositionCount() - 1);
         EXPECT_GE(t.PositionRect(0).left(), -1e-9) << d;
