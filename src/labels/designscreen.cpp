@@ -74,8 +74,7 @@ const ToolDef kTools[] = {
     {psAddressLabel, "Database Mailing Address tool", DesignIcon::AddressBlock},
 };
 
-QToolButton* MakeToolButton(QWidget* parent, DesignIcon icon, const QString& hint,
-                            bool checkable) {
+QToolButton* MakeToolButton(QWidget* parent, DesignIcon icon, const QString& hint, bool checkable) {
     auto* b = new QToolButton(parent);
     b->setIcon(DesignButtonIcon(icon));
     b->setIconSize(QSize(24, 24));
@@ -575,7 +574,8 @@ void TLabelDesignScreen::UpdateArt() {
     panel_->update();
 }
 
-// ---- zoom ----------------------------------------------------------------------------------------
+// ---- zoom
+// ----------------------------------------------------------------------------------------
 
 float TLabelDesignScreen::Zoom() const {
     return panel_->Zoom();
@@ -648,7 +648,8 @@ void TLabelDesignScreen::SetDefaultFont(const TKFont& font) {
     UpdateFontCaption();
 }
 
-// ---- records ---------------------------------------------------------------------------------------
+// ---- records
+// ---------------------------------------------------------------------------------------
 
 void TLabelDesignScreen::UpdateRecordButtons() {
     const bool open = addresses_ && addresses_->isOpen();
@@ -698,7 +699,8 @@ void TLabelDesignScreen::LastRecordClick() {
     AfterRecordMove(false);
 }
 
-// ---- change of stock ------------------------------------------------------------------------------
+// ---- change of stock
+// ------------------------------------------------------------------------------
 
 void TLabelDesignScreen::ChangeLayoutClick() {
     if (!layoutChooser_)
@@ -768,7 +770,8 @@ void TLabelDesignScreen::SaveLayout(const QString& path) {
     panel_->SaveToFile(path);
 }
 
-// ---- mouse position -------------------------------------------------------------------------------
+// ---- mouse position
+// -------------------------------------------------------------------------------
 
 void TLabelDesignScreen::PanelMouseMoved(const QPoint& pos) {
     const QList<TKGraphicControl*> selection = panel_->Selection();
@@ -793,7 +796,8 @@ void TLabelDesignScreen::WatchObject(QObject* object) {
     w->setMouseTracking(true);
 }
 
-// ---- keys ---------------------------------------------------------------------------------------------
+// ---- keys
+// ---------------------------------------------------------------------------------------------
 
 bool TLabelDesignScreen::DescriptionHasFocus() const {
     return description_->hasFocus();

@@ -1002,8 +1002,8 @@ TEST_F(DesignTest, DesignFromNothingThroughTheLabelListThenReopenAndModify) {
             QStringList classes;
             for (TKGraphicControl* o : s.Panel()->Objects())
                 classes << o->ClassName();
-            EXPECT_EQ(classes, (QStringList{"TKDMultiLineAddressLabel", "TKLabelShapes",
-                                            "TKCounterLabel"}));
+            EXPECT_EQ(classes,
+                      (QStringList{"TKDMultiLineAddressLabel", "TKLabelShapes", "TKCounterLabel"}));
             delete ObjectsOf<TKCounterLabel>(s.Panel()).value(0);
             s.SelectTool(psLine);
             Drag(s.Panel(), QPoint(200, 10), QPoint(202, 100));
