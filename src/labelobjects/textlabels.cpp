@@ -10,6 +10,7 @@
 #include <QActionGroup>
 #include <QFontMetrics>
 #include <QFontMetricsF>
+#include <QLocale>
 #include <QMenu>
 #include <QPainter>
 
@@ -801,6 +802,75 @@ const ClassInfo& TKSymbolLabel::StaticInfo() {
     static const ClassInfo info =
         MakeInfo("TKSymbolLabel", &TKBaseLabel::StaticInfo(), {}, Factory<TKSymbolLabel>());
     return info;
+}
+
+QString TKDateTimeLabel::TextFor(const QDateTime& moment) const {
+    const QLocale locale = QLocale::system();
+    QString text;
+    if (dateFormat_ == dtfDateShort)
+        text = locale.toString(moment.date(), QLocale::ShortFormat);
+    else if (dateFormat_ == dtfDateLong)
+        text = locale.toString(moment.date(), QLocale::LongFormat);
+    if (timeFormat_ == dtfTimeShort)
+        text += QLatin1Char(' ') + locale.toString(moment.time(), QLocale::ShortFormat);
+    else if (timeFormat_ == dtfTimeLong)
+        text += QLatin1Char(' ') + locale.toString(moment.time(), QLocale::LongFormat);
+    return text;
+}
+
+void TKDateTimeLabel::Paint(QPainter& painter) {
+    SetCaptionQuietly(TextFor(QDateTime::currentDateTime()));
+    TKBaseLabel::Paint(painter);
+}
+
+void TKDateTimeLabel::PrintTo(PrintSurface& surface, double x0, double y0) {
+    SetCaptionQuietly(TextFor(QDateTime::currentDateTime()));
+    TKBaseLabel::PrintTo(surface, x0, y0);
+}
+
+void TKDateTimeLabel::AddMenuItems(QMenu& menu) {
+    TKBaseLabel::AddMenuItems(menu);
+    menu.addSeparator();
+    dateItems_.clear();
+    timeItems_.clear();
+    QMenu* date = menu.addMenu(QStringLiteral("Date Format"));
+    const char* dates[] = {"No Date", "Windows Short Date", "Windows Long Date"};
+    for (int i = 0; i < 3; ++i) {
+        QAction* a = AddItem(*date, QString::fromLatin1(dates[i]), [this, i] {
+            SetDateFormat(i);
+            NotifyChange();
+        });
+        a->setCheckable(true);
+        dateItems_ << a;
+    }
+    QMenu* time = menu.addMenu(QStringLiteral("Time Format"));
+    const char* times[] = {"No Time", "Windows Short Time", "Windows Long Time"};
+    for (int i = 0; i < 3; ++i) {
+        QAction* a = AddItem(*time, QString::fromLatin1(times[i]), [this, i] {
+            SetTimeFormat(i);
+            NotifyChange();
+        });
+        a->setCheckable(true);
+        timeItems_ << a;
+    }
+}
+
+void TKDateTimeLabel::UpdateMenuChecks() {
+    TKBaseLabel::UpdateMenuChecks();
+    for (int i = 0; i < dateItems_.size(); ++i)
+        dateItems_[i]->setChecked(i == dateFormat_);
+    for (int i = 0; i < timeItems_.size(); ++i)
+        timeItems_[i]->setChecked(i == timeFormat_);
+}
+
+void TKPageNumberLabel::Paint(QPainter& painter) {
+    SetCaptionQuietly(QStringLiteral("##"));
+    TKBaseLabel::Paint(painter);
+}
+
+void TKPageNumberLabel::PrintTo(PrintSurface& surface, double x0, double y0) {
+    SetCaptionQuietly(QString::number(surface.PageNumber()));
+    TKBaseLabel::PrintTo(surface, x0, y0);
 }
 
 const ClassInfo& TKDateTimeLabel::StaticInfo() {

@@ -4,6 +4,7 @@
 
 #include "labelobjects/classsupport.h"
 
+#include <QDateTime>
 #include <QFont>
 #include <QRect>
 
@@ -137,6 +138,14 @@ protected:
     void AddRotationMenu(QMenu& menu);
     // The caption as drawn on screen (the counter shows its current value).
     virtual QString ShownCaption() const { return caption_; }
+    // Sets the caption without telling the panel (captions made while
+    // painting or printing are no change of the layout).
+    void SetCaptionQuietly(const QString& v) {
+        if (v == caption_)
+            return;
+        caption_ = v;
+        dirty_ = true;
+    }
 
 private:
     QRect FaceRect(const Layout& l, int which) const;
@@ -272,14 +281,29 @@ public:
         timeFormat_ = v;
         Dirty();
     }
+    // The caption for a moment: the date in the chosen form, then a blank and
+    // the time when a time format is chosen.
+    QString TextFor(const QDateTime& moment) const;
+    void Paint(QPainter& painter) override;
+    void PrintTo(PrintSurface& surface, double x0, double y0) override;
+    void UpdateMenuChecks() override;
+
+protected:
+    void AddMenuItems(QMenu& menu) override;
 
 private:
+    QList<QAction*> dateItems_;
+    QList<QAction*> timeItems_;
     int dateFormat_ = dtfDateShort;
     int timeFormat_ = dtfTimeNone;
 };
 
 class TKPageNumberLabel : public TKBaseLabel {
     QB_STREAMABLE_CLASS
+public:
+    // "##" in the designer, the page number on paper.
+    void Paint(QPainter& painter) override;
+    void PrintTo(PrintSurface& surface, double x0, double y0) override;
 };
 
 // ---- multi-line text --------------------------------------------------------------------------

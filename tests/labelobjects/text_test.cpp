@@ -1007,3 +1007,32 @@ TEST_F(TextTest, LabelPictureForInspection) {
         EXPECT_FALSE(InkBox(paper.copy(r)).isNull()) << o->ClassName().toStdString();
     }
 }
+
+TEST_F(TextTest, PageNumberAndDateLabelsMakeTheirCaptionWhenPrinted) {
+    TKPageNumberLabel n;
+    n.SetBounds(0, 0, 60, 20);
+    auto file = Record([&](PrintSurface& s) {
+        n.PrintTo(s, 0, 0);
+        s.NewPage();
+        n.PrintTo(s, 0, 0);
+    });
+    ASSERT_EQ(file->PageCount(), 2);
+    EXPECT_EQ(TextOps(file->Page(0)).at(0).text, "1");
+    EXPECT_EQ(TextOps(file->Page(1)).at(0).text, "2");
+
+    TKDateTimeLabel d;
+    const QDateTime moment(QDate(2026, 3, 4), QTime(9, 5, 0));
+    const QLocale locale = QLocale::system();
+    EXPECT_EQ(d.TextFor(moment), locale.toString(moment.date(), QLocale::ShortFormat));
+    d.SetDateFormat(dtfDateNone);
+    d.SetTimeFormat(dtfTimeShort);
+    EXPECT_EQ(d.TextFor(moment), " " + locale.toString(moment.time(), QLocale::ShortFormat));
+    d.SetDateFormat(dtfDateLong);
+    d.SetTimeFormat(dtfTimeNone);
+    EXPECT_EQ(d.TextFor(moment), locale.toString(moment.date(), QLocale::LongFormat));
+    d.Loaded();
+    QAction* item = MenuItem(d.PopupMenu(), QStringLiteral("Windows Long Time"));
+    ASSERT_NE(item, nullptr);
+    item->trigger();
+    EXPECT_EQ(d.TimeFormat(), dtfTimeLong);
+}
