@@ -151,9 +151,15 @@ TLabelDesignScreen::TLabelDesignScreen(const LabelDefinition& def, TableDataset*
 }
 
 TLabelDesignScreen::~TLabelDesignScreen() {
-    // The objects go before the window's controls they route events to.
-    if (panel_)
+    // The panel and its objects outlive this part of the window while the
+    // window's children are deleted: they must no longer call back here.
+    if (panel_) {
         panel_->LabelChangedEvent = nullptr;
+        panel_->DroppedObjectEvent = nullptr;
+        panel_->removeEventFilter(this);
+        for (QObject* child : panel_->children())
+            child->removeEventFilter(this);
+    }
 }
 
 void TLabelDesignScreen::BuildWindow() {
