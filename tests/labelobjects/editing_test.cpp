@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QTest>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -168,19 +169,20 @@ TEST_F(EditingTest, ClickAndShiftClickSelect) {
 TEST_F(EditingTest, RightClickOpensTheObjectMenuOnlyForASingleSelection) {
     auto* a = Shape(QRect(10, 10, 40, 20));
     auto* b = Shape(QRect(100, 10, 40, 20));
-    QTest::mousePress(a, Qt::RightButton, {}, QPoint(5, 5));
+    QTest::mouseClick(a, Qt::RightButton, {}, QPoint(5, 5));
     EXPECT_EQ(opened, (QList<QMenu*>{a->PopupMenu()}));
     opened.clear();
-    QTest::mousePress(b, Qt::RightButton, Qt::ShiftModifier, QPoint(5, 5));
+    QTest::mouseClick(b, Qt::RightButton, Qt::ShiftModifier, QPoint(5, 5));
     EXPECT_EQ(panel->Selection().size(), 2);
     EXPECT_TRUE(opened.isEmpty()) << "two selected: no menu";
     // Right button on the empty panel opens the panel menu.
-    QTest::mousePress(panel, Qt::RightButton, {}, QPoint(250, 120));
+    QTest::mouseClick(panel, Qt::RightButton, {}, QPoint(250, 120));
     EXPECT_EQ(opened, (QList<QMenu*>{panel->PanelPopupMenu()}));
     // A double-click on an object opens its menu.
     opened.clear();
     panel->ClearSelection();
     QTest::mouseDClick(b, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseRelease(b, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(opened, (QList<QMenu*>{b->PopupMenu()}));
 }
 
@@ -865,4 +867,25 @@ TEST_F(EditingTest, DesignerPictureWithGridShapesAndSelection) {
     EXPECT_EQ(multi.pixel(295, 85), qRgb(0x80, 0x80, 0x80));
     EXPECT_EQ(single.pixel(219, 119), qRgb(0, 0, 0));
     EXPECT_NE(single.pixel(19, 19), qRgb(0x80, 0x80, 0x80)) << "the mark goes with the selection";
+}
+
+TEST_F(EditingTest, MouseThroughTheWindowReachesObjectsHolderAndPanel) {
+    // Events dispatched by the window system find the topmost widget under
+    // the mouse: the object, then the holder above the selection.
+    panel->move(0, 0);
+    auto* a = Shape(QRect(20, 20, 40, 30));
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QWindow* w = form.windowHandle();
+    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(30, 30));
+    EXPECT_EQ(panel->Selection(), (QList<TKGraphicControl*>{a}));
+    EXPECT_EQ(panel->childAt(QPoint(30, 30)), panel->Handle());
+    QTest::mousePress(w, Qt::LeftButton, {}, QPoint(30, 30));
+    QTest::mouseMove(w, QPoint(50, 45), 30);
+    EXPECT_TRUE(panel->Handle()->Dragging());
+    QTest::mouseRelease(w, Qt::LeftButton, {}, QPoint(50, 45), 200);
+    EXPECT_EQ(a->BoundsRect(), QRect(40, 35, 40, 30));
+    QTest::mouseClick(w, Qt::RightButton, {}, QPoint(200, 120));
+    EXPECT_EQ(opened, (QList<QMenu*>{panel->PanelPopupMenu()}));
+    form.hide();
 }
