@@ -861,6 +861,15 @@ TEST_F(EditingTest, DesignerPictureWithGridShapesAndSelection) {
     QTest::mouseRelease(panel, Qt::LeftButton, {}, QPoint(150, 90));
     EXPECT_EQ(panel->Selection(), (QList<TKGraphicControl*>{box, oval}));
 
+    // At zoom 2 everything doubles; the marks keep their size.
+    panel->SetZoom(2.0f);
+    panel->SetSelection({oval, rule});
+    const QImage zoomed = panel->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_TRUE(zoomed.save(dir + "/editing_zoom2.png"));
+    EXPECT_EQ(zoomed.size(), QSize(768, 384));
+    EXPECT_EQ(zoomed.pixel(2 * 110 - 1, 2 * 24 - 1), qRgb(0x80, 0x80, 0x80));
+    panel->SetZoom(1.0f);
+
     EXPECT_EQ(multi.size(), QSize(384, 192));
     // Grey corner marks on both selected objects, black with one selected.
     EXPECT_EQ(multi.pixel(19, 19), qRgb(0x80, 0x80, 0x80));
