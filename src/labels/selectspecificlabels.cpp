@@ -1,6 +1,7 @@
 #include "labels/selectspecificlabels.h"
 
 #include "app/messages.h"
+#include "printing/printers.h"
 #include "storage/home.h"
 
 #include <QComboBox>
@@ -120,6 +121,9 @@ TSelectSpecificLabels::TSelectSpecificLabels(const LabelSheet& sheet, const Posi
     printers_->addItems(printers);
     printers_->setCurrentIndex(std::max(0, static_cast<int>(printers.indexOf(currentPrinter))));
     side->addWidget(printers_);
+    // A choice selects the printer at once, as the list window's list does.
+    connect(printers_, &QComboBox::activated, this,
+            [this](int) { SelectCurrentPrinter(printers_->currentText()); });
 
     copiesCaption_ = new QLabel(QStringLiteral("Number of each label to print"), this);
     copies_ = new QSpinBox(this);
