@@ -10,6 +10,7 @@ namespace {
 // Codes 0x20..0xFF of the WingDings face and the Unicode characters with the
 // same pictures (a few pictures without an exact counterpart get the closest
 // one).
+// clang-format off
 constexpr char32_t kWingdings[224] = {
     // 0x20
     0x0020, 0x270F, 0x2702, 0x2701, 0x1F453, 0x1F514, 0x1F4D6, 0x1F56F,
@@ -101,6 +102,7 @@ constexpr char32_t kSymbol[224] = {
     0x0020, 0x27E9, 0x222B, 0x2320, 0x23AE, 0x2321, 0x239E, 0x239F,
     0x23A0, 0x23A4, 0x23A5, 0x23A6, 0x23AB, 0x23AC, 0x23AD, 0x0020,
 };
+// clang-format on
 
 QString Squeezed(const QString& family) {
     QString s = family.toLower();
@@ -129,11 +131,13 @@ QString SymbolToUnicode(SymbolFontKind kind, const QString& text) {
         // is addressed by the byte, so take the code back from the code page.
         int code = c.unicode();
         if (code > 0xFF) {
+            // clang-format off
             static constexpr char16_t kCp1252High[32] = {
                 0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
                 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
                 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+            // clang-format on
             code = -1;
             for (int i = 0; i < 32; ++i)
                 if (kCp1252High[i] == c.unicode())

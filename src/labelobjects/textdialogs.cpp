@@ -10,8 +10,8 @@
 #include <QFontDialog>
 #include <QFormLayout>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -378,8 +378,8 @@ int TGetSymbol::ColumnsForSize(int points) {
 }
 
 QString TGetSymbol::FontCaption(const TKFont& font) {
-    QString s = font.Name() + QLatin1Char(' ') + QString::number(font.Size()) +
-                QStringLiteral("pt ");
+    QString s =
+        font.Name() + QLatin1Char(' ') + QString::number(font.Size()) + QStringLiteral("pt ");
     if (font.Style() & fsItalic)
         s += QStringLiteral("Italic ");
     else if (font.Style() & fsBold)
@@ -538,16 +538,16 @@ QStringList TMultiLineTextEditor::Lines() const {
     return t.split(QLatin1Char('\n'));
 }
 
-// ---- "Address Label Layout" ------------------------------------------------------------------------
+// ---- "Address Label Layout"
+// ------------------------------------------------------------------------
 
 TAddressLayout::TAddressLayout(QWidget* parent)
     : TextObjectDialog(QStringLiteral("Address Label Layout"), parent) {
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
-    const char* captions[10] = {"&Name",         "&Title",          "&Organization",
-                                "Address &1",    "Address &2",      "City + &State",
-                                "&Zip/Postal code", "&Phone #1",    "&Country",
-                                "&Uppercase"};
+    const char* captions[10] = {"&Name",      "&Title",        "&Organization",    "Address &1",
+                                "Address &2", "City + &State", "&Zip/Postal code", "&Phone #1",
+                                "&Country",   "&Uppercase"};
     for (int i = 0; i < 10; ++i) {
         boxes_[i] = new QCheckBox(QString::fromLatin1(captions[i]), this);
         grid->addWidget(boxes_[i], i % 5, i / 5);
@@ -561,7 +561,8 @@ TAddressLayout::TAddressLayout(QWidget* parent)
         zipLayout->addWidget(radios_[i]);
     }
     layout->addWidget(zipBox);
-    boxes_[6]->setWhatsThis(QStringLiteral("Print the ZIP or postal code where the buttons below say."));
+    boxes_[6]->setWhatsThis(
+        QStringLiteral("Print the ZIP or postal code where the buttons below say."));
     connect(boxes_[6], &QCheckBox::toggled, this, [this] { UpdateRadios(); });
     FinishLayout(layout);
     Load(AddressOptions());
@@ -573,9 +574,8 @@ void TAddressLayout::UpdateRadios() {
 }
 
 void TAddressLayout::Load(const AddressOptions& o) {
-    const bool values[10] = {o.useName,   o.useTitle,     o.useCompany, o.useStreet,
-                             o.useStreet2, o.useCityState, o.useZip,     o.usePhone,
-                             o.useCountry, o.upperCase};
+    const bool values[10] = {o.useName,      o.useTitle, o.useCompany, o.useStreet,  o.useStreet2,
+                             o.useCityState, o.useZip,   o.usePhone,   o.useCountry, o.upperCase};
     for (int i = 0; i < 10; ++i)
         boxes_[i]->setChecked(values[i]);
     radios_[std::clamp(o.zipOptions, 0, 3)]->setChecked(true);

@@ -157,9 +157,10 @@ QStringList ComposeAddress(const AddressOptions& o,
             a += QLatin1Char('.');
         add(L(b + sp) + L(c + sp) + L(a + sp) + L(d + sp));
     }
-    const std::pair<bool, const char*> simple[] = {
-        {o.useTitle, "TITLE"}, {o.useCompany, "ORG"}, {o.useStreet, "STREET"},
-        {o.useStreet2, "STREET2"}};
+    const std::pair<bool, const char*> simple[] = {{o.useTitle, "TITLE"},
+                                                   {o.useCompany, "ORG"},
+                                                   {o.useStreet, "STREET"},
+                                                   {o.useStreet2, "STREET2"}};
     for (const auto& [use, name] : simple) {
         if (!use)
             continue;
@@ -167,7 +168,8 @@ QStringList ComposeAddress(const AddressOptions& o,
             return finish();
         add(a);
     }
-    const bool zipWithState = o.useZip && (o.zipOptions == zoAfterState || o.zipOptions == zoBeforeCity);
+    const bool zipWithState =
+        o.useZip && (o.zipOptions == zoAfterState || o.zipOptions == zoBeforeCity);
     const bool zipWithCountry =
         o.useZip && (o.zipOptions == zoAfterCountry || o.zipOptions == zoBeforeCountry);
     if (o.useCityState) {
@@ -473,9 +475,9 @@ void TKBaseLabel::PrintTo(PrintSurface& surface, double x0, double y0) {
     const double ay = ascent * std::cos(rad) - ascent;
     const auto write = [&](const QRect& r, const QPoint& origin, const QColor& color) {
         surface.SetTextColor(color);
-        const QRectF clip(QPointF(x0 + (Left() + r.left()) / p - 0.03,
-                                  y0 + (Top() + r.top()) / p - 0.03),
-                          QPointF(x0 + (Left() + R(r)) / p, y0 + (Top() + B(r)) / p));
+        const QRectF clip(
+            QPointF(x0 + (Left() + r.left()) / p - 0.03, y0 + (Top() + r.top()) / p - 0.03),
+            QPointF(x0 + (Left() + R(r)) / p, y0 + (Top() + B(r)) / p));
         surface.WriteClipped(clip, x0 + (Left() + origin.x()) / p + ax,
                              y0 + (Top() + origin.y()) / p + ay, face.text);
     };
@@ -496,17 +498,16 @@ void TKBaseLabel::AddMenuItems(QMenu& menu) {
     const std::pair<const char*, int> entries[] = {
         {"Left", taLeftJustify}, {"Center", taCenter}, {"Right", taRightJustify}};
     for (const auto& [text, value] : entries) {
-        QAction* a = AddItem(*align, QString::fromLatin1(text), [this, v = value] {
-            SetAlignment(v);
-        });
+        QAction* a =
+            AddItem(*align, QString::fromLatin1(text), [this, v = value] { SetAlignment(v); });
         a->setCheckable(true);
         a->setData(value);
         alignItems_ << a;
     }
     menu.addSeparator();
     AddItem(menu, QStringLiteral("Background Color"), [this] { EditBackColor(); });
-    transparentItem_ = AddItem(menu, QStringLiteral("Transparent"),
-                               [this] { SetTransparent(!Transparent()); });
+    transparentItem_ =
+        AddItem(menu, QStringLiteral("Transparent"), [this] { SetTransparent(!Transparent()); });
     transparentItem_->setCheckable(true);
 }
 
@@ -586,8 +587,8 @@ const ClassInfo& TKBaseLabel::StaticInfo() {
                                    &TKBaseLabel::SetColorShadow, 0x808080),
             IntProp<TKBaseLabel, int>("Angle", &TKBaseLabel::Angle, &TKBaseLabel::SetAngle, 0),
             [] {
-                PropertyDef d =
-                    StringProp<TKBaseLabel>("Caption", &TKBaseLabel::Caption, &TKBaseLabel::SetCaption);
+                PropertyDef d = StringProp<TKBaseLabel>("Caption", &TKBaseLabel::Caption,
+                                                        &TKBaseLabel::SetCaption);
                 d.writeEmpty = true; // "Text" at creation
                 return d;
             }(),
@@ -646,12 +647,13 @@ void TKPDLabel::RefreshData() {
     if (!name.isEmpty()) {
         if (panel->DisplayDataValues() || printing) {
             const QString text = TrimRight(panel->Dataset()->asString(name));
-            SetCaption(Trim(text).isEmpty() && !printing ? QStringLiteral("<blank field>") : text);
+            SetCaptionQuietly(Trim(text).isEmpty() && !printing ? QStringLiteral("<blank field>")
+                                                                : text);
         } else {
-            SetCaption(QLatin1Char('[') + dataFieldDescript_ + QLatin1Char(']'));
+            SetCaptionQuietly(QLatin1Char('[') + dataFieldDescript_ + QLatin1Char(']'));
         }
     } else if (!printing) {
-        SetCaption(QStringLiteral("<undefined field>"));
+        SetCaptionQuietly(QStringLiteral("<undefined field>"));
     }
     Dirty();
 }
@@ -976,7 +978,8 @@ void TKMultiLineBaseLabel::FitToText() {
         widest = std::max(widest, fm.horizontalAdvance(DrawnText(font_, l)));
     // The printed line pitch (points / 60 inch) may exceed the screen's line
     // height; fitted to the larger, the object prints all of its lines.
-    const int pitch = int(std::ceil(std::max(1, int(font_.Size() * Zoom())) / 60.0 * kPixelsPerInch));
+    const int pitch =
+        int(std::ceil(std::max(1, int(font_.Size() * Zoom())) / 60.0 * kPixelsPerInch));
     SetBounds(Left(), Top(), std::max(Width(), widest),
               int(lines.size()) * std::max(LineHeight(), pitch));
 }
@@ -1065,9 +1068,8 @@ void TKMultiLineBaseLabel::AddMenuItems(QMenu& menu) {
     const std::pair<const char*, int> entries[] = {
         {"Left", taLeftJustify}, {"Center", taCenter}, {"Right", taRightJustify}};
     for (const auto& [text, value] : entries) {
-        QAction* a = AddItem(*align, QString::fromLatin1(text), [this, v = value] {
-            SetAlignment(v);
-        });
+        QAction* a =
+            AddItem(*align, QString::fromLatin1(text), [this, v = value] { SetAlignment(v); });
         a->setCheckable(true);
         a->setData(value);
         alignItems_ << a;

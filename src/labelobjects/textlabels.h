@@ -39,9 +39,8 @@ QString FieldByDisplayLabel(const TKDataPanel* panel, const QString& displayLabe
 
 // The options of an address block.
 struct AddressOptions {
-    bool useName = true, useTitle = true, useCompany = true, useStreet = true,
-         useStreet2 = true, useCityState = true, useZip = true, usePhone = false,
-         useCountry = true, upperCase = false;
+    bool useName = true, useTitle = true, useCompany = true, useStreet = true, useStreet2 = true,
+         useCityState = true, useZip = true, usePhone = false, useCountry = true, upperCase = false;
     int zipOptions = zoAfterState;
 };
 // Composes the address lines of a record. `field` gives a field's text
@@ -196,7 +195,10 @@ public:
     void SetLengthOfText(int v) { lengthOfText_ = v; }
 
     void RefreshData() override;
-    void ClearData() override { SetCaption(QString()); }
+    void ClearData() override {
+        SetCaptionQuietly(QString());
+        update();
+    }
     // The "Select Field" dialog.
     void EditField();
     void EditAfterPlacing() override { EditField(); }

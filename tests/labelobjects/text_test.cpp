@@ -229,7 +229,10 @@ TEST_F(TextTest, ClearedCaptionIsWrittenAndReadsBackEmpty) {
     l->SetCaption(QString());
     panel.SaveToFile(Path("empty.L"));
     const QByteArray bytes = ReadAll(Path("empty.L"));
-    EXPECT_TRUE(bytes.contains(QByteArray("\x07" "Caption" "\x06\x00", 10)))
+    EXPECT_TRUE(bytes.contains(QByteArray("\x07"
+                                          "Caption"
+                                          "\x06\x00",
+                                          10)))
         << "an empty string value for the caption";
 
     QWidget otherForm;
@@ -297,7 +300,8 @@ TEST_F(TextTest, GrowingToFitWidensButNeverShrinks) {
     EXPECT_EQ(l.Width(), 500);
 }
 
-// ---- printing one-line texts ---------------------------------------------------------------------
+// ---- printing one-line texts
+// ---------------------------------------------------------------------
 
 TEST_F(TextTest, AlignmentPlacesTheFaceOnPaper) {
     const double x0 = 1.0, y0 = 2.0;
@@ -399,8 +403,8 @@ TEST_F(TextTest, EveryQuarterTurnPrintsInsideTheObject) {
         const QRect ink = InkBox(img);
         ASSERT_FALSE(ink.isNull()) << angle;
         // The object on a 100 dpi page: 1 inch + its pixels.
-        const QRectF box((1 + l.Left() / kP) * 100, (1 + l.Top() / kP) * 100,
-                         l.Width() / kP * 100, l.Height() / kP * 100);
+        const QRectF box((1 + l.Left() / kP) * 100, (1 + l.Top() / kP) * 100, l.Width() / kP * 100,
+                         l.Height() / kP * 100);
         EXPECT_TRUE(box.adjusted(-3, -3, 3, 3).contains(ink))
             << angle << ": ink " << ink.x() << "," << ink.y() << " " << ink.width() << "x"
             << ink.height() << " box " << box.x() << "," << box.y() << " " << box.width() << "x"
@@ -421,15 +425,13 @@ TEST_F(TextTest, PictureFontCodesTranslateToUnicode) {
         int code;
         char32_t unicode;
     } cases[] = {
-        {SymbolFontKind::Wingdings, '[', 0x262F}, // yin yang, the symbol object's default
-        {SymbolFontKind::Wingdings, 'J', 0x263A}, // smiling face
-        {SymbolFontKind::Wingdings, '(', 0x260E}, // telephone
+        {SymbolFontKind::Wingdings, '[', 0x262F},  // yin yang, the symbol object's default
+        {SymbolFontKind::Wingdings, 'J', 0x263A},  // smiling face
+        {SymbolFontKind::Wingdings, '(', 0x260E},  // telephone
         {SymbolFontKind::Wingdings, 0xFC, 0x2713}, // check mark
         {SymbolFontKind::Wingdings, 0x81, 0x2460}, // circled one
-        {SymbolFontKind::Symbol, 'a', 0x03B1},
-        {SymbolFontKind::Symbol, 'p', 0x03C0},
-        {SymbolFontKind::Symbol, 'W', 0x03A9},
-        {SymbolFontKind::Symbol, 0xB3, 0x2265},
+        {SymbolFontKind::Symbol, 'a', 0x03B1},     {SymbolFontKind::Symbol, 'p', 0x03C0},
+        {SymbolFontKind::Symbol, 'W', 0x03A9},     {SymbolFontKind::Symbol, 0xB3, 0x2265},
         {SymbolFontKind::Symbol, '1', '1'},
     };
     for (const auto& c : cases) {
@@ -624,9 +626,9 @@ TEST_F(TextTest, MultiLinePrintsLineByLineClippedToTheObject) {
 
 TEST_F(TextTest, AddressCompositionFollowsItsOptions) {
     std::map<QString, QString> rec = {
-        {"PREFIX", ""},      {"FNAME", "John"},    {"MIDDLE", "Q"},     {"LNAME", "Public"},
-        {"TITLE", "Clerk"},  {"ORG", "Acme"},      {"STREET", "1 Main"}, {"STREET2", ""},
-        {"CITY", "Springfield"}, {"STATE", "IL"},  {"ZIP", "12345"},    {"COUNTRY", "USA"},
+        {"PREFIX", ""},          {"FNAME", "John"}, {"MIDDLE", "Q"},      {"LNAME", "Public"},
+        {"TITLE", "Clerk"},      {"ORG", "Acme"},   {"STREET", "1 Main"}, {"STREET2", ""},
+        {"CITY", "Springfield"}, {"STATE", "IL"},   {"ZIP", "12345"},     {"COUNTRY", "USA"},
         {"PHONE", "555-0100"}};
     const auto from = [](const std::map<QString, QString>& r) {
         return [r](const QString& name) -> std::optional<QString> {
@@ -884,9 +886,8 @@ TEST_F(TextTest, CounterDialogAppliesSettings) {
 }
 
 TEST_F(TextTest, SymbolChooserColumnsCaptionAndChoice) {
-    const std::pair<int, int> columns[] = {{5, 1},  {6, 14}, {10, 14}, {11, 10}, {20, 10},
-                                           {21, 8}, {30, 8}, {31, 6},  {45, 4},  {55, 3},
-                                           {72, 2}, {73, 1}};
+    const std::pair<int, int> columns[] = {{5, 1},  {6, 14}, {10, 14}, {11, 10}, {20, 10}, {21, 8},
+                                           {30, 8}, {31, 6}, {45, 4},  {55, 3},  {72, 2},  {73, 1}};
     for (const auto& [points, cols] : columns)
         EXPECT_EQ(TGetSymbol::ColumnsForSize(points), cols) << points;
     TKFont f;
@@ -936,7 +937,8 @@ TEST_F(TextTest, MultiLineEditorKeeps254CharactersAndAddressLayoutDialog) {
     EXPECT_EQ(back.zipOptions, zoBeforeCountry);
 }
 
-// ---- picture --------------------------------------------------------------------------------------
+// ---- picture
+// --------------------------------------------------------------------------------------
 
 TEST_F(TextTest, LabelPictureForInspection) {
     OpenAddresses({{{"FNAME", "John"},
