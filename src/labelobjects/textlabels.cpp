@@ -474,6 +474,8 @@ void TKBaseLabel::PrintTo(PrintSurface& surface, double x0, double y0) {
     const double ax = ascent * std::sin(rad);
     const double ay = ascent * std::cos(rad) - ascent;
     const auto write = [&](const QRect& r, const QPoint& origin, const QColor& color) {
+        if (face.text.isEmpty())
+            return;
         surface.SetTextColor(color);
         const QRectF clip(
             QPointF(x0 + (Left() + r.left()) / p - 0.03, y0 + (Top() + r.top()) / p - 0.03),
@@ -652,8 +654,10 @@ void TKPDLabel::RefreshData() {
         } else {
             SetCaptionQuietly(QLatin1Char('[') + dataFieldDescript_ + QLatin1Char(']'));
         }
-    } else if (!printing) {
-        SetCaptionQuietly(QStringLiteral("<undefined field>"));
+    } else {
+        // On paper an undefined field prints nothing, whatever text the
+        // layout was saved with (a placeholder is never printed).
+        SetCaptionQuietly(printing ? QString() : QStringLiteral("<undefined field>"));
     }
     Dirty();
 }

@@ -492,18 +492,21 @@ TEST_F(TextTest, DataFieldShowsValuesNamesAndPlaceholders) {
     panel.SetDisplayDataValues(false);
     EXPECT_EQ(name->Caption(), "[Last Name]");
 
-    // Printing shows real values only: blank stays blank, undefined keeps its text.
+    // Printing shows real values only: blank stays blank, and an undefined
+    // field prints nothing, even when the layout was saved showing the
+    // placeholder.
     panel.SetPrinting(true);
-    wrong->SetCaption(QStringLiteral("kept"));
+    wrong->SetCaption(QStringLiteral("<undefined field>"));
     panel.RefreshAllData();
     EXPECT_EQ(name->Caption(), "Public");
     EXPECT_EQ(city->Caption(), "");
-    EXPECT_EQ(wrong->Caption(), "kept");
+    EXPECT_EQ(wrong->Caption(), "");
     auto file = Record([&](PrintSurface& s) { panel.PrintObjects(s, 0, 0); });
     QStringList printed;
     for (const PageOp& op : TextOps(file->Page(0)))
         printed << op.text;
     EXPECT_FALSE(printed.contains("<blank field>"));
+    EXPECT_FALSE(printed.contains("<undefined field>"));
     EXPECT_TRUE(printed.contains("Public"));
 }
 
