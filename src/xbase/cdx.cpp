@@ -509,6 +509,64 @@ std::string decodeNode(const uint8_t* page, Node& nd, bool narrow = true) {
     return {};
 }
 
+// Reads a leaf page only as far as a seek needs: entries are rebuilt one by
+// one (each key is stored relative to the one before it) up to the first for
+// which `ge(key, recno)` holds. Nothing is allocated and the rest of the page
+// is not touched, which makes a seek on a leaf outside the node cache cost
+// little more than the read. Sets `idx` (n when no entry qualifies), the
+// entry's whole key in `keyOut` (klen bytes) and its record number. False
+// when the page is not a leaf that decodes cleanly so far: the caller then
+// takes the full path, which reports the damage.
+struct LeafScan {
+    int n = 0;
+    int idx = 0;
+    uint32_t rec = 0;
+};
+template <class Pred>
+bool scanLeafPage(const uint8_t* page, int klen, uint8_t fill, Pred ge, uint8_t* keyOut, LeafScan& out) {
+    const uint16_t attr = rd16(page);
+    if (attr > 3 || (attr & kAttrLeaf) == 0)
+        return false;
+    const int n = rd16(page + 2);
+    const int recBits = page[20], dupBits = page[21], trailBits = page[22], bpe = page[23];
+    if (bpe < 1 || bpe > 8 || recBits > 32 || dupBits > 8 || trailBits > 8 ||
+        recBits + dupBits + trailBits != bpe * 8 || n * bpe > kLeafSpace || n == 0)
+        return false;
+    const uint64_t rm = recBits == 0 ? 0 : ((uint64_t(1) << recBits) - 1);
+    const uint64_t dm = (uint64_t(1) << dupBits) - 1;
+    const uint64_t tm = (uint64_t(1) << trailBits) - 1;
+    const int entriesEnd = kLeafEntries + n * bpe;
+    int end = kPage;
+    // keyOut holds the key before the current one, so that the shared
+    // leading bytes are already in place.
+    for (int i = 0; i < n; ++i) {
+        const uint8_t* e = page + kLeafEntries + i * bpe;
+        uint64_t v = 0;
+        for (int b = 0; b < bpe; ++b)
+            v |= uint64_t(e[b]) << (8 * b);
+        const uint32_t rec = uint32_t(v & rm);
+        const int dup = int((v >> recBits) & dm);
+        const int trail = int((v >> (recBits + dupBits)) & tm);
+        if (dup + trail > klen || (i == 0 && dup != 0))
+            return false;
+        const int stored = klen - dup - trail;
+        end -= stored;
+        if (end < entriesEnd)
+            return false;
+        std::memcpy(keyOut + dup, page + end, size_t(stored));
+        std::memset(keyOut + klen - trail, fill, size_t(trail));
+        if (ge(static_cast<const uint8_t*>(keyOut), rec)) {
+            out.n = n;
+            out.idx = i;
+            out.rec = rec;
+            return true;
+        }
+    }
+    out.n = n;
+    out.idx = n;
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // The file: raw pages, page allocation, node cache, crash mark.
 
@@ -653,16 +711,36 @@ public:
     }
 
     NodePtr load(uint32_t off, int klen, uint8_t fill) {
-        if (NodePtr* hit = cache.find(off)) {
-            (*hit)->lastUse = ++tick;
-            if ((*hit)->klen != klen)
-                corrupt("page " + std::to_string(off) + " is shared by two trees");
-            return *hit;
-        }
+        if (NodePtr hit = cached(off, klen))
+            return hit;
+        uint8_t page[kPage];
+        readPage(off, page);
+        return install(off, klen, fill, page);
+    }
+    // The cached node at `off`, or null when it is not in the cache.
+    NodePtr cached(uint32_t off, int klen) {
+        NodePtr* hit = cache.find(off);
+        if (!hit)
+            return nullptr;
+        (*hit)->lastUse = ++tick;
+        if ((*hit)->klen != klen)
+            corrupt("page " + std::to_string(off) + " is shared by two trees");
+        return *hit;
+    }
+    void readPage(uint32_t off, uint8_t* page) const {
         if (!validPage(off))
             corrupt("node pointer " + std::to_string(off) + " outside the file");
-        uint8_t page[kPage];
         readRaw(off, page, kPage);
+    }
+    // True while another decoded leaf fits below the level trim() brings the
+    // cache down to. Above it, leaves found by seeks are scanned in place:
+    // the headroom is left to interior nodes, so that a long run of seeks
+    // does not keep filling the cache and emptying it again.
+    bool hasRoom() const {
+        return cacheBytes + 2 * kPage <= cacheLimit * 3 / 4 && cache.size() < kMaxCachedNodes * 3 / 4;
+    }
+    // Decodes a page just read and keeps it in the cache.
+    NodePtr install(uint32_t off, int klen, uint8_t fill, const uint8_t* page) {
         auto nd = std::make_shared<Node>();
         nd->off = off;
         nd->klen = klen;
@@ -1869,7 +1947,7 @@ public:
         t_.applyHeld();
         if (!valid_)
             return false;
-        if (stale()) {
+        if (stale() || !node_) {
             std::vector<uint8_t> k = key_;
             uint32_t r = rec_;
             if (!seekFull(k.data(), r))
@@ -1883,7 +1961,7 @@ public:
         t_.applyHeld();
         if (!valid_)
             return false;
-        if (stale()) {
+        if (stale() || !node_) {
             std::vector<uint8_t> k = key_;
             uint32_t r = rec_;
             if (!seekFull(k.data(), r))
@@ -1902,14 +1980,14 @@ public:
                 return c > 0;
             return !full || er >= recno;
         };
-        return seekPred(ge);
+        return seekPred(ge, true);
     }
     bool seekLast(Key key) override {
         t_.applyHeld();
         const size_t m = std::min(key.size(), size_t(t_.klen()));
         const uint8_t* k = key.data();
         auto gt = [&](const uint8_t* ek, uint32_t) { return std::memcmp(ek, k, m) > 0; };
-        if (seekPred(gt))
+        if (seekPred(gt, true))
             return prev();
         return last();
     }
@@ -1935,13 +2013,63 @@ private:
             return compareEntry(ek, er, k, r, t_.klen()) >= 0;
         });
     }
-    template <class Pred> bool seekPred(Pred ge) {
+    // Descends to the first entry satisfying `ge` (monotone in index order).
+    // With `mayScan`, a leaf that is not in the node cache while the cache
+    // is full is read and scanned in place instead of being decoded into the
+    // cache: on a tree much larger than the cache, random seeks then cost a
+    // page read each instead of a decode plus an eviction. The cursor keeps
+    // the entry's key and record number; a later step re-seeks it through
+    // the cache.
+    template <class Pred> bool seekPred(Pred ge, bool mayScan = false) {
         hops_ = 0;
-        NodePtr leaf = t_.descend(ge, nullptr);
-        int i = 0;
-        while (i < leaf->n() && !ge(leaf->key(i), leaf->recs[size_t(i)]))
-            ++i;
-        return settle(leaf, i, true);
+        IndexFileCore& f = t_.f_;
+        uint32_t off = t_.root_;
+        for (int depth = 0;; ++depth) {
+            if (depth > kMaxDepth)
+                f.corrupt("tree deeper than " + std::to_string(kMaxDepth) + " levels (a cycle?)");
+            NodePtr nd = f.cached(off, t_.klen());
+            if (!nd) {
+                uint8_t page[kPage];
+                f.readPage(off, page);
+                if (mayScan && !f.hasRoom() && scanInPlace(page, ge))
+                    return true;
+                nd = f.install(off, t_.klen(), t_.fill_, page);
+            }
+            if (nd->leaf()) {
+                int i = 0;
+                while (i < nd->n() && !ge(nd->key(i), nd->recs[size_t(i)]))
+                    ++i;
+                return settle(nd, i, true);
+            }
+            int lo = 0, hi = nd->n();
+            while (lo < hi) {
+                int mid = (lo + hi) / 2;
+                if (ge(nd->raw(mid), nd->recs[size_t(mid)]))
+                    hi = mid;
+                else
+                    lo = mid + 1;
+            }
+            off = nd->kids[size_t(std::min(lo, nd->n() - 1))];
+        }
+    }
+    // Stands on the first entry of the leaf page satisfying `ge` without
+    // caching the leaf. False (nothing changed) when the page is not a leaf,
+    // does not decode cleanly or has no such entry: the caller then decodes
+    // it the ordinary way.
+    template <class Pred> bool scanInPlace(const uint8_t* page, Pred ge) {
+        uint8_t k[kMaxKeyLength];
+        LeafScan sc;
+        if (!scanLeafPage(page, t_.klen(), t_.fill_, ge, k, sc) || sc.idx >= sc.n)
+            return false;
+        t_.f_.trim(); // between operations: no node is held here
+        node_.reset();
+        idx_ = sc.idx;
+        valid_ = true;
+        key_.assign(k, k + t_.klen());
+        rec_ = sc.rec;
+        version_ = t_.f_.version;
+        forward_ = true;
+        return true;
     }
     // Stands on entry i of `nd`, moving along the leaf chain over the ends of
     // nodes (and over empty leaves) in the given direction.
@@ -1959,7 +2087,8 @@ private:
                 node_ = nd;
                 idx_ = i;
                 valid_ = true;
-                key_ = nd->keyVec(i);
+                const uint8_t* k = nd->key(i);
+                key_.assign(k, k + t_.klen());
                 rec_ = nd->recs[size_t(i)];
                 version_ = t_.f_.version;
                 return true;
