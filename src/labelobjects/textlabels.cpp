@@ -342,8 +342,12 @@ const TKBaseLabel::Layout& TKBaseLabel::DoLayout() {
         if (w < block)
             w = block;
     }
-    if (w != Width() || h != Height())
+    if (!FitsBoxToText()) {
+        w = Width();
+        h = Height();
+    } else if (w != Width() || h != Height()) {
         SetBounds(Left(), Top(), w, h);
+    }
     // 5. The face rectangle.
     QRect t = (angle_ == 0 || angle_ == 180) ? FromLTRB(mx, my, w, my + line)
                                              : FromLTRB(my, mx, my + line, h - my);

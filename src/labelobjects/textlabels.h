@@ -137,6 +137,9 @@ protected:
     void AddRotationMenu(QMenu& menu);
     // The caption as drawn on screen (the counter shows its current value).
     virtual QString ShownCaption() const { return caption_; }
+    // Whether laying out fits the box to the text (the symbol sizes itself
+    // to its glyph instead; both rules together would fight on every paint).
+    virtual bool FitsBoxToText() const { return true; }
     // Sets the caption without telling the panel (captions made while
     // painting or printing are no change of the layout).
     void SetCaptionQuietly(const QString& v) {
@@ -267,6 +270,7 @@ public:
     void FitToGlyph();
 
 protected:
+    bool FitsBoxToText() const override { return false; }
     void AddMenuItems(QMenu& menu) override;
 };
 

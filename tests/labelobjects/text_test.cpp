@@ -1041,3 +1041,27 @@ TEST_F(TextTest, PageNumberAndDateLabelsMakeTheirCaptionWhenPrinted) {
     item->trigger();
     EXPECT_EQ(d.TimeFormat(), dtfTimeLong);
 }
+
+TEST_F(TextTest, PaintingLeavesTheBoxAloneOnceFitted) {
+    // Painting lays out and may fit the box once; later paints change nothing,
+    // so a painted object never keeps asking to be painted again.
+    TKLabelPanel panel(&form);
+    panel.resize(300, 200);
+    int changes = 0;
+    panel.LabelChangedEvent = [&] { ++changes; };
+    auto* s = new TKSymbolLabel;
+    panel.AddObject(s, QRect(10, 10, 40, 40));
+    auto* t = new TKPLabel;
+    panel.AddObject(t, QRect(60, 10, 100, 200));
+    t->SetDepthShadow(4);
+    panel.show();
+    panel.grab();
+    const QRect symbolBox = s->BoundsRect(), textBox = t->BoundsRect();
+    changes = 0;
+    for (int i = 0; i < 3; ++i)
+        panel.grab();
+    EXPECT_EQ(s->BoundsRect(), symbolBox);
+    EXPECT_EQ(t->BoundsRect(), textBox);
+    EXPECT_EQ(changes, 0);
+    EXPECT_LT(t->Height(), 200) << "the text's box came down to its text";
+}
