@@ -409,6 +409,8 @@ public:
     void RefreshData() override;
     void ClearData() override;
     void Rewrap() override { RefreshData(); }
+    // A memo placed by its tool fits itself to the memo it shows.
+    void EditAfterPlacing() override { FitToText(); }
     // The memo field chooser.
     void EditField();
 
