@@ -523,7 +523,8 @@ struct LeafScan {
     uint32_t rec = 0;
 };
 template <class Pred>
-bool scanLeafPage(const uint8_t* page, int klen, uint8_t fill, Pred ge, uint8_t* keyOut, LeafScan& out) {
+bool scanLeafPage(const uint8_t* page, int klen, uint8_t fill, Pred ge, uint8_t* keyOut,
+                  LeafScan& out) {
     const uint16_t attr = rd16(page);
     if (attr > 3 || (attr & kAttrLeaf) == 0)
         return false;
@@ -737,7 +738,8 @@ public:
     // the headroom is left to interior nodes, so that a long run of seeks
     // does not keep filling the cache and emptying it again.
     bool hasRoom() const {
-        return cacheBytes + 2 * kPage <= cacheLimit * 3 / 4 && cache.size() < kMaxCachedNodes * 3 / 4;
+        return cacheBytes + 2 * kPage <= cacheLimit * 3 / 4 &&
+               cache.size() < kMaxCachedNodes * 3 / 4;
     }
     // Decodes a page just read and keeps it in the cache.
     NodePtr install(uint32_t off, int klen, uint8_t fill, const uint8_t* page) {

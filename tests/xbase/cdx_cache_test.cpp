@@ -105,23 +105,32 @@ std::vector<Probe> probesFor(const Model& m, std::mt19937& rng) {
     for (int i = 0; i < 1500; ++i) {
         const Entry& e = all[rng() % all.size()];
         switch (i % 6) {
-        case 0: out.push_back({e.first, 0}); break;              // present, first of its run
-        case 1: out.push_back({e.first, e.second}); break;       // exact pair
-        case 2: out.push_back({e.first, e.second + 1}); break;   // just past the pair
-        case 3: {                                                 // a prefix of a key
+        case 0: // present, first of its run
+            out.push_back({e.first, 0});
+            break;
+        case 1: // exact pair
+            out.push_back({e.first, e.second});
+            break;
+        case 2: // just past the pair
+            out.push_back({e.first, e.second + 1});
+            break;
+        case 3: { // a prefix of a key
             size_t n = 1 + rng() % 8;
-            out.push_back({std::vector<uint8_t>(e.first.begin(), e.first.begin() + ptrdiff_t(n)), 0});
+            out.push_back(
+                {std::vector<uint8_t>(e.first.begin(), e.first.begin() + ptrdiff_t(n)), 0});
             break;
         }
-        case 4: out.push_back({charKey(randomName(rng)), 0}); break; // mostly absent
-        default: {                                                // between two keys
+        case 4: // mostly absent
+            out.push_back({charKey(randomName(rng)), 0});
+            break;
+        default: { // between two keys
             std::vector<uint8_t> k = e.first;
             k[kLen - 1] = uint8_t(k[kLen - 1] + 1);
             out.push_back({k, 0});
         }
         }
     }
-    out.push_back({charKey(""), 0});                         // before everything
+    out.push_back({charKey(""), 0});                              // before everything
     out.push_back({std::vector<uint8_t>(size_t(kLen), 0xFF), 0}); // after everything
     return out;
 }
@@ -158,7 +167,8 @@ TEST(CdxCache, SeeksOnLeavesOutsideTheCacheMatchTheModel) {
         for (IdxFile* f : {roomy.get(), tight.get()}) {
             const bool isTight = f == tight.get();
             SCOPED_TRACE(std::string(isTight ? "no cache room, " : "cached, ") + "key \"" +
-                         std::string(p.key.begin(), p.key.end()) + "\" rec " + std::to_string(p.rec));
+                         std::string(p.key.begin(), p.key.end()) + "\" rec " +
+                         std::to_string(p.rec));
             auto c = f->tree().cursor();
             auto got = at(*c, c->seek(Key(p.key.data(), p.key.size()), p.rec));
             ASSERT_EQ(got, want);
