@@ -3,7 +3,19 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+namespace {
+void DefaultEnv(const char* name, const char* value) {
+    if (qEnvironmentVariableIsEmpty(name))
+        qputenv(name, QByteArray(value));
+}
+} // namespace
+
 int main(int argc, char** argv) {
+#ifdef QB_TEST_BINARY_DIR
+    DefaultEnv("QB_SHARED_DIR", QB_TEST_SHARED_DIR);
+    DefaultEnv("QB_SOURCE_DIR", QB_TEST_SOURCE_DIR);
+    DefaultEnv("QB_BINARY_DIR", QB_TEST_BINARY_DIR);
+#endif
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
                                                                      : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
