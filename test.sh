@@ -30,7 +30,8 @@ for f in build-asan/fuzz/fuzz_*; do
     echo "-- $name (${fuzz_seconds}s)"
     args=("$corpus")
     [ -d "$seeds" ] && args+=("$seeds")
-    "$f" -max_total_time="$fuzz_seconds" -rss_limit_mb=1024 -timeout=10 -print_final_stats=0 \
+    LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp" \
+        "$f" -max_total_time="$fuzz_seconds" -rss_limit_mb=1024 -timeout=10 -print_final_stats=0 \
         "${args[@]}" 2>"$corpus.log" || { tail -50 "$corpus.log"; echo "fuzz target $name failed"; exit 1; }
 done
 echo "All tests passed."
