@@ -459,12 +459,17 @@ int AddDemoLabelCommand(const QString& description, FILE* err) {
     panel.SetShape(def.Shape());
     auto* address = new TKDMultiLineAddressLabel;
     address->Font()->SetName(QStringLiteral("Arial"));
-    address->Font()->SetSize(8);
-    panel.AddObject(address, QRect(12, 6, size.width() - 20, 64));
+    address->Font()->SetSize(7);
+    // Six lines (name, title, company, two streets, city) and the country fit
+    // above the bar code.
+    panel.AddObject(address, QRect(12, 4, size.width() - 20, 72));
     auto* barcode = new TKPostNetBarCode;
     barcode->SetZipCodeField(QStringLiteral("ZIP"));
     barcode->SetAddressField(QStringLiteral("STREET"));
-    panel.AddObject(barcode, QRect(12, 72, size.width() - 40, 16));
+    // A delivery-point code (62 bars, 2.82") is wider than this 2.625" label;
+    // ZIP+4 (at most 52 bars, 2.36") stays inside it.
+    barcode->SetBarCodeType(pnbc9Digit);
+    panel.AddObject(barcode, QRect(12, 80, size.width() - 40, 14));
     if (!SaveLabelDefinition(labels, def, panel))
         return Fail(
             err,
