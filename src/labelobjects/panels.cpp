@@ -532,14 +532,17 @@ bool TKDataPanel::DatasetOpen() const {
 }
 
 QString TKDataPanel::FieldNameByLabel(const QString& displayLabel) const {
-    if (!DatasetOpen())
+    // Display labels are compared exactly; when two fields share a label the
+    // later one wins, as layouts made so far expect.
+    if (displayLabel.isEmpty() || !DatasetOpen())
         return {};
+    QString found;
     for (int i = 0; i < dataset_->fieldCount(); ++i) {
         const DatasetField& f = dataset_->fieldAt(i);
-        if (f.displayLabel.compare(displayLabel, Qt::CaseInsensitive) == 0)
-            return f.name;
+        if (f.displayLabel == displayLabel)
+            found = f.name;
     }
-    return {};
+    return found;
 }
 
 QVariant TKDataPanel::FieldValueByLabel(const QString& displayLabel) const {

@@ -116,14 +116,7 @@ TKDataPanel* DataPanelOf(const TKGraphicControl* object) {
 }
 
 QString FieldByDisplayLabel(const TKDataPanel* panel, const QString& displayLabel) {
-    if (!panel || displayLabel.isEmpty() || !panel->DatasetOpen())
-        return {};
-    const TableDataset* ds = panel->Dataset();
-    QString found;
-    for (int i = 0; i < ds->fieldCount(); ++i)
-        if (ds->fieldAt(i).displayLabel == displayLabel)
-            found = ds->fieldAt(i).name;
-    return found;
+    return panel ? panel->FieldNameByLabel(displayLabel) : QString();
 }
 
 QStringList ComposeAddress(const AddressOptions& o,
