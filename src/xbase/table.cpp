@@ -104,7 +104,10 @@ public:
     bool getLogical(int field) const override;
     std::string getMemo(int field) override;
     bool isEmpty(int field) override;
-    const uint8_t* recordBuffer() const override { return rec_.data(); }
+    const uint8_t* recordBuffer() const override {
+        ensureLoaded();
+        return rec_.data();
+    }
 
     void putString(int field, std::string_view value) override;
     void putNumber(int field, double value) override;
@@ -119,7 +122,12 @@ public:
     void appendBlank() override;
     void deleteRecord() override;
     void recall() override;
-    bool deleted() const override { return !eof_ && rec_[0] == '*'; }
+    bool deleted() const override {
+        if (eof_)
+            return false;
+        ensureLoaded();
+        return rec_[0] == '*';
+    }
     void pack() override;
     void zap() override;
     void copyStructure(const std::string& path) const override;
@@ -207,7 +215,12 @@ private:
 
     // ---- position ----
     void setEof();
+    // Makes record n current without reading it; ensureLoaded() reads it the
+    // first time its bytes are needed.
     void loadCurrent(uint32_t n);
+    // The one place the current record's bytes come from the file. Seeks and
+    // skips that only pass over records never pay for reading them.
+    void ensureLoaded() const;
     bool visible(const uint8_t* record, uint32_t recno);
 
     // ---- index ----
@@ -273,6 +286,9 @@ private:
     bool bof_ = true;
     bool dirty_ = false;
     bool appended_ = false;
+    // False while rec_/disk_ do not yet hold record recno_ (see ensureLoaded).
+    // Only ever false on a record that exists in the file and is unchanged.
+    mutable bool loaded_ = true;
 
     // indexes
     std::unique_ptr<CompoundIndex> cdx_;
@@ -522,6 +538,9 @@ void TableImpl::writeHeaderCount() {
     uint8_t b[4];
     putLe32(b, recCount_);
     file_.writeAt(4, b, 4);
+    // The header now states the true count; a check after a pack or zap must
+    // not report the count the file was opened with.
+    headerCount_ = recCount_;
 }
 
 void TableImpl::writeHeaderDate() {
@@ -657,6 +676,7 @@ std::string TableImpl::fieldText(const uint8_t* record, const FieldDef& f) const
 
 std::string TableImpl::getString(int field) const {
     const FieldDef& f = fieldAt(field);
+    ensureLoaded();
     if (isMemoType(f.type)) {
         uint32_t block = memoPointer(rec_.data(), f);
         if (!block || !memo_.isOpen())
@@ -668,6 +688,7 @@ std::string TableImpl::getString(int field) const {
 
 double TableImpl::getNumber(int field) const {
     const FieldDef& f = fieldAt(field);
+    ensureLoaded();
     const uint8_t* p = rec_.data() + f.offset;
     switch (f.type) {
     case 'I':
@@ -701,6 +722,7 @@ bool TableImpl::getLogical(int field) const {
     const FieldDef& f = fieldAt(field);
     if (f.type != 'L')
         throw Error(Error::Code::Type, path_ + ": field " + f.name + " is not logical");
+    ensureLoaded();
     char c = char(rec_[size_t(f.offset)]);
     return c == 'T' || c == 't' || c == 'Y' || c == 'y';
 }
@@ -722,6 +744,7 @@ std::string TableImpl::memoText(const uint8_t* record, int fieldIndex) {
 
 bool TableImpl::isEmpty(int field) {
     const FieldDef& f = fieldAt(field);
+    ensureLoaded();
     switch (f.type) {
     case 'N':
     case 'F':
@@ -742,6 +765,7 @@ void TableImpl::putString(int field, std::string_view value) {
     const FieldDef& f = fieldAt(field);
     requireWritable();
     requireRecord("change a field");
+    ensureLoaded();
     if (isMemoType(f.type)) {
         putMemo(field, value);
         return;
@@ -792,6 +816,7 @@ void TableImpl::putNumber(int field, double value) {
     const FieldDef& f = fieldAt(field);
     requireWritable();
     requireRecord("change a field");
+    ensureLoaded();
     uint8_t* p = rec_.data() + f.offset;
     switch (f.type) {
     case 'N':
@@ -844,6 +869,7 @@ void TableImpl::putLogical(int field, bool value) {
     const FieldDef& f = fieldAt(field);
     requireWritable();
     requireRecord("change a field");
+    ensureLoaded();
     if (f.type != 'L')
         throw Error(Error::Code::Type, path_ + ": field " + f.name + " is not logical");
     rec_[size_t(f.offset)] = value ? 'T' : 'F';
@@ -854,6 +880,7 @@ void TableImpl::putMemo(int field, std::string_view text) {
     const FieldDef& f = fieldAt(field);
     requireWritable();
     requireRecord("change a memo");
+    ensureLoaded();
     if (!isMemoType(f.type))
         throw Error(Error::Code::Type, path_ + ": field " + f.name + " is not a memo");
     if (!memo_.isOpen())
@@ -875,6 +902,7 @@ void TableImpl::commit() {
         return;
     }
     requireWritable();
+    ensureLoaded();
     bool isNew = appended_;
     if (isNew) {
         // Record (with the end-of-file mark) first, count second: a crash
@@ -903,6 +931,7 @@ void TableImpl::appendBlank() {
     recCount_ = n;
     rec_.assign(recLen_, ' ');
     disk_ = rec_;
+    loaded_ = true;
     recno_ = n;
     eof_ = bof_ = false;
     appended_ = true;
@@ -913,6 +942,7 @@ void TableImpl::appendBlank() {
 void TableImpl::deleteRecord() {
     requireWritable();
     requireRecord("delete");
+    ensureLoaded();
     rec_[0] = '*';
     dirty_ = true;
     commit();
@@ -921,6 +951,7 @@ void TableImpl::deleteRecord() {
 void TableImpl::recall() {
     requireWritable();
     requireRecord("recall");
+    ensureLoaded();
     rec_[0] = ' ';
     dirty_ = true;
     commit();
@@ -1055,15 +1086,26 @@ void TableImpl::setEof() {
     eof_ = true;
     rec_.assign(recLen_, ' ');
     disk_ = rec_;
+    loaded_ = true;
     dirty_ = appended_ = false;
 }
 
 void TableImpl::loadCurrent(uint32_t n) {
-    readRecord(n, rec_.data());
-    disk_ = rec_;
     recno_ = n;
     eof_ = false;
     dirty_ = appended_ = false;
+    loaded_ = false;
+}
+
+void TableImpl::ensureLoaded() const {
+    if (loaded_)
+        return;
+    // Table objects are only ever created non-const (by open()), so the
+    // record buffer and the read cache may be filled from a const reader.
+    auto* self = const_cast<TableImpl*>(this);
+    self->readRecord(recno_, self->rec_.data());
+    self->disk_ = rec_;
+    loaded_ = true;
 }
 
 bool TableImpl::visible(const uint8_t* record, uint32_t recno) {
@@ -1078,6 +1120,11 @@ bool TableImpl::landOn(uint32_t n) {
     if (n < 1 || n > recCount_)
         return false;
     loadCurrent(n);
+    // Only a filter or hidden deleted records make visibility depend on the
+    // record's bytes; otherwise it stays unread until someone looks at it.
+    if (!hideDeleted_ && !filterExpr_)
+        return true;
+    ensureLoaded();
     return visible(rec_.data(), n);
 }
 
@@ -1293,6 +1340,7 @@ int TableImpl::syncCursor() {
     if (cursorValid_ && cursor_->valid() && cursor_->recno() == recno_)
         return 1;
     TagState* t = currentTag();
+    ensureLoaded();
     std::vector<uint8_t> key;
     bool in = keyFor(*t, rec_.data(), recno_, key);
     bool ok = cursor_->seek(Key(key), recno_);
@@ -1402,6 +1450,7 @@ void TableImpl::removeKey(TagState& t, const std::vector<uint8_t>& key, uint32_t
     // key (and passing the condition) takes the removed entry's place.
     std::vector<uint8_t> k;
     uint32_t best = 0;
+    ensureLoaded();
     scanRecords([&](const uint8_t* r, uint32_t n) {
         if (best || n == recno)
             return;
@@ -1800,6 +1849,7 @@ void TableImpl::tempKeyAdd() {
         throw Error(Error::Code::State, path_ + ": no temporary index is open");
     requireRecord("add a key");
     commit();
+    ensureLoaded();
     std::vector<uint8_t> key;
     if (keyFor(*tempTag_, rec_.data(), recno_, key)) {
         auto c = tempTag_->tree->cursor();
@@ -1941,6 +1991,7 @@ bool TableImpl::evalLogical(const std::string& expr) {
     auto e = Expression::compile(expr, fields_);
     if (e->type() != ValueType::Logical)
         throw ExpressionError("a condition must be a logical expression", 0);
+    ensureLoaded();
     return e->evalLogical(context(rec_.data(), recno_));
 }
 
