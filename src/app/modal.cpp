@@ -1,6 +1,7 @@
 #include "app/modal.h"
 
 #include <QDialog>
+#include <QGuiApplication>
 
 namespace qb {
 
@@ -12,7 +13,9 @@ ModalScript::ModalScript(ModalHook hook) : hook_(std::move(hook)), previous_(g_s
     g_script = this;
 }
 
-ModalScript::~ModalScript() { g_script = previous_; }
+ModalScript::~ModalScript() {
+    g_script = previous_;
+}
 
 int RunModal(QDialog& dialog) {
     if (g_script) {
@@ -20,6 +23,11 @@ int RunModal(QDialog& dialog) {
         const int result = g_script->hook_(dialog);
         dialog.setResult(result);
         return result;
+    }
+    // Callers that complete a new object keep its first settings on a cancel.
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
+        dialog.setResult(QDialog::Rejected);
+        return QDialog::Rejected;
     }
     return dialog.exec();
 }

@@ -1,4 +1,4 @@
-// Runs the main window's modal dialogs. A test installs a hook that fills in
+// Runs every modal dialog of the program. A test installs a hook that fills in
 // and answers each dialog instead of running its event loop, so no test ever
 // waits for a user.
 #pragma once
@@ -14,9 +14,12 @@ namespace qb {
 using ModalHook = std::function<int(QDialog&)>;
 
 // Runs `dialog` modally (or through the installed hook) and returns its result.
+// Without a screen (the offscreen platform) and without a hook nobody could
+// answer it: it is cancelled then instead of waiting for ever.
 int RunModal(QDialog& dialog);
 
-// Installs a hook for the lifetime of the object.
+// Installs a hook for the lifetime of the object; scripts nest, the newest
+// answers.
 class ModalScript {
 public:
     explicit ModalScript(ModalHook hook);

@@ -1,5 +1,6 @@
 #include "labelobjects/barcodes.h"
 
+#include "app/modal.h"
 #include "labelobjects/panels.h"
 #include "labelobjects/textdialogs.h"
 #include "printing/printsurface.h"
@@ -253,7 +254,7 @@ void TKPostNetBarCode::EditFields() {
         }
     }
     TPostNetFieldsDialog dialog(fields, zipCodeField_, addressField_, window());
-    if (RunObjectDialog(dialog) != QDialog::Accepted)
+    if (RunModal(dialog) != QDialog::Accepted)
         return;
     const QString zip = dialog.ZipField();
     const QString street = dialog.AddressField();

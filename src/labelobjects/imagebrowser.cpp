@@ -4,7 +4,6 @@
 #include "labelobjects/picture.h"
 
 #include <QCheckBox>
-#include <QColorDialog>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -227,41 +226,6 @@ void TKImageBrowser::fitPreview() {
                               std::max(0, previewPanel_->height() - 10));
     }
     preview_->update();
-}
-
-// ---- dialog runners ------------------------------------------------------------------------
-
-namespace {
-GraphicDialogs DefaultDialogs() {
-    GraphicDialogs d;
-    d.chooseColor = [](QColor& color) {
-        const QColor chosen = QColorDialog::getColor(color);
-        if (!chosen.isValid())
-            return false;
-        color = chosen;
-        return true;
-    };
-    d.runBrowser = [](TKImageBrowser& browser) { return browser.exec(); };
-    return d;
-}
-} // namespace
-
-GraphicDialogs& CurrentGraphicDialogs() {
-    static GraphicDialogs current = DefaultDialogs();
-    return current;
-}
-
-GraphicDialogScript::GraphicDialogScript(GraphicDialogs dialogs)
-    : previous_(CurrentGraphicDialogs()) {
-    GraphicDialogs& cur = CurrentGraphicDialogs();
-    if (dialogs.chooseColor)
-        cur.chooseColor = std::move(dialogs.chooseColor);
-    if (dialogs.runBrowser)
-        cur.runBrowser = std::move(dialogs.runBrowser);
-}
-
-GraphicDialogScript::~GraphicDialogScript() {
-    CurrentGraphicDialogs() = previous_;
 }
 
 } // namespace qb

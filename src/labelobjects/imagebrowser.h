@@ -1,13 +1,10 @@
 // TKImageBrowser: the chooser of a picture file for an image object, with a
-// preview, and the dialog runners the graphic objects use (replaceable by
-// tests, so no test waits for a user).
+// preview. The image object runs it through RunModal, which tests answer.
 #pragma once
 
 #include "labelobjects/properties.h"
 
 #include <QDialog>
-
-#include <functional>
 
 class QCheckBox;
 class QComboBox;
@@ -85,27 +82,6 @@ private:
     QCheckBox* stretch_ = nullptr;
     QCheckBox* autoSize_ = nullptr;
     QLabel* pathLabel_ = nullptr;
-};
-
-// How the graphic objects run their dialogs. The defaults show the real
-// dialogs; a test installs its own for the lifetime of a GraphicDialogScript.
-struct GraphicDialogs {
-    // Lets the user pick a colour starting from `color`; true on OK.
-    std::function<bool(QColor& color)> chooseColor;
-    // Runs the chooser (set up, not shown) and returns its result code.
-    std::function<int(TKImageBrowser& browser)> runBrowser;
-};
-GraphicDialogs& CurrentGraphicDialogs();
-
-class GraphicDialogScript {
-public:
-    explicit GraphicDialogScript(GraphicDialogs dialogs);
-    ~GraphicDialogScript();
-    GraphicDialogScript(const GraphicDialogScript&) = delete;
-    GraphicDialogScript& operator=(const GraphicDialogScript&) = delete;
-
-private:
-    GraphicDialogs previous_;
 };
 
 } // namespace qb

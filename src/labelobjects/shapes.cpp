@@ -1,9 +1,11 @@
 #include "labelobjects/shapes.h"
 
 #include "app/messages.h"
+#include "app/modal.h"
 #include "labelobjects/imagebrowser.h"
 #include "labelobjects/panels.h"
 #include "labelobjects/picture.h"
+#include "labelobjects/textdialogs.h"
 #include "printing/printsurface.h"
 
 #include <QActionGroup>
@@ -98,14 +100,6 @@ QList<QPointer<QAction>> AddThicknessMenu(QMenu& menu, QObject* owner, TKPen& pe
         items << a;
     }
     return items;
-}
-
-bool ChooseColor(int32_t* color) {
-    QColor c = ToQColor(*color);
-    if (!CurrentGraphicDialogs().chooseColor || !CurrentGraphicDialogs().chooseColor(c))
-        return false;
-    *color = FromQColor(c);
-    return true;
 }
 
 } // namespace
@@ -206,7 +200,7 @@ void TKLineShape::AddMenuItems(QMenu& menu) {
     }
     connect(menu.addAction(QStringLiteral("Color")), &QAction::triggered, this, [this] {
         int32_t c = pen_.Color();
-        if (ChooseColor(&c)) {
+        if (ChooseColor(window(), c)) {
             pen_.SetColor(c);
             menuCommand();
         }
@@ -335,7 +329,7 @@ void TKLabelShapes::AddMenuItems(QMenu& menu) {
     menu.addSeparator();
     connect(menu.addAction(QStringLiteral("Background Color")), &QAction::triggered, this, [this] {
         int32_t c = brush_.Color();
-        if (ChooseColor(&c)) {
+        if (ChooseColor(window(), c)) {
             brush_.SetColor(c);
             SetTransparent(false);
             menuCommand();
@@ -343,7 +337,7 @@ void TKLabelShapes::AddMenuItems(QMenu& menu) {
     });
     connect(menu.addAction(QStringLiteral("Line Color")), &QAction::triggered, this, [this] {
         int32_t c = pen_.Color();
-        if (ChooseColor(&c)) {
+        if (ChooseColor(window(), c)) {
             pen_.SetColor(c);
             menuCommand();
         }
@@ -482,8 +476,7 @@ bool TKImage::LoadImageFromDisk() {
         TKImageBrowser browser(window());
         browser.SetStretch(stretch_);
         browser.SetAutoSize(autoSize_);
-        if (CurrentGraphicDialogs().runBrowser)
-            result = CurrentGraphicDialogs().runBrowser(browser);
+        result = RunModal(browser);
         file = browser.FileName();
         stretch = browser.Stretch();
         autoSize = browser.AutoSize();

@@ -1,5 +1,6 @@
 #include "labelobjects/textdialogs.h"
 
+#include "app/modal.h"
 #include "labelobjects/symbolfonts.h"
 #include "storage/dataset.h"
 
@@ -11,7 +12,6 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,38 +30,12 @@ namespace qb {
 
 // ---- running the dialogs ------------------------------------------------------------------
 
-namespace {
-ObjectDialogScript* g_script = nullptr;
-}
-
-ObjectDialogScript::ObjectDialogScript(ObjectDialogHook hook)
-    : hook_(std::move(hook)), previous_(g_script) {
-    g_script = this;
-}
-
-ObjectDialogScript::~ObjectDialogScript() {
-    g_script = previous_;
-}
-
-int RunObjectDialog(QDialog& dialog) {
-    if (g_script) {
-        ++g_script->dialogsShown;
-        const int result = g_script->hook_(dialog);
-        dialog.setResult(result);
-        return result;
-    }
-    // Without a screen nobody can answer a dialog: it is cancelled rather than
-    // left waiting (tools that complete a new object keep its first settings).
-    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
-        return QDialog::Rejected;
-    return dialog.exec();
-}
-
 bool ChooseColor(QWidget* parent, int32_t& color) {
     QColorDialog dlg(ToQColor(color), parent);
-    if (RunObjectDialog(dlg) != QDialog::Accepted)
+    if (RunModal(dlg) != QDialog::Accepted)
         return false;
-    color = FromQColor(dlg.selectedColor());
+    // The current colour is the one accepted (a script sets it without a click).
+    color = FromQColor(dlg.currentColor());
     return true;
 }
 
@@ -104,7 +78,7 @@ public:
 
 bool ChooseFont(QWidget* parent, TKFont& font, bool withColor) {
     FontWithColorDialog dlg(font, withColor, parent);
-    if (RunObjectDialog(dlg) != QDialog::Accepted)
+    if (RunModal(dlg) != QDialog::Accepted)
         return false;
     const QFont f = dlg.fonts->currentFont();
     font.SetName(f.family());

@@ -1,16 +1,13 @@
 // The dialogs of the text objects: "Text", "Text 3D Effects", "Select Field",
 // "Counter", "Symbol Selector", "Multi-line Text Editor" and "Address Label
 // Layout". Each reads its object in Load and writes it back in Apply; the
-// object runs it through RunObjectDialog, which a test can answer instead of
-// a user.
+// object runs it through RunModal, which a test can answer instead of a user.
 #pragma once
 
 #include "labelobjects/properties.h"
 #include "labelobjects/textlabels.h"
 
 #include <QDialog>
-
-#include <functional>
 
 class QCheckBox;
 class QComboBox;
@@ -27,25 +24,6 @@ class QVBoxLayout;
 namespace qb {
 
 class TableDataset;
-
-// Runs an object's dialog modally, or through the installed script.
-using ObjectDialogHook = std::function<int(QDialog&)>;
-int RunObjectDialog(QDialog& dialog);
-
-// Answers every object dialog through `hook` while it lives (nests).
-class ObjectDialogScript {
-public:
-    explicit ObjectDialogScript(ObjectDialogHook hook);
-    ~ObjectDialogScript();
-    ObjectDialogScript(const ObjectDialogScript&) = delete;
-    ObjectDialogScript& operator=(const ObjectDialogScript&) = delete;
-    int dialogsShown = 0;
-
-private:
-    ObjectDialogHook hook_;
-    ObjectDialogScript* previous_;
-    friend int RunObjectDialog(QDialog&);
-};
 
 // A colour or font chosen through the platform's dialogs, run like the others.
 bool ChooseColor(QWidget* parent, int32_t& color);

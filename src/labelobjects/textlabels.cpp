@@ -1,6 +1,7 @@
 #include "labelobjects/textlabels.h"
 
 #include "addressbook/addressfile.h"
+#include "app/modal.h"
 #include "labelobjects/panels.h"
 #include "labelobjects/symbolfonts.h"
 #include "labelobjects/textdialogs.h"
@@ -548,7 +549,7 @@ void TKBaseLabel::EditFont() {
 void TKBaseLabel::Edit3DEffects() {
     TKFont3DEffects dlg(window());
     dlg.Load(*this);
-    if (RunObjectDialog(dlg) != QDialog::Accepted)
+    if (RunModal(dlg) != QDialog::Accepted)
         return;
     dlg.Apply(*this);
     NotifyChange();
@@ -627,7 +628,7 @@ const ClassInfo& TKPDLabel::StaticInfo() {
 void TKPLabel::EditText() {
     TGetLabelText dlg(window());
     dlg.Load(*this);
-    if (RunObjectDialog(dlg) != QDialog::Accepted)
+    if (RunModal(dlg) != QDialog::Accepted)
         return;
     dlg.Apply(*this);
 }
@@ -662,7 +663,7 @@ void TKPDLabel::RefreshData() {
 void TKPDLabel::EditField() {
     TKDataPanel* panel = DataPanelOf(this);
     TFieldSelectionBox dlg(panel ? panel->Dataset() : nullptr, false, dataFieldDescript_, window());
-    if (RunObjectDialog(dlg) == QDialog::Accepted && !dlg.Chosen().isEmpty()) {
+    if (RunModal(dlg) == QDialog::Accepted && !dlg.Chosen().isEmpty()) {
         SetDataFieldName(dlg.ChosenFieldName());
         SetDataFieldDescript(dlg.Chosen());
         NotifyChange();
@@ -732,7 +733,7 @@ void TKCounterLabel::ApplyCounterSettings(int start, int repeatEach, const QStri
 void TKCounterLabel::EditCounter() {
     TGetCounter dlg(window());
     dlg.Load(*this);
-    if (RunObjectDialog(dlg) != QDialog::Accepted)
+    if (RunModal(dlg) != QDialog::Accepted)
         return;
     dlg.Apply(*this);
 }
@@ -782,7 +783,7 @@ void TKSymbolLabel::BoundsChanged() {
 void TKSymbolLabel::EditSymbol() {
     TGetSymbol dlg(window());
     dlg.Load(*this);
-    if (RunObjectDialog(dlg) != QDialog::Accepted)
+    if (RunModal(dlg) != QDialog::Accepted)
         return;
     dlg.Apply(*this);
     FitToGlyph();
@@ -1096,7 +1097,7 @@ void TKMultiLineBaseLabel::UpdateMenuChecks() {
 void TKMultiLineLabel::EditText() {
     TMultiLineTextEditor dlg(window());
     dlg.Load(*this);
-    if (RunObjectDialog(dlg) != QDialog::Accepted)
+    if (RunModal(dlg) != QDialog::Accepted)
         return;
     Items()->SetLines(dlg.Lines());
     Rewrap();
@@ -1149,7 +1150,7 @@ void TKDMultiLineLabel::ClearData() {
 void TKDMultiLineLabel::EditField() {
     TKDataPanel* panel = DataPanelOf(this);
     TFieldSelectionBox dlg(panel ? panel->Dataset() : nullptr, true, dataFieldDescript_, window());
-    if (RunObjectDialog(dlg) == QDialog::Accepted && !dlg.Chosen().isEmpty()) {
+    if (RunModal(dlg) == QDialog::Accepted && !dlg.Chosen().isEmpty()) {
         SetDataFieldName(dlg.ChosenFieldName());
         SetDataFieldDescript(dlg.Chosen());
         NotifyChange();
@@ -1225,7 +1226,7 @@ void TKDMultiLineAddressLabel::ClearData() {
 void TKDMultiLineAddressLabel::EditLayout() {
     TAddressLayout dlg(window());
     dlg.Load(Options());
-    if (RunObjectDialog(dlg) != QDialog::Accepted)
+    if (RunModal(dlg) != QDialog::Accepted)
         return;
     SetOptions(dlg.Options());
     if (TKDataPanel* panel = DataPanelOf(this))

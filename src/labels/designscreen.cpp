@@ -1,6 +1,7 @@
 #include "labels/designscreen.h"
 
 #include "app/messages.h"
+#include "app/modal.h"
 #include "labelobjects/labelclasses.h"
 #include "labelobjects/panels.h"
 #include "labels/designicons.h"
@@ -44,11 +45,6 @@ constexpr double kPostNetMinWidth = 2.85;
 
 constexpr int kMinZoomTenths = 4;
 constexpr int kMaxZoomTenths = 16;
-
-TLabelDesignScreen::RunHook& Hook() {
-    static TLabelDesignScreen::RunHook hook;
-    return hook;
-}
 
 struct ToolDef {
     int state;
@@ -102,12 +98,6 @@ QString InchesCaption(const char* prefix, double inches) {
 
 // ---- running -----------------------------------------------------------------------------
 
-TLabelDesignScreen::RunHook TLabelDesignScreen::SetRunHook(RunHook hook) {
-    RunHook previous = std::move(Hook());
-    Hook() = std::move(hook);
-    return previous;
-}
-
 bool TLabelDesignScreen::Edit(LabelDefinition& def, TableDataset* addresses, QWidget* parent) {
     if (!IsSafeLayoutFileName(def.binary)) {
         Inform(UnsafeLayoutNameMessage(def.binary));
@@ -129,7 +119,7 @@ bool TLabelDesignScreen::Edit(LabelDefinition& def, TableDataset* addresses, QWi
     // cannot be written leaves the window open with the work in it.
     screen.SetLayoutPath(path);
     CenterOnScreen(&screen);
-    const int result = Hook() ? Hook()(screen) : screen.exec();
+    const int result = RunModal(screen);
     if (result != QDialog::Accepted)
         return false;
     def = screen.Definition();
@@ -145,9 +135,7 @@ TLabelDesignScreen::TLabelDesignScreen(const LabelDefinition& def, TableDataset*
     setObjectName(QStringLiteral("TLabelDesignScreen"));
     shapeCode_ = def_.Shape();
     BuildWindow();
-    layoutChooser_ = [](LabelDefinition& d, QWidget* p) {
-        return ChangeLabelLayout(d, p, DefaultDialogRunner());
-    };
+    layoutChooser_ = [](LabelDefinition& d, QWidget* p) { return ChangeLabelLayout(d, p); };
 }
 
 TLabelDesignScreen::~TLabelDesignScreen() {
@@ -620,15 +608,13 @@ void TLabelDesignScreen::ZoomDownClick() {
 
 // ---- default font -------------------------------------------------------------------------------
 
-std::function<int(QDialog&)> TLabelDesignScreen::FontDialogHook;
-
 void TLabelDesignScreen::DefaultFontClick() {
     if (!fontDialog_) {
         fontDialog_ = new QFontDialog(this);
         fontDialog_->setWindowTitle(QStringLiteral("Font"));
     }
     fontDialog_->setCurrentFont(panel_->PanelFont().ToQFont());
-    const int result = FontDialogHook ? FontDialogHook(*fontDialog_) : fontDialog_->exec();
+    const int result = RunModal(*fontDialog_);
     if (result != QDialog::Accepted)
         return;
     const QFont f = fontDialog_->currentFont();

@@ -12,7 +12,8 @@
 //     }
 //
 // Edit() loads the layout file (a missing one starts an empty layout; a
-// new label gets an address block), runs the window modally and, on "Save",
+// new label gets an address block), runs the window through RunModal (tests
+// drive it from a ModalScript) and, on "Save",
 // writes the panel to the layout file and returns true. It returns false on
 // "Cancel", for an unsafe layout file name (after the message) and when the
 // layout file cannot be read or written (after the message); the definition
@@ -51,16 +52,6 @@ class TLabelDesignScreen : public QDialog {
 public:
     // Runs the designer on `def` (see above).
     static bool Edit(LabelDefinition& def, TableDataset* addresses, QWidget* parent = nullptr);
-
-    // How Edit() runs the window: by default exec(). A test installs a hook
-    // that drives the window and returns QDialog::Accepted or Rejected.
-    using RunHook = std::function<int(TLabelDesignScreen&)>;
-    // Installs `hook` (empty: back to exec()); returns the previous one.
-    static RunHook SetRunHook(RunHook hook);
-
-    // Runs the default-font dialog instead of exec() when set (tests answer
-    // it); returns the dialog's result code.
-    static std::function<int(QDialog&)> FontDialogHook;
 
     // The window on a working copy of `def`; `addresses` is the open address
     // file (may be null: the panel then shows field names and the record

@@ -87,8 +87,6 @@ public:
     // designer saved it; true then. By default the label design window,
     // then the record; tests replace it.
     std::function<bool(TLabelSetupScreen&, LabelDefinition&)> OpenDesigner;
-    // Runs child dialogs modally (tests script them).
-    DialogRunner ShowModal = DefaultDialogRunner();
 
     QTableWidget* Grid() const { return grid_; }
     QPushButton* Button(const QString& caption) const;

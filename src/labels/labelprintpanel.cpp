@@ -1,6 +1,7 @@
 #include "labels/labelprintpanel.h"
 
 #include "app/messages.h"
+#include "app/modal.h"
 #include "labelobjects/panels.h"
 #include "labels/labellistwindow.h"
 #include "labels/selectspecificlabels.h"
@@ -137,14 +138,6 @@ void TLabelPrintPanel::Activate() {
     QFile::remove(PresortFilePath());
 }
 
-int TLabelPrintPanel::runDialog(QDialog& dialog) {
-    if (RunDialog)
-        return RunDialog(dialog);
-    if (screen_.ShowModal)
-        return screen_.ShowModal(dialog);
-    return dialog.exec();
-}
-
 void TLabelPrintPanel::PrintClick() {
     run(false);
 }
@@ -168,7 +161,7 @@ void TLabelPrintPanel::run(bool preview) {
     {
         TSelectSpecificLabels positions(sheet, mask_, AvailablePrinterNames(), CurrentPrinterName(),
                                         PresortTicked(), this);
-        if (runDialog(positions) != QDialog::Accepted)
+        if (RunModal(positions) != QDialog::Accepted)
             return;
         mask_ = positions.Mask();
         copies_ = positions.Copies();
@@ -215,7 +208,7 @@ void TLabelPrintPanel::run(bool preview) {
         if (!presortDone_) {
             TSortBulkMail sorter(*address_, this);
             CenterOnScreen(&sorter);
-            runDialog(sorter);
+            RunModal(sorter);
             presortDone_ = sorter.Done();
         }
         if (!presortDone_)
@@ -241,7 +234,7 @@ void TLabelPrintPanel::run(bool preview) {
     const QString question = SelectLabelPaper(job.Surface(), sheet, CurrentPrinterName());
     if (!question.isEmpty() && !Confirm(question, QStringLiteral("Confirm")))
         return;
-    runDialog(job);
+    RunModal(job);
     if (!job.Started())
         job.Run(); // a runner that only showed the window leaves the job to us
     lastCancelled_ = job.JobCancelled();
@@ -255,7 +248,7 @@ void TLabelPrintPanel::run(bool preview) {
         form.setWindowTitle(QStringLiteral("Preview Labels"));
         form.InitialZoom = 2;
         form.SetPageFile(job.Pages());
-        runDialog(form);
+        RunModal(form);
     }
     // 13. Scope, record and the panel's printing state go back as the run ends.
 }

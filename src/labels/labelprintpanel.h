@@ -56,9 +56,6 @@ public:
     QComboBox* PrinterList() const { return printers_; }
     TKLabelPanel& LabelPanel() { return *panel_; }
 
-    // Runs dialogs (position dialog, presort window, status window, preview);
-    // the label window's runner unless set.
-    std::function<int(QDialog&)> RunDialog;
     // The last run's status window texts and outcome, for the caller.
     QString LastStatus() const { return lastStatus_; }
     bool LastRunCancelled() const { return lastCancelled_; }
@@ -75,7 +72,6 @@ public slots:
 private:
     void run(bool preview);
     void scopeChanged();
-    int runDialog(QDialog& dialog);
 
     TLabelSetupScreen& screen_;
     TableDataset* address_;

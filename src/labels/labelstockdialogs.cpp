@@ -1,6 +1,7 @@
 #include "labels/labelstockdialogs.h"
 
 #include "app/messages.h"
+#include "app/modal.h"
 #include "storage/dataset.h"
 #include "storage/home.h"
 #include "storage/systemtables.h"
@@ -25,10 +26,6 @@
 #include <QVBoxLayout>
 
 namespace qb {
-
-DialogRunner DefaultDialogRunner() {
-    return [](QDialog& d) { return d.exec(); };
-}
 
 namespace {
 
@@ -558,21 +555,21 @@ void TLabelEdit::OKButtonClick() {
 
 // ---- Change Layout -------------------------------------------------------------------
 
-bool ChangeLabelLayout(LabelDefinition& def, QWidget* parent, const DialogRunner& run) {
+bool ChangeLabelLayout(LabelDefinition& def, QWidget* parent) {
     TChooseLabelLayout choose(parent);
-    if (run(choose) != QDialog::Accepted)
+    if (RunModal(choose) != QDialog::Accepted)
         return false;
     if (choose.choice() == TChooseLabelLayout::FromTemplates) {
         TSelectLabel select(def, parent);
         if (!select.Opened())
             return false;
-        if (run(select) != QDialog::Accepted || !select.CurrentTemplate())
+        if (RunModal(select) != QDialog::Accepted || !select.CurrentTemplate())
             return false;
         select.ApplyTo(def);
         return true;
     }
     TLabelEdit edit(def, parent);
-    if (run(edit) != QDialog::Accepted)
+    if (RunModal(edit) != QDialog::Accepted)
         return false;
     def = edit.Result();
     return true;

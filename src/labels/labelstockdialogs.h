@@ -26,11 +26,6 @@ namespace qb {
 
 class TableDataset;
 
-// Runs a dialog modally; windows take one so that the application (and
-// tests) can run dialogs through their own runner.
-using DialogRunner = std::function<int(QDialog&)>;
-DialogRunner DefaultDialogRunner();
-
 // ---- template choice rules ------------------------------------------------------
 
 QStringList TemplateManufacturerEntries(); // "Avery Laserjet" ... "Costar LabelPrinter"
@@ -225,6 +220,6 @@ private:
 
 // "Change Layout": the layout chooser, then the template list or the
 // user-defined dialog. True when `def` took a new stock.
-bool ChangeLabelLayout(LabelDefinition& def, QWidget* parent, const DialogRunner& run);
+bool ChangeLabelLayout(LabelDefinition& def, QWidget* parent);
 
 } // namespace qb

@@ -1,6 +1,7 @@
 // Postal bar codes: delivery-point digits, POSTNET digits and bars, the
 // printed geometry bar by bar, FIM patterns, screen drawing, menus, data.
 #include "addressbook/addressfile.h"
+#include "app/modal.h"
 #include "labelobjects/barcodes.h"
 #include "labelobjects/panels.h"
 #include "labelobjects/textdialogs.h"
@@ -385,7 +386,7 @@ TEST_F(PostNetDataTest, FieldDialogChoosesTheFields) {
     panel.LabelChangedEvent = [&] { ++changes; };
     int shown = 0;
     {
-        ObjectDialogScript script([&](QDialog& d) {
+        ModalScript script([&](QDialog& d) {
             auto& dialog = dynamic_cast<TPostNetFieldsDialog&>(d);
             ++shown;
             EXPECT_EQ(dialog.ZipField(), QStringLiteral("ZIP"));
@@ -400,7 +401,7 @@ TEST_F(PostNetDataTest, FieldDialogChoosesTheFields) {
     EXPECT_EQ(code->AddressText(), QStringLiteral("PO Box 77"));
     EXPECT_EQ(changes, 1);
     {
-        ObjectDialogScript script([&](QDialog& d) {
+        ModalScript script([&](QDialog& d) {
             auto& dialog = dynamic_cast<TPostNetFieldsDialog&>(d);
             dialog.ZipCombo->setCurrentIndex(0);
             return int(QDialog::Rejected);

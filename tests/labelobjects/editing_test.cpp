@@ -4,6 +4,7 @@
 // order, the clipboard file with its paste guard, clone, lock and
 // selectability, the popup menus and the font for the selection.
 #include "app/messages.h"
+#include "app/modal.h"
 #include "labelobjects/handles.h"
 #include "labelobjects/labelclasses.h"
 #include "labelobjects/objectfiler.h"
@@ -761,7 +762,7 @@ TEST_F(EditingTest, FontForTheSelectionGoesToEverySelectedObject) {
     panel->PanelFont().SetName("Arial");
     panel->PanelFont().SetSize(10);
     QString shownFamily;
-    std::optional<ObjectDialogScript> script;
+    std::optional<ModalScript> script;
     script.emplace([&](QDialog& d) {
         auto* fd = d.findChild<QFontDialog*>();
         if (!fd)

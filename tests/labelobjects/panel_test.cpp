@@ -1,5 +1,6 @@
 // Panels: tools and naming, zoom, clamping and stray objects, saving and
 // loading, change notification, data refresh, printing order, background.
+#include "app/modal.h"
 #include "labelobjects/labelclasses.h"
 #include "labelobjects/objectfiler.h"
 #include "labelobjects/panels.h"
@@ -51,7 +52,7 @@ protected:
     QTemporaryDir dir;
     QWidget form;
     // Tools open their object's dialog after placing it: cancelled here.
-    ObjectDialogScript dialogs{[](QDialog&) { return int(QDialog::Rejected); }};
+    ModalScript dialogs{[](QDialog&) { return int(QDialog::Rejected); }};
 };
 
 TEST_F(PanelTest, NewPanelDefaults) {

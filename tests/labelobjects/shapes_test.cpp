@@ -1,6 +1,7 @@
 // Lines, shapes and images: where they print, how they draw on screen, their
 // menu commands, the image chooser and the stored pictures of every kind.
 #include "app/messages.h"
+#include "app/modal.h"
 #include "labelobjects/imagebrowser.h"
 #include "labelobjects/objectfiler.h"
 #include "labelobjects/panels.h"
@@ -12,6 +13,7 @@
 #include "wmf_builder.h"
 
 #include <QBuffer>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QDialog>
 #include <QFile>
@@ -411,12 +413,15 @@ TEST(GraphicMenusTest, CommandsChangeTheObjectAndNotifyThePanel) {
     EXPECT_EQ(line->BoundsRect(), QRect(5, 6, 40, 30)) << "sloping lines stay";
 
     int asked = 0;
-    GraphicDialogScript script({[&](QColor& c) {
-                                    ++asked;
-                                    c = QColor(0, 0, 255);
-                                    return true;
-                                },
-                                {}});
+    ModalScript script([&](QDialog& d) {
+        auto* colors = qobject_cast<QColorDialog*>(&d);
+        EXPECT_NE(colors, nullptr) << "only colours are asked for";
+        if (!colors)
+            return int(QDialog::Rejected);
+        ++asked;
+        colors->setCurrentColor(QColor(0, 0, 255));
+        return int(QDialog::Accepted);
+    });
     Trigger(*line, "Color");
     EXPECT_EQ(line->PenRef().Color(), 0xFF0000);
 
@@ -507,15 +512,19 @@ TEST_F(ImageBrowserTest, LoadImageFromDiskTakesPictureAndOptions) {
     const QString before = QDir::currentPath();
     int shown = 0;
     {
-        GraphicDialogScript script({{}, [&](TKImageBrowser& b) {
-                                        ++shown;
-                                        EXPECT_TRUE(b.Stretch()); // as on the object
-                                        EXPECT_FALSE(b.AutoSize());
-                                        b.SetDirectory(dir.path());
-                                        b.SelectFile("Sample.BMP");
-                                        b.SetAutoSize(true);
-                                        return int(QDialog::Accepted);
-                                    }});
+        ModalScript script([&](QDialog& d) {
+            auto* b = qobject_cast<TKImageBrowser*>(&d);
+            EXPECT_NE(b, nullptr);
+            if (!b)
+                return int(QDialog::Rejected);
+            ++shown;
+            EXPECT_TRUE(b->Stretch()); // as on the object
+            EXPECT_FALSE(b->AutoSize());
+            b->SetDirectory(dir.path());
+            b->SelectFile("Sample.BMP");
+            b->SetAutoSize(true);
+            return int(QDialog::Accepted);
+        });
         EXPECT_TRUE(image.LoadImageFromDisk());
     }
     EXPECT_EQ(shown, 1);
@@ -526,11 +535,15 @@ TEST_F(ImageBrowserTest, LoadImageFromDiskTakesPictureAndOptions) {
     EXPECT_EQ(QDir::currentPath(), before);
 
     // Cancel leaves everything as it was.
-    GraphicDialogScript cancel({{}, [&](TKImageBrowser& b) {
-                                    b.SetDirectory(dir.path());
-                                    b.SelectFile("clip.wmf");
-                                    return int(QDialog::Rejected);
-                                }});
+    ModalScript cancel([&](QDialog& d) {
+        auto* b = qobject_cast<TKImageBrowser*>(&d);
+        EXPECT_NE(b, nullptr);
+        if (b) {
+            b->SetDirectory(dir.path());
+            b->SelectFile("clip.wmf");
+        }
+        return int(QDialog::Rejected);
+    });
     EXPECT_FALSE(image.LoadImageFromDisk());
     EXPECT_EQ(image.PictureRef().Kind(), "TBitmap");
 }

@@ -2,6 +2,7 @@
 // printing of one-line and multi-line texts, symbol fonts, data fields,
 // counters, word wrap, the address block and the dialogs.
 #include "addressbook/addressfile.h"
+#include "app/modal.h"
 #include "labelobjects/labelclasses.h"
 #include "labelobjects/objectfiler.h"
 #include "labelobjects/panels.h"
@@ -785,7 +786,7 @@ TEST_F(TextTest, TextMenuEntryEditsTheCaptionAndGrows) {
     auto* l = new TKPLabel;
     panel.AddObject(l, QRect(0, 0, 20, 15));
     l->Loaded();
-    ObjectDialogScript script([](QDialog& d) {
+    ModalScript script([](QDialog& d) {
         auto& text = dynamic_cast<TGetLabelText&>(d);
         EXPECT_EQ(d.windowTitle(), "Text");
         EXPECT_EQ(text.Edit()->text(), "Text");
@@ -859,7 +860,7 @@ TEST_F(TextTest, FieldChooserListsDisplayLabelsAndSetsBothNames) {
     auto* d = new TKPDLabel;
     panel.AddObject(d, QRect(0, 0, 100, 20));
     d->SetDataFieldDescript(QStringLiteral("City"));
-    ObjectDialogScript script([](QDialog& dlg) {
+    ModalScript script([](QDialog& dlg) {
         auto& box = dynamic_cast<TFieldSelectionBox&>(dlg);
         EXPECT_EQ(box.Chosen(), "City") << "current field preselected";
         box.List()->setCurrentItem(box.List()->findItems("Last Name", Qt::MatchExactly).first());

@@ -3,6 +3,7 @@
 // position captions and the record buttons with counters.
 #include "addressbook/addressfile.h"
 #include "app/messages.h"
+#include "app/modal.h"
 #include "labelobjects/labelclasses.h"
 #include "labelobjects/panels.h"
 #include "labels/designscreen.h"
@@ -23,31 +24,14 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 using namespace qb;
 
 namespace {
-
-// Dialogs that complete a new object (text, field, symbol ...) are closed as
-// soon as they show, so that placing objects never waits for a user.
-class DialogCloser {
-public:
-    DialogCloser() {
-        timer_.setInterval(0);
-        QObject::connect(&timer_, &QTimer::timeout, [] {
-            if (QWidget* w = QApplication::activeModalWidget())
-                if (auto* d = qobject_cast<QDialog*>(w))
-                    d->reject();
-        });
-        timer_.start();
-    }
-
-private:
-    QTimer timer_;
-};
 
 QByteArray ReadAll(const QString& path) {
     QFile f(path);
@@ -90,7 +74,7 @@ protected:
         EnsureHomeLayout();
         ASSERT_TRUE(QDir(SystemDirectory()).exists());
     }
-    void TearDown() override { TLabelDesignScreen::SetRunHook({}); }
+    void TearDown() override { designer.reset(); }
 
     // An address file with `n` records whose last names are "Name1" ...
     void OpenAddresses(int n) {
@@ -108,9 +92,22 @@ protected:
         ASSERT_TRUE(addresses.first());
     }
 
+    // Runs the designer window through `drive` from now on; the dialogs it
+    // opens itself (completing a new object, the font, the stock) are
+    // cancelled.
+    void SetDesigner(std::function<int(TLabelDesignScreen&)> drive) {
+        designer.reset();
+        designer.emplace([drive = std::move(drive)](QDialog& d) {
+            if (auto* s = qobject_cast<TLabelDesignScreen*>(&d))
+                return drive(*s);
+            return int(QDialog::Rejected);
+        });
+    }
+
     QTemporaryDir home;
     MessageScript messages;
     TableDataset addresses;
+    std::optional<ModalScript> designer;
 };
 
 const char* const kNewLabelMessage =
@@ -173,33 +170,43 @@ TEST_F(DesignTest, NewPanelHasTheDesignerDefaults) {
     EXPECT_EQ(p->PanelFont().Name(), QStringLiteral("Liberation Mono"));
 
     // The font dialog starts on the panel's font; Cancel keeps it.
-    TLabelDesignScreen::FontDialogHook = [](QDialog& d) {
-        auto& fd = static_cast<QFontDialog&>(d);
-        EXPECT_EQ(fd.currentFont().family(), QStringLiteral("Liberation Mono"));
-        QFont f(QStringLiteral("Liberation Serif"));
-        f.setPointSize(14);
-        fd.setCurrentFont(f);
-        return int(QDialog::Rejected);
-    };
-    screen.DefaultFontClick();
+    {
+        ModalScript font([](QDialog& d) {
+            auto* fd = qobject_cast<QFontDialog*>(&d);
+            EXPECT_NE(fd, nullptr);
+            if (!fd)
+                return int(QDialog::Rejected);
+            EXPECT_EQ(fd->currentFont().family(), QStringLiteral("Liberation Mono"));
+            QFont f(QStringLiteral("Liberation Serif"));
+            f.setPointSize(14);
+            fd->setCurrentFont(f);
+            return int(QDialog::Rejected);
+        });
+        screen.DefaultFontClick();
+        EXPECT_EQ(font.dialogsShown, 1);
+    }
     EXPECT_EQ(screen.DefaultFontCaption(),
               QStringLiteral("Default Font: Liberation Mono, 12 pt , bold, italic"));
-    TLabelDesignScreen::FontDialogHook = [](QDialog& d) {
-        QFont f(QStringLiteral("Liberation Serif"));
-        f.setPointSize(14);
-        f.setBold(true);
-        static_cast<QFontDialog&>(d).setCurrentFont(f);
-        return int(QDialog::Accepted);
-    };
-    screen.DefaultFontClick();
-    TLabelDesignScreen::FontDialogHook = nullptr;
+    {
+        ModalScript font([](QDialog& d) {
+            auto* fd = qobject_cast<QFontDialog*>(&d);
+            EXPECT_NE(fd, nullptr);
+            if (!fd)
+                return int(QDialog::Rejected);
+            QFont f(QStringLiteral("Liberation Serif"));
+            f.setPointSize(14);
+            f.setBold(true);
+            fd->setCurrentFont(f);
+            return int(QDialog::Accepted);
+        });
+        screen.DefaultFontClick();
+    }
     EXPECT_EQ(screen.DefaultFontCaption(),
               QStringLiteral("Default Font: Liberation Serif, 14 pt , bold"));
     EXPECT_FALSE(screen.SaveVisible()); // the default font is no change of the layout
 
     // A new text object takes the panel's font.
     screen.FormActivate();
-    DialogCloser closer;
     screen.SelectTool(psCounterLabel);
     Drag(p, QPoint(20, 20), QPoint(120, 40));
     const auto counters = ObjectsOf<TKCounterLabel>(p);
@@ -232,7 +239,6 @@ TEST_F(DesignTest, EveryToolPlacesItsObjectAndReturnsToTheSelectionTool) {
     screen.show();
     TKLabelPanel* panel = screen.Panel();
     ASSERT_TRUE(screen.Activated());
-    DialogCloser closer;
     int expected = 0;
     for (const auto& t : tools) {
         QAbstractButton* button = screen.ToolButton(t.state);
@@ -439,10 +445,9 @@ TEST_F(DesignTest, DesignSaveCloseReopenAndModify) {
     def.binary = NewLayoutFileName();
     ASSERT_EQ(def.binary, QStringLiteral("BIN00001.L"));
     const QString path = LayoutFilePath(def.binary);
-    DialogCloser closer;
 
     QList<QRect> designed;
-    TLabelDesignScreen::SetRunHook([&](TLabelDesignScreen& s) {
+    SetDesigner([&](TLabelDesignScreen& s) {
         s.FormActivate();
         s.SelectTool(psRectangle);
         Drag(s.Panel(), QPoint(4, 4), QPoint(380, 90));
@@ -475,7 +480,7 @@ TEST_F(DesignTest, DesignSaveCloseReopenAndModify) {
     auto reopenAndSave = [&] {
         bounds.clear();
         classes.clear();
-        TLabelDesignScreen::SetRunHook([&](TLabelDesignScreen& s) {
+        SetDesigner([&](TLabelDesignScreen& s) {
             s.FormActivate();
             for (TKGraphicControl* o : s.Panel()->Objects()) {
                 bounds << o->BoundsRect();
@@ -499,7 +504,7 @@ TEST_F(DesignTest, DesignSaveCloseReopenAndModify) {
     EXPECT_EQ(twice, once);
 
     // Modified: one object deleted; cancelling leaves the file alone.
-    TLabelDesignScreen::SetRunHook([](TLabelDesignScreen& s) {
+    SetDesigner([](TLabelDesignScreen& s) {
         s.FormActivate();
         delete s.Panel()->Objects().value(1);
         s.CancelClick();
@@ -507,7 +512,7 @@ TEST_F(DesignTest, DesignSaveCloseReopenAndModify) {
     });
     EXPECT_FALSE(TLabelDesignScreen::Edit(def, &addresses));
     EXPECT_EQ(ReadAll(path), once);
-    TLabelDesignScreen::SetRunHook([](TLabelDesignScreen& s) {
+    SetDesigner([](TLabelDesignScreen& s) {
         s.FormActivate();
         delete s.Panel()->Objects().value(1);
         s.SaveClick();
@@ -523,7 +528,7 @@ TEST_F(DesignTest, DesignSaveCloseReopenAndModify) {
 TEST_F(DesignTest, SaveDropsStrayObjects) {
     LabelDefinition def = Stock(2.625, 1.0);
     def.binary = QStringLiteral("BIN00007.L");
-    TLabelDesignScreen::SetRunHook([](TLabelDesignScreen& s) {
+    SetDesigner([](TLabelDesignScreen& s) {
         s.FormActivate();
         TKLabelPanel* p = s.Panel();
         s.SelectTool(psRectangle);
@@ -543,7 +548,7 @@ TEST_F(DesignTest, SaveDropsStrayObjects) {
 
 TEST_F(DesignTest, EditRefusesUnsafeLayoutNamesAndReportsUnreadableLayouts) {
     int runs = 0;
-    TLabelDesignScreen::SetRunHook([&](TLabelDesignScreen& s) {
+    SetDesigner([&](TLabelDesignScreen& s) {
         ++runs;
         s.SaveClick();
         return int(s.result());
@@ -795,7 +800,6 @@ TEST_F(DesignTest, ScreenshotOfTheDesigner) {
     screen.resize(820, 600);
     screen.show();
     TKLabelPanel* p = screen.Panel();
-    DialogCloser closer;
     screen.SelectTool(psRoundRectangle);
     Drag(p, QPoint(4, 4), QPoint(380, 188));
     if (auto* frame = ObjectsOf<TKLabelShapes>(p).value(0))
@@ -885,7 +889,6 @@ TEST_F(DesignTest, ScreenshotWithLabelArtZoomed) {
     TLabelDesignScreen screen(def, nullptr);
     screen.resize(820, 640);
     screen.show();
-    DialogCloser closer;
     screen.SelectTool(psEllipse);
     Drag(screen.Panel(), QPoint(60, 60), QPoint(200, 200));
     for (int i = 0; i < 6; ++i)
@@ -915,7 +918,7 @@ TEST_F(DesignTest, ALayoutThatCannotBeWrittenKeepsTheWindowOpen) {
     // A directory of that name: the file cannot be created.
     ASSERT_TRUE(QDir(SystemDirectory()).mkdir(def.binary));
     bool stayedOpen = false;
-    TLabelDesignScreen::SetRunHook([&](TLabelDesignScreen& s) {
+    SetDesigner([&](TLabelDesignScreen& s) {
         s.FormActivate();
         messages.clear();
         s.SaveClick();
@@ -936,7 +939,7 @@ TEST_F(DesignTest, AddressBlockOverAnEmptyAddressFileSurvivesSaving) {
     LabelDefinition def = LabelDefinition::NewLabelDefault();
     def.isNew = true;
     def.binary = QStringLiteral("BIN00004.L");
-    TLabelDesignScreen::SetRunHook([](TLabelDesignScreen& s) {
+    SetDesigner([](TLabelDesignScreen& s) {
         s.FormActivate();
         s.SelectTool(psAddressLabel);
         Drag(s.Panel(), QPoint(20, 50), QPoint(200, 52));
@@ -953,11 +956,10 @@ TEST_F(DesignTest, AddressBlockOverAnEmptyAddressFileSurvivesSaving) {
 
 TEST_F(DesignTest, DesignFromNothingThroughTheLabelListThenReopenAndModify) {
     OpenAddresses(2);
-    DialogCloser closer;
     {
         TLabelSetupScreen list(&addresses);
         ASSERT_TRUE(list.OpenLabelTable());
-        TLabelDesignScreen::SetRunHook([this](TLabelDesignScreen& s) {
+        SetDesigner([this](TLabelDesignScreen& s) {
             s.FormActivate();
             EXPECT_TRUE(messages.sawText(QLatin1String(kNewLabelMessage)));
             s.SetLayoutChooser([](LabelDefinition& d, QWidget*) {
@@ -994,7 +996,7 @@ TEST_F(DesignTest, DesignFromNothingThroughTheLabelListThenReopenAndModify) {
         EXPECT_DOUBLE_EQ(stored.lblHeight, 1.5);
         EXPECT_EQ(stored.lblShape, QStringLiteral("SR"));
         EXPECT_TRUE(LayoutFileExists(stored.binary));
-        TLabelDesignScreen::SetRunHook([](TLabelDesignScreen& s) {
+        SetDesigner([](TLabelDesignScreen& s) {
             s.FormActivate();
             EXPECT_EQ(s.Panel()->size(), QSize(384, 144));
             EXPECT_EQ(s.Panel()->Shape(), lsRectangle);

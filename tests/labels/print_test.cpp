@@ -4,6 +4,7 @@
 // and the position list of the command line.
 #include "addressbook/addressfile.h"
 #include "app/messages.h"
+#include "app/modal.h"
 #include "labelobjects/panels.h"
 #include "labelobjects/textlabels.h"
 #include "labels/labellistwindow.h"
@@ -24,6 +25,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 using namespace qb;
 
@@ -537,9 +540,10 @@ protected:
         AddDefinition(LabelDefinition::BuiltInDefault());
         panel = screen->findChild<TLabelPrintPanel*>();
         ASSERT_NE(panel, nullptr);
-        panel->RunDialog = [this](QDialog& d) { return Answer(d); };
+        modals.emplace([this](QDialog& d) { return Answer(d); });
     }
     void TearDown() override {
+        modals.reset();
         panel = nullptr;
         screen.reset();
         SetProgramDirectory(oldHome);
@@ -588,6 +592,7 @@ protected:
     QString oldHome;
     std::unique_ptr<TLabelSetupScreen> screen;
     TLabelPrintPanel* panel = nullptr;
+    std::optional<ModalScript> modals;
     LabelDefinition stored;
     QStringList shown;
     bool acceptPositions = true;

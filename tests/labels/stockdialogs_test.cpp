@@ -1,6 +1,7 @@
 // Choosing a label stock: the template filter, the user-defined geometry
 // rules and the dialogs driven through their slots.
 #include "app/messages.h"
+#include "app/modal.h"
 #include "labels/labelstockdialogs.h"
 #include "storage/dataset.h"
 #include "storage/settings.h"
@@ -36,6 +37,12 @@ protected:
     QString oldHome;
     MessageScript messages;
 };
+
+// "Change Layout" on `def`, each dialog answered by `answer`.
+bool ChangeLayoutAnswering(LabelDefinition& def, const ModalHook& answer) {
+    ModalScript script(answer);
+    return ChangeLabelLayout(def, nullptr);
+}
 
 LabelGeometryForm FormOf(double h, double w, double hp, double vp, int across, int down,
                          double pw = 8.5, double ph = 11) {
@@ -292,7 +299,7 @@ TEST_F(CatalogueHome, MissingCatalogueIsToldAndNotCreated) {
     EXPECT_FALSE(QFile::exists(SystemDirectory() + "LBLTPL.DBF"));
     LabelDefinition d = def;
     int shown = 0;
-    EXPECT_FALSE(ChangeLabelLayout(d, nullptr, [&](QDialog& dlg) {
+    EXPECT_FALSE(ChangeLayoutAnswering(d, [&](QDialog& dlg) {
         ++shown;
         return dlg.windowTitle() == "Label Layout" ? int(QDialog::Accepted)
                                                    : int(QDialog::Rejected);
@@ -304,7 +311,7 @@ TEST_F(CatalogueHome, ChangeLayoutRunsTheChosenDialog) {
     LabelDefinition def = LabelDefinition::BuiltInDefault();
     QStringList titles;
     // Manual entry of a 10 x 30 stock.
-    EXPECT_TRUE(ChangeLabelLayout(def, nullptr, [&](QDialog& d) {
+    EXPECT_TRUE(ChangeLayoutAnswering(def, [&](QDialog& d) {
         titles << d.windowTitle();
         if (auto* c = qobject_cast<TChooseLabelLayout*>(&d)) {
             c->ManualButton()->setChecked(true);
@@ -327,14 +334,14 @@ TEST_F(CatalogueHome, ChangeLayoutRunsTheChosenDialog) {
     // From the catalogue; Cancel in the list changes nothing.
     titles.clear();
     const LabelDefinition before = def;
-    EXPECT_FALSE(ChangeLabelLayout(def, nullptr, [&](QDialog& d) {
+    EXPECT_FALSE(ChangeLayoutAnswering(def, [&](QDialog& d) {
         titles << d.windowTitle();
         return qobject_cast<TChooseLabelLayout*>(&d) ? int(QDialog::Accepted)
                                                      : int(QDialog::Rejected);
     }));
     EXPECT_EQ(titles, (QStringList{"Label Layout", "Select Label Template"}));
     EXPECT_EQ(def.PositionCount(), before.PositionCount());
-    EXPECT_TRUE(ChangeLabelLayout(def, nullptr, [](QDialog&) { return int(QDialog::Accepted); }));
+    EXPECT_TRUE(ChangeLayoutAnswering(def, [](QDialog&) { return int(QDialog::Accepted); }));
     EXPECT_EQ(def.manufac, "AVERY");
     EXPECT_FALSE(def.tplDescrip.isEmpty());
 }
