@@ -1,7 +1,9 @@
 #include "app/modal.h"
 
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QGuiApplication>
+#include <QPushButton>
 
 namespace qb {
 
@@ -30,6 +32,20 @@ int RunModal(QDialog& dialog) {
         return QDialog::Rejected;
     }
     return dialog.exec();
+}
+
+QDialogButtonBox* DialogButtons(QDialog& dialog, std::function<void()> help) {
+    auto* buttons = new QDialogButtonBox(&dialog);
+    QPushButton* ok = buttons->addButton(QStringLiteral("Ok"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    ok->setDefault(true);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    if (help) {
+        QPushButton* b = buttons->addButton(QStringLiteral("Help"), QDialogButtonBox::HelpRole);
+        QObject::connect(b, &QPushButton::clicked, &dialog, std::move(help));
+    }
+    return buttons;
 }
 
 } // namespace qb

@@ -6,6 +6,7 @@
 #include <functional>
 
 class QDialog;
+class QDialogButtonBox;
 
 namespace qb {
 
@@ -33,5 +34,10 @@ private:
     ModalScript* previous_;
     friend int RunModal(QDialog&);
 };
+
+// The button row of the program's dialogs, owned by `dialog` (the caller lays
+// it out): "Ok" (the default, accepts), "Cancel" (rejects) and, when `help`
+// is given, "Help", which calls it.
+QDialogButtonBox* DialogButtons(QDialog& dialog, std::function<void()> help = {});
 
 } // namespace qb

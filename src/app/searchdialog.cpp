@@ -1,6 +1,7 @@
 #include "app/searchdialog.h"
 
 #include "app/messages.h"
+#include "app/modal.h"
 #include "app/sortorders.h"
 #include "storage/dataset.h"
 #include "storage/home.h"
@@ -50,14 +51,7 @@ TSearchDialog::TSearchDialog(int checkedIndex, QWidget* parent)
     orderLabel->setBuddy(order_);
     label_->setBuddy(edit_);
 
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(QStringLiteral("Ok"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    QPushButton* help = buttons->addButton(QStringLiteral("Help"), QDialogButtonBox::HelpRole);
-    ok->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(help, &QPushButton::clicked, this, &TSearchDialog::HelpButtonClick);
+    QDialogButtonBox* buttons = DialogButtons(*this, [this] { HelpButtonClick(); });
     connect(order_, &QComboBox::activated, this, &TSearchDialog::OrderChange);
 
     auto* layout = new QVBoxLayout(this);

@@ -412,12 +412,7 @@ TPostNetFieldsDialog::TPostNetFieldsDialog(const std::vector<std::pair<QString, 
     auto* form = new QFormLayout(this);
     form->addRow(QStringLiteral("&Zip code field:"), ZipCombo);
     form->addRow(QStringLiteral("&Street address field:"), AddressCombo);
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(QStringLiteral("Ok"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    form->addRow(buttons);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    form->addRow(DialogButtons(*this));
 }
 
 QString TPostNetFieldsDialog::ZipField() const {

@@ -1,6 +1,7 @@
 #include "labelobjects/imagebrowser.h"
 
 #include "app/messages.h"
+#include "app/modal.h"
 #include "labelobjects/picture.h"
 
 #include <QCheckBox>
@@ -82,14 +83,7 @@ TKImageBrowser::TKImageBrowser(QWidget* parent) : QDialog(parent) {
     right->addWidget(options);
     top->addLayout(right, 1);
 
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(QStringLiteral("Ok"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    QPushButton* help = buttons->addButton(QStringLiteral("Help"), QDialogButtonBox::HelpRole);
-    ok->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(help, &QPushButton::clicked, this, &TKImageBrowser::ShowHelp);
+    QDialogButtonBox* buttons = DialogButtons(*this, [this] { ShowHelp(); });
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);

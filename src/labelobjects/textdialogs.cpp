@@ -63,12 +63,7 @@ public:
             connect(colorButton, &QPushButton::clicked, this, [this] { ChooseColor(this, color); });
             layout->addWidget(colorButton);
         }
-        auto* buttons = new QDialogButtonBox(this);
-        buttons->addButton(QStringLiteral("Ok"), QDialogButtonBox::AcceptRole);
-        buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-        layout->addWidget(buttons);
+        layout->addWidget(DialogButtons(*this));
     }
     QFontDialog* fonts;
     QPushButton* colorButton = nullptr;
@@ -99,15 +94,7 @@ TextObjectDialog::TextObjectDialog(const QString& caption, QWidget* parent) : QD
 }
 
 void TextObjectDialog::FinishLayout(QVBoxLayout* layout) {
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(QStringLiteral("Ok"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    QPushButton* help = buttons->addButton(QStringLiteral("Help"), QDialogButtonBox::HelpRole);
-    ok->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(help, &QPushButton::clicked, this, [] { QWhatsThis::enterWhatsThisMode(); });
-    layout->addWidget(buttons);
+    layout->addWidget(DialogButtons(*this, [] { QWhatsThis::enterWhatsThisMode(); }));
 }
 
 // ---- "Text" ------------------------------------------------------------------------------
