@@ -3,6 +3,7 @@
 #include "labels/labelart.h"
 #include "labels/labeldefinition.h"
 #include "labels/labelstockdialogs.h"
+#include "labels/support/temporary_home.h"
 #include "storage/dataset.h"
 #include "storage/settings.h"
 #include "storage/systemtables.h"
@@ -18,13 +19,10 @@ using namespace qb;
 
 namespace {
 
-class Catalogue : public ::testing::Test {
+class Catalogue : public TemporaryHomeTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(home.isValid());
-        oldHome = ProgramDirectory();
-        SetProgramDirectory(home.path());
-        EnsureHomeLayout();
+        ASSERT_NO_FATAL_FAILURE(TemporaryHomeTest::SetUp());
         table.setExclusive(false);
         ASSERT_TRUE(OpenTemplateTable(table));
         for (bool more = table.first(); more && !table.eof(); more = table.next())
@@ -32,7 +30,7 @@ protected:
     }
     void TearDown() override {
         table.close();
-        SetProgramDirectory(oldHome);
+        TemporaryHomeTest::TearDown();
     }
     const LabelTemplate* Find(const QString& descript) const {
         for (const LabelTemplate& t : stocks)
@@ -40,9 +38,6 @@ protected:
                 return &t;
         return nullptr;
     }
-    QTemporaryDir home;
-    QString oldHome;
-    MessageScript messages;
     TableDataset table;
     std::vector<LabelTemplate> stocks;
 };

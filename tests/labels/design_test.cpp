@@ -9,6 +9,7 @@
 #include "labels/designscreen.h"
 #include "labels/labeldefinition.h"
 #include "labels/labellistwindow.h"
+#include "labels/support/temporary_home.h"
 #include "storage/dataset.h"
 #include "storage/settings.h"
 #include "storage/systemtables.h"
@@ -66,15 +67,16 @@ template <class T> QList<T*> ObjectsOf(const TKBasePanel* panel) {
     return out;
 }
 
-class DesignTest : public ::testing::Test {
+class DesignTest : public TemporaryHomeTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(home.isValid());
-        SetProgramDirectory(home.path());
-        EnsureHomeLayout();
+        ASSERT_NO_FATAL_FAILURE(TemporaryHomeTest::SetUp());
         ASSERT_TRUE(QDir(SystemDirectory()).exists());
     }
-    void TearDown() override { designer.reset(); }
+    void TearDown() override {
+        designer.reset();
+        TemporaryHomeTest::TearDown();
+    }
 
     // An address file with `n` records whose last names are "Name1" ...
     void OpenAddresses(int n) {
@@ -104,8 +106,6 @@ protected:
         });
     }
 
-    QTemporaryDir home;
-    MessageScript messages;
     TableDataset addresses;
     std::optional<ModalScript> designer;
 };

@@ -3,6 +3,7 @@
 #include "app/messages.h"
 #include "labelobjects/panels.h"
 #include "labels/labellistwindow.h"
+#include "labels/support/temporary_home.h"
 #include "storage/dataset.h"
 #include "storage/settings.h"
 #include "storage/systemtables.h"
@@ -18,16 +19,12 @@ using namespace qb;
 
 namespace {
 
-class LabelList : public ::testing::Test {
+class LabelList : public TemporaryHomeTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(home.isValid());
-        oldHome = ProgramDirectory();
-        SetProgramDirectory(home.path());
-        EnsureHomeLayout();
+        ASSERT_NO_FATAL_FAILURE(TemporaryHomeTest::SetUp());
         sys = SystemDirectory();
     }
-    void TearDown() override { SetProgramDirectory(oldHome); }
 
     // A designer stand-in: puts `objects` rectangles on the panel, renames
     // the label and saves.
@@ -60,10 +57,7 @@ protected:
         w.NewClick();
     }
 
-    QTemporaryDir home;
-    QString oldHome;
     QString sys;
-    MessageScript messages;
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "app/messages.h"
 #include "app/modal.h"
 #include "labels/labelstockdialogs.h"
+#include "labels/support/temporary_home.h"
 #include "storage/dataset.h"
 #include "storage/settings.h"
 #include "storage/systemtables.h"
@@ -24,19 +25,7 @@ using L = LabelGeometryForm;
 
 namespace {
 
-class CatalogueHome : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(home.isValid());
-        oldHome = ProgramDirectory();
-        SetProgramDirectory(home.path());
-        EnsureHomeLayout();
-    }
-    void TearDown() override { SetProgramDirectory(oldHome); }
-    QTemporaryDir home;
-    QString oldHome;
-    MessageScript messages;
-};
+using CatalogueHome = TemporaryHomeTest;
 
 // "Change Layout" on `def`, each dialog answered by `answer`.
 bool ChangeLayoutAnswering(LabelDefinition& def, const ModalHook& answer) {
