@@ -1169,7 +1169,6 @@ void TAddressMain::mnuPrintCurrentRecordClick() {
     if (!Browsing() || !CheckPrinters())
         return;
     TPrintCurrentRecord w(*TableQBX, this);
-    w.ShowModal = [](QDialog& d) { return RunModal(d); };
     RunModal(w);
     refreshFields();
 }

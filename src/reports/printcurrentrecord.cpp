@@ -1,6 +1,7 @@
 #include "reports/printcurrentrecord.h"
 
 #include "addressbook/addressfile.h"
+#include "app/modal.h"
 #include "labelobjects/properties.h"
 #include "printing/previewform.h"
 #include "printing/printsurface.h"
@@ -298,7 +299,7 @@ void TPrintCurrentRecord::runJob(JobStatusWindow::Mode mode) {
     if (!setup_->PaperName().isEmpty())
         s.SelectPaperByName(setup_->PaperName());
     s.SelectBinByIndex(setup_->CurrentBinIndex());
-    ShowModal(job);
+    RunModal(job);
     if (!job.Started())
         job.Run();
     if (mode != JobStatusWindow::Mode::Preview || job.JobCancelled())
@@ -308,7 +309,7 @@ void TPrintCurrentRecord::runJob(JobStatusWindow::Mode mode) {
     preview.setWindowTitle(QStringLiteral("Preview Report"));
     preview.InitialZoom = 2;
     preview.SetPageFile(job.Pages());
-    ShowModal(preview);
+    RunModal(preview);
 }
 
 void TPrintCurrentRecord::PrintClick() {

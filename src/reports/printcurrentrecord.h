@@ -103,10 +103,6 @@ public:
     QCheckBox* AllBox() const { return all_; }
     RecordPrintChoice Choice() const;
 
-    // Runs the job window and the preview window; the main window installs
-    // its own runner so that tests can answer them.
-    std::function<int(QDialog&)> ShowModal = [](QDialog& d) { return d.exec(); };
-
     // The pages of the last preview (null before one).
     std::shared_ptr<PageFile> LastPreview() const { return lastPreview_; }
 

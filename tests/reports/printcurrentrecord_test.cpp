@@ -3,6 +3,7 @@
 #include "addressbook/addressfile.h"
 #include "addressbook/dates.h"
 #include "app/messages.h"
+#include "app/modal.h"
 #include "printing/previewform.h"
 #include "printing/print_test_support.h"
 #include "printing/printers.h"
@@ -312,14 +313,14 @@ TEST_F(RecordPrinting, PreviewShowsTheRecordedPagesAndKeepsThePosition) {
     window.Box(RecordPrintField::Last)->setChecked(true);
     QStringList shown;
     int zoom = 0;
-    window.ShowModal = [&](QDialog& d) {
+    ModalScript script([&](QDialog& d) {
         shown << d.windowTitle();
         if (auto* job = qobject_cast<JobStatusWindow*>(&d))
             job->Run();
         if (auto* preview = qobject_cast<TPreviewForm*>(&d))
             zoom = preview->InitialZoom;
         return int(QDialog::Accepted);
-    };
+    });
     const uint32_t recno = table.recno();
     window.PreviewClick();
     EXPECT_EQ(shown, (QStringList{"Preview Status", "Preview Report"}));
@@ -339,13 +340,13 @@ TEST_F(RecordPrinting, PrintingToAPdfFileGivesTheRecordsText) {
     SetPdfOutputFile(pdf);
     TPrintCurrentRecord window(table);
     QString finalStatus;
-    window.ShowModal = [&](QDialog& d) {
+    ModalScript script([&](QDialog& d) {
         if (auto* job = qobject_cast<JobStatusWindow*>(&d)) {
             job->Run();
             finalStatus = job->FinalStatus();
         }
         return int(QDialog::Accepted);
-    };
+    });
     window.PrintClick();
     SetPdfOutputFile(QString());
     SelectCurrentPrinter(previous);
@@ -377,7 +378,7 @@ TEST_F(RecordPrinting, StoppingAPreviewEndsAtThePageBreakAndShowsWhatWasMade) {
     ASSERT_TRUE(table.post());
     TPrintCurrentRecord window(table);
     bool previewShown = false;
-    window.ShowModal = [&](QDialog& d) {
+    ModalScript script([&](QDialog& d) {
         if (auto* job = qobject_cast<JobStatusWindow*>(&d)) {
             job->CancelButtonClick(); // "Stop", seen at the first page break
             job->Run();
@@ -386,7 +387,7 @@ TEST_F(RecordPrinting, StoppingAPreviewEndsAtThePageBreakAndShowsWhatWasMade) {
         if (qobject_cast<TPreviewForm*>(&d))
             previewShown = true;
         return int(QDialog::Accepted);
-    };
+    });
     window.PreviewClick();
     EXPECT_TRUE(previewShown);
     ASSERT_TRUE(window.LastPreview());
