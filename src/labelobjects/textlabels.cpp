@@ -660,16 +660,23 @@ void TKPDLabel::RefreshData() {
     Dirty();
 }
 
-void TKPDLabel::EditField() {
-    TKDataPanel* panel = DataPanelOf(this);
-    TFieldSelectionBox dlg(panel ? panel->Dataset() : nullptr, false, dataFieldDescript_, window());
+// The field chooser of a data object (one-line field or memo): the choice
+// becomes the object's field, and the panel shows the current record again.
+template <class DataObject> void ChooseDataField(DataObject& object, bool memo) {
+    TKDataPanel* panel = DataPanelOf(&object);
+    TFieldSelectionBox dlg(panel ? panel->Dataset() : nullptr, memo, object.DataFieldDescript(),
+                           object.window());
     if (RunModal(dlg) == QDialog::Accepted && !dlg.Chosen().isEmpty()) {
-        SetDataFieldName(dlg.ChosenFieldName());
-        SetDataFieldDescript(dlg.Chosen());
-        NotifyChange();
+        object.SetDataFieldName(dlg.ChosenFieldName());
+        object.SetDataFieldDescript(dlg.Chosen());
+        object.NotifyChange();
     }
     if (panel)
         panel->RefreshAllData();
+}
+
+void TKPDLabel::EditField() {
+    ChooseDataField(*this, false);
 }
 
 void TKPDLabel::AddMenuItems(QMenu& menu) {
@@ -1148,15 +1155,7 @@ void TKDMultiLineLabel::ClearData() {
 }
 
 void TKDMultiLineLabel::EditField() {
-    TKDataPanel* panel = DataPanelOf(this);
-    TFieldSelectionBox dlg(panel ? panel->Dataset() : nullptr, true, dataFieldDescript_, window());
-    if (RunModal(dlg) == QDialog::Accepted && !dlg.Chosen().isEmpty()) {
-        SetDataFieldName(dlg.ChosenFieldName());
-        SetDataFieldDescript(dlg.Chosen());
-        NotifyChange();
-    }
-    if (panel)
-        panel->RefreshAllData();
+    ChooseDataField(*this, true);
 }
 
 void TKDMultiLineLabel::AddMenuItems(QMenu& menu) {
