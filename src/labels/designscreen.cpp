@@ -663,32 +663,27 @@ void TLabelDesignScreen::AfterRecordMove(bool first) {
     panel_->update();
 }
 
-void TLabelDesignScreen::FirstRecordClick() {
+void TLabelDesignScreen::MoveRecord(bool (TableDataset::*move)(), bool first) {
     if (!addresses_ || !addresses_->isOpen())
         return;
-    addresses_->first();
-    AfterRecordMove(true);
+    (addresses_->*move)();
+    AfterRecordMove(first);
+}
+
+void TLabelDesignScreen::FirstRecordClick() {
+    MoveRecord(&TableDataset::first, true);
 }
 
 void TLabelDesignScreen::PriorRecordClick() {
-    if (!addresses_ || !addresses_->isOpen())
-        return;
-    addresses_->prior();
-    AfterRecordMove(false);
+    MoveRecord(&TableDataset::prior, false);
 }
 
 void TLabelDesignScreen::NextRecordClick() {
-    if (!addresses_ || !addresses_->isOpen())
-        return;
-    addresses_->next();
-    AfterRecordMove(false);
+    MoveRecord(&TableDataset::next, false);
 }
 
 void TLabelDesignScreen::LastRecordClick() {
-    if (!addresses_ || !addresses_->isOpen())
-        return;
-    addresses_->last();
-    AfterRecordMove(false);
+    MoveRecord(&TableDataset::last, false);
 }
 
 // ---- change of stock

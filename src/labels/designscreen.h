@@ -152,6 +152,8 @@ private:
     void ApplyZoom(int tenths);
     void RevealSave();
     void AfterRecordMove(bool first);
+    // Moves the address table (nothing without one) and refreshes the label.
+    void MoveRecord(bool (TableDataset::*move)(), bool first);
     void UpdateRecordButtons();
     void WatchObject(QObject* object);
     // Page Up/Down, Home/End on the scroll box; true when handled.
