@@ -5,6 +5,7 @@
 #include "labelobjects/objectfiler.h"
 #include "labelobjects/picture.h"
 #include "printing/printsurface.h"
+#include "storage/settings.h"
 
 #include <QChildEvent>
 #include <QCoreApplication>
@@ -24,10 +25,6 @@ namespace {
 int Nearest(double x) {
     return int(std::nearbyint(x));
 }
-
-QString ProgramDirectory() {
-    return QCoreApplication::applicationDirPath() + QLatin1Char('/');
-}
 } // namespace
 
 // ---- TKBasePanel ------------------------------------------------------------
@@ -35,6 +32,8 @@ QString ProgramDirectory() {
 TKBasePanel::TKBasePanel(QWidget* parent, QObject* owner) : QWidget(parent), owner_(owner) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
+    // The clipboard file lives in the program home: the program's own folder
+    // may be read-only, and every window of the program shares the home.
     clipboardFile_ = ProgramDirectory() + QStringLiteral("Clipbrd.tmp");
     tempFile_ = ProgramDirectory() + QStringLiteral("TempFile.tmp");
     handle_ = new TKHandle(this);
