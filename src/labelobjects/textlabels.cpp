@@ -112,6 +112,17 @@ QStringList WrapText(const QStringList& lines, int width,
     return out;
 }
 
+// Runs an object's dialog on the object's current settings; true when the
+// user accepted and the dialog's settings were applied.
+template <class Dialog, class Object> bool EditInDialog(Object& object) {
+    Dialog dlg(object.window());
+    dlg.Load(object);
+    if (RunModal(dlg) != QDialog::Accepted)
+        return false;
+    dlg.Apply(object);
+    return true;
+}
+
 TKDataPanel* DataPanelOf(const TKGraphicControl* object) {
     return qobject_cast<TKDataPanel*>(object->parentWidget());
 }
@@ -547,12 +558,8 @@ void TKBaseLabel::EditFont() {
 }
 
 void TKBaseLabel::Edit3DEffects() {
-    TKFont3DEffects dlg(window());
-    dlg.Load(*this);
-    if (RunModal(dlg) != QDialog::Accepted)
-        return;
-    dlg.Apply(*this);
-    NotifyChange();
+    if (EditInDialog<TKFont3DEffects>(*this))
+        NotifyChange();
 }
 
 void TKBaseLabel::EditBackColor() {
@@ -626,11 +633,7 @@ const ClassInfo& TKPDLabel::StaticInfo() {
 // ---- TKPLabel, TKPDLabel -----------------------------------------------------------------------
 
 void TKPLabel::EditText() {
-    TGetLabelText dlg(window());
-    dlg.Load(*this);
-    if (RunModal(dlg) != QDialog::Accepted)
-        return;
-    dlg.Apply(*this);
+    EditInDialog<TGetLabelText>(*this);
 }
 
 void TKPLabel::AddMenuItems(QMenu& menu) {
@@ -738,11 +741,7 @@ void TKCounterLabel::ApplyCounterSettings(int start, int repeatEach, const QStri
 }
 
 void TKCounterLabel::EditCounter() {
-    TGetCounter dlg(window());
-    dlg.Load(*this);
-    if (RunModal(dlg) != QDialog::Accepted)
-        return;
-    dlg.Apply(*this);
+    EditInDialog<TGetCounter>(*this);
 }
 
 void TKCounterLabel::AddMenuItems(QMenu& menu) {
@@ -788,11 +787,8 @@ void TKSymbolLabel::BoundsChanged() {
 }
 
 void TKSymbolLabel::EditSymbol() {
-    TGetSymbol dlg(window());
-    dlg.Load(*this);
-    if (RunModal(dlg) != QDialog::Accepted)
+    if (!EditInDialog<TGetSymbol>(*this))
         return;
-    dlg.Apply(*this);
     FitToGlyph();
     NotifyChange();
 }

@@ -833,8 +833,12 @@ void TLabelDesignScreen::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
-    // Every other key is the panel's (arrows, Delete, clipboard keys). A key
-    // the panel leaves unused comes back here through its parents.
+    // Every other key is the panel's (arrows, Delete, clipboard keys).
+    ForwardKeyToPanel(event);
+}
+
+void TLabelDesignScreen::ForwardKeyToPanel(QKeyEvent* event) {
+    // A key the panel leaves unused comes back here through its parents.
     if (forwarding_) {
         event->ignore();
         return;
@@ -853,16 +857,7 @@ void TLabelDesignScreen::keyReleaseEvent(QKeyEvent* event) {
         return;
     }
     if (!DescriptionHasFocus()) {
-        if (forwarding_) {
-            event->ignore();
-            return;
-        }
-        forwarding_ = true;
-        QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text(),
-                       event->isAutoRepeat(), ushort(event->count()));
-        QCoreApplication::sendEvent(panel_, &copy);
-        forwarding_ = false;
-        event->accept();
+        ForwardKeyToPanel(event);
         return;
     }
     QDialog::keyReleaseEvent(event);

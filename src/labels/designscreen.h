@@ -154,6 +154,8 @@ private:
     void AfterRecordMove(bool first);
     // Moves the address table (nothing without one) and refreshes the label.
     void MoveRecord(bool (TableDataset::*move)(), bool first);
+    // Hands a key to the panel once (a key it leaves unused comes back).
+    void ForwardKeyToPanel(QKeyEvent* event);
     void UpdateRecordButtons();
     void WatchObject(QObject* object);
     // Page Up/Down, Home/End on the scroll box; true when handled.
