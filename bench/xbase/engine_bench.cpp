@@ -6,7 +6,9 @@
 // With "only-seeks", the table is filled and given its LNAME tag only, and
 // just the random seeks are timed. The environment variable QB_BENCH_SEEKS
 // sets the number of seeks (one per record unless set), so that a fixed
-// number of seeks can be compared across table sizes.
+// number of seeks can be compared across table sizes. With QB_BENCH_REUSE
+// set, "only-seeks" keeps its table for the next run and seeks on a table
+// left by an earlier one (for profiling the seeks alone).
 #include "xbase/table.h"
 
 #include <algorithm>
@@ -118,13 +120,17 @@ int main(int argc, char** argv) {
         getrusage(RUSAGE_SELF, &now);
         peakAfter[name] = std::max(peakAfter[name], double(now.ru_maxrss) / 1024.0);
     };
+    const bool reuse = onlySeeks && std::getenv("QB_BENCH_REUSE") != nullptr;
     uint32_t found = 0, counted = 0;
     double harnessKeys = 0; // MB the harness itself holds during the seeks
     for (int run = 0; run < runs; ++run) {
-        removeTable(path);
-        Table::create(path, addressFields());
+        const bool kept = reuse && fs::exists(path);
+        if (!kept) {
+            removeTable(path);
+            Table::create(path, addressFields());
+        }
         std::mt19937 rng(run + 1);
-        if (!onlyTagged) {
+        if (!onlyTagged && !kept) {
             auto t = Table::open(path);
             record("append " + std::to_string(records) + ", no index", seconds([&] {
                 for (uint32_t i = 0; i < records; ++i) {
@@ -199,7 +205,8 @@ int main(int argc, char** argv) {
             t->setOrder(0);
             if (onlySeeks) {
                 t->close();
-                removeTable(path);
+                if (!reuse)
+                    removeTable(path);
                 continue;
             }
             record("count UPPER(LNAME)=\"SM\" .and. !ISDEL, full scan", seconds([&] {

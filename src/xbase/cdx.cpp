@@ -588,8 +588,16 @@ public:
     uint64_t version = 0; // bumped on every tree change
 
     ~IndexFileCore() {
-        if (fd >= 0)
+        if (fd >= 0) {
+            // Only reached without a clean close (after an error): the file
+            // keeps its open-for-writing mark, so pages still held here are
+            // written for what they are worth and failures are ignored.
+            try {
+                flushPending();
+            } catch (...) {
+            }
             ::close(fd);
+        }
     }
 
     [[noreturn]] void corrupt(const std::string& cause) const {
@@ -619,6 +627,8 @@ public:
     void readRaw(uint64_t off, uint8_t* buf, size_t len) const {
         if (off + len > fileSize)
             corrupt("read past the end of the file at " + std::to_string(off));
+        if (!pending_.empty() && off < pendingOff_ + pending_.size() && pendingOff_ < off + len)
+            flushPending();
         size_t done = 0;
         while (done < len) {
             ssize_t r = ::pread(fd, buf + done, len - done, off_t(off + done));
@@ -635,10 +645,53 @@ public:
             done += size_t(r);
         }
     }
+    // Page writes that follow one another in the file are gathered and
+    // written together: a tree built or rewritten in one pass then costs a
+    // few large writes instead of one system call per page (a 512-byte
+    // write past the end of the file also makes the kernel clear the rest
+    // of its block each time). Nothing is held before the open-for-writing
+    // mark is on disk, and everything is written before any sync, any
+    // change of the file's length and any read of the same bytes.
+    static constexpr size_t kWriteBatch = 256u << 10;
+    mutable std::vector<uint8_t> pending_;
+    mutable uint64_t pendingOff_ = 0;
+
     void writeRaw(uint64_t off, const uint8_t* buf, size_t len) {
         if (readOnly)
             throw Error(Error::Code::State, path + ": opened read-only");
         ensureMarked();
+        if (!pending_.empty() && off == pendingOff_ + pending_.size() &&
+            pending_.size() + len <= kWriteBatch) {
+            pending_.insert(pending_.end(), buf, buf + len);
+            return;
+        }
+        flushPending();
+        if (len >= kWriteBatch) {
+            writeNow(off, buf, len);
+            return;
+        }
+        pending_.reserve(kWriteBatch);
+        pending_.assign(buf, buf + len);
+        pendingOff_ = off;
+    }
+    void flushPending() const {
+        if (pending_.empty())
+            return;
+        // Emptied first: a failed write is reported once, not again by
+        // every later call.
+        std::vector<uint8_t> out;
+        out.swap(pending_);
+        writeNow(pendingOff_, out.data(), out.size());
+        out.clear();
+        pending_.swap(out); // keeps the buffer's capacity
+    }
+    // Everything written so far on the disk.
+    void sync() {
+        flushPending();
+        if (::fdatasync(fd) != 0)
+            ioError("cannot sync");
+    }
+    void writeNow(uint64_t off, const uint8_t* buf, size_t len) const {
         size_t done = 0;
         while (done < len) {
             ssize_t r = ::pwrite(fd, buf + done, len - done, off_t(off + done));
@@ -656,7 +709,7 @@ public:
         marked = true;
         uint8_t m[4];
         std::memcpy(m, kDirtyMark, 4);
-        writeRaw(kDirtyMarkOffset, m, 4);
+        writeNow(kDirtyMarkOffset, m, 4);
         if (::fdatasync(fd) != 0)
             ioError("cannot sync");
     }
@@ -2468,10 +2521,10 @@ public:
             core.writeRaw(4, b, 4);
             core.headerDirty = false;
         }
+        core.flushPending();
         if (::ftruncate(core.fd, off_t(core.fileSize)) != 0)
             core.ioError("cannot set file length");
-        if (::fdatasync(core.fd) != 0)
-            core.ioError("cannot sync");
+        core.sync();
     }
     void closeAll(std::vector<TreeImpl*> trees, bool skipFirst) {
         if (core.fd < 0)
@@ -2489,10 +2542,10 @@ public:
             if (sound) {
                 uint8_t z[4] = {0, 0, 0, 0};
                 core.writeRaw(kDirtyMarkOffset, z, 4);
-                if (::fdatasync(core.fd) != 0)
-                    core.ioError("cannot sync");
+                core.sync();
             }
         }
+        core.flushPending();
         ::close(core.fd);
         core.fd = -1;
         core.cache.clear();
