@@ -776,10 +776,23 @@ public:
         NodePtr* hit = cache.find(off);
         if (!hit)
             return nullptr;
-        (*hit)->lastUse = ++tick;
-        if ((*hit)->klen != klen)
-            corrupt("page " + std::to_string(off) + " is shared by two trees");
+        touch(**hit, klen);
         return *hit;
+    }
+    // The same without taking a reference: valid until the cache is next
+    // trimmed (a descent that trims nothing on its way down needs no more,
+    // and spares the shared count's atomic updates on every level).
+    Node* cachedNode(uint32_t off, int klen) {
+        NodePtr* hit = cache.find(off);
+        if (!hit)
+            return nullptr;
+        touch(**hit, klen);
+        return hit->get();
+    }
+    void touch(Node& nd, int klen) {
+        nd.lastUse = ++tick;
+        if (nd.klen != klen)
+            corrupt("page " + std::to_string(nd.off) + " is shared by two trees");
     }
     void readPage(uint32_t off, uint8_t* page) const {
         if (!validPage(off))
@@ -2082,19 +2095,19 @@ private:
         for (int depth = 0;; ++depth) {
             if (depth > kMaxDepth)
                 f.corrupt("tree deeper than " + std::to_string(kMaxDepth) + " levels (a cycle?)");
-            NodePtr nd = f.cached(off, t_.klen());
+            Node* nd = f.cachedNode(off, t_.klen());
             if (!nd) {
                 uint8_t page[kPage];
                 f.readPage(off, page);
                 if (mayScan && !f.hasRoom() && scanInPlace(page, ge))
                     return true;
-                nd = f.install(off, t_.klen(), t_.fill_, page);
+                nd = f.install(off, t_.klen(), t_.fill_, page).get(); // the cache keeps it
             }
             if (nd->leaf()) {
                 int i = 0;
                 while (i < nd->n() && !ge(nd->key(i), nd->recs[size_t(i)]))
                     ++i;
-                return settle(nd, i, true);
+                return settle(*f.cache.find(off), i, true);
             }
             int lo = 0, hi = nd->n();
             while (lo < hi) {
