@@ -988,9 +988,37 @@ void TableImpl::pack() {
     }
     uint32_t kept = 0;
     uint32_t total = recCount_;
+    // The memos of the records kept are copied first, before a single record
+    // moves: a memo that cannot be read stops the pack with the table as it
+    // was, instead of half compacted with pointers into a memo file that is
+    // then thrown away.
+    const int memoEnd = rebuildMemo ? packEnd / 2 : 0;
+    std::vector<uint32_t> newBlocks; // per kept record, one per memo field
     std::vector<uint8_t> out;
     try {
-        std::vector<uint8_t> rec(recLen_);
+        if (rebuildMemo) {
+            scanRecords([&](const uint8_t* r, uint32_t n) {
+                if (r[0] == '*')
+                    return;
+                for (const FieldDef* f : memoFields) {
+                    uint32_t nb = 0;
+                    try {
+                        uint32_t block = memoPointer(r, *f);
+                        if (block) {
+                            std::string text = memo_.read(block);
+                            if (!text.empty())
+                                nb = newMemo.append(text);
+                        }
+                    } catch (const Error& e) {
+                        throw Error(e.code(), path_ + ": cannot pack: record " + std::to_string(n) + " field " +
+                                                  f->name + ": " + e.what() + "; the table is unchanged");
+                    }
+                    newBlocks.push_back(nb);
+                }
+                report(int(int64_t(n) * memoEnd / std::max<uint32_t>(total, 1)) - 1);
+            });
+        }
+        size_t nextBlock = 0;
         uint32_t per = std::max<uint32_t>(1, uint32_t(kChunkBytes / recLen_));
         std::vector<uint8_t> buf;
         for (uint32_t first = 1; first <= total; first += per) {
@@ -1003,24 +1031,16 @@ void TableImpl::pack() {
                 uint8_t* r = buf.data() + size_t(i) * recLen_;
                 if (r[0] == '*')
                     continue;
-                if (rebuildMemo) {
-                    for (const FieldDef* f : memoFields) {
-                        uint32_t block = memoPointer(r, *f);
-                        uint32_t nb = 0;
-                        if (block) {
-                            std::string text = memo_.read(block);
-                            if (!text.empty())
-                                nb = newMemo.append(text);
-                        }
-                        setMemoPointer(r, *f, nb);
-                    }
-                }
+                if (rebuildMemo)
+                    for (const FieldDef* f : memoFields)
+                        setMemoPointer(r, *f, newBlocks[nextBlock++]);
                 out.insert(out.end(), r, r + recLen_);
                 ++kept;
             }
             if (!out.empty())
                 file_.writeAt(recordOffset(outFirst), out.data(), out.size());
-            report(int(int64_t(first + count - 1) * packEnd / std::max<uint32_t>(total, 1)) - 1);
+            report(memoEnd +
+                   int(int64_t(first + count - 1) * (packEnd - memoEnd) / std::max<uint32_t>(total, 1)) - 1);
         }
     } catch (...) {
         if (rebuildMemo) {
