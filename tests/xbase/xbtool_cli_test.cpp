@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -208,6 +209,13 @@ TEST_F(Xbtool, CreateIndexPackAndErrors) {
         {"keys " + p + " --tag NOPE", ""},
         {"append " + p, "0\t\tonly one value\n"},
         {"index " + p + " --tag BAD --expr \"UPPER(\"", ""},
+        // A misspelt or misplaced option or argument is refused, not ignored.
+        {"dump " + p + " --hide-delted", ""},
+        {"dump " + p + " --tag NAME --tag POS", ""},
+        {"info " + p + " extra", ""},
+        {"keys " + p + " --tag NAME --soft", ""},
+        {"seek " + p + " --tag NAME --keys-from " + p + " BOB", ""},
+        {"seek " + p + " --tag NAME BOB CAROL", ""},
     };
     for (const Case& c : errors) {
         SCOPED_TRACE(c.args);
@@ -218,6 +226,120 @@ TEST_F(Xbtool, CreateIndexPackAndErrors) {
     Result help = run("--help");
     EXPECT_EQ(help.code, 0);
     EXPECT_NE(help.out.find("--keys-from"), std::string::npos);
+}
+
+// Values dump must escape, and bytes 0x80-0x9F of Windows-1252 (including
+// those it leaves undefined), survive dump | append unchanged.
+TEST_F(Xbtool, EscapesAndWindows1252SurviveDumpAndAppend) {
+    std::string p = dir.file("ESC.DBF");
+    {
+        xbase::Table::create(p, {{"TEXT", 'C', 20, 0, 0}, {"NOTES", 'M', 10, 0, 0}});
+        auto t = xbase::Table::open(p);
+        t->appendBlank();
+        t->putString(0, "a\\b\tc\rd\ne");
+        t->putMemo(1, "\x80\x81\x8D\x9F\xFF\\n");
+        t->close();
+    }
+    Result dump = run("dump " + p);
+    ASSERT_EQ(dump.code, 0) << dump.err;
+    EXPECT_EQ(dump.out, "1\t\ta\\\\b\\tc\\rd\\ne\t\xE2\x82\xAC\xC2\x81\xC2\x8D\xC5\xB8\xC3\xBF\\\\n\n");
+    std::string copy = dir.file("COPY.DBF");
+    ASSERT_EQ(run("create " + copy + " --fields TEXT:C:20,NOTES:M").code, 0);
+    Result app = run("append " + copy, dump.out);
+    ASSERT_EQ(app.code, 0) << app.err;
+    auto t = xbase::Table::open(copy);
+    t->goTop();
+    EXPECT_EQ(t->getString(0), "a\\b\tc\rd\ne");
+    EXPECT_EQ(t->getMemo(1), "\x80\x81\x8D\x9F\xFF\\n");
+}
+
+// A line append cannot take adds nothing: the lines before it stay, the
+// line itself leaves no half-filled record, and the message names the line.
+TEST_F(Xbtool, AppendRefusesABadLineWhole) {
+    std::string p = dir.file("APP.DBF");
+    ASSERT_EQ(run("create " + p + " --fields NAME:C:8,AMT:N:6:2,OK:L").code, 0);
+    struct Case {
+        const char* line;
+        const char* field;
+    };
+    const Case bad[] = {
+        {"0\t\tbob\t12x\tT\n", "AMT"},
+        {"0\t\tbob\t12\tX\n", "OK"},
+        {"0\t\tbob\t12\tyes\n", "OK"},
+        {"0\t\tbob\t\xC4\x80\tT\n", "AMT"}, // a character Windows-1252 cannot hold
+    };
+    int records = 0;
+    for (const Case& c : bad) {
+        SCOPED_TRACE(c.line);
+        Result r = run("append " + p, "0\t\tgood\t1.5\tF\n" + std::string(c.line));
+        ++records;
+        EXPECT_EQ(r.code, 2);
+        EXPECT_NE(r.err.find("line 2"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(c.field), std::string::npos) << r.err;
+        std::vector<std::string> rows = lines(run("dump " + p).out);
+        ASSERT_EQ(rows.size(), size_t(records));
+        EXPECT_EQ(rows.back(), std::to_string(records) + "\t\tgood\t1.50\tF");
+    }
+    EXPECT_EQ(run("append " + p, "0\t\tlow\t\tt\n").code, 0);
+    EXPECT_EQ(lines(run("dump " + p).out).back(), std::to_string(records + 1) + "\t\tlow\t\tT");
+}
+
+// Seeks on a logical tag take T or F; anything else is an error, not a
+// silent seek for F.
+TEST_F(Xbtool, LogicalTagsSeekTOrF) {
+    std::string p = dir.file("LOG.DBF");
+    ASSERT_EQ(run("create " + p + " --fields NAME:C:8,OK:L").code, 0);
+    ASSERT_EQ(run("append " + p, "0\t\ta\tF\n0\t\tb\tT\n0\t\tc\t\n").code, 0);
+    ASSERT_EQ(run("index " + p + " --tag OK --expr OK").code, 0);
+    EXPECT_EQ(run("seek " + p + " --tag OK T").out, "found 2\n");
+    EXPECT_EQ(run("seek " + p + " --tag OK f").out, "found 1\n");
+    for (const char* key : {"X", "TRUE", "\"\""}) {
+        Result r = run("seek " + p + " --tag OK " + key);
+        EXPECT_EQ(r.code, 2) << key;
+        EXPECT_NE(r.err.find("T or F"), std::string::npos) << r.err;
+    }
+}
+
+// An index left open for writing by a process that died is not trusted:
+// the commands that read in a tag's order refuse and point at reindex,
+// info says so, and after reindex they work again.
+TEST_F(Xbtool, StaleIndexIsRefusedUntilReindexed) {
+    std::string p = dir.file("DIED.DBF");
+    ASSERT_EQ(run("create " + p + " --fields NAME:C:8").code, 0);
+    ASSERT_EQ(run("index " + p + " --tag NAME --expr NAME").code, 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        try {
+            auto t = xbase::Table::open(p);
+            for (int i = 0; i < 40; ++i) {
+                t->appendBlank();
+                t->putString(0, "n" + std::to_string(i));
+                t->commit();
+            }
+            _exit(0); // with the table still open: the index keeps its open-for-writing mark
+        } catch (...) {
+            _exit(3);
+        }
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    for (const std::string& args : {"dump " + p + " --tag NAME", "keys " + p + " --tag NAME",
+                                    "seek " + p + " --tag NAME n1"}) {
+        SCOPED_TRACE(args);
+        Result r = run(args);
+        EXPECT_EQ(r.code, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("reindex"), std::string::npos) << r.err;
+    }
+    EXPECT_NE(run("info " + p).out.find("not closed cleanly"), std::string::npos);
+    EXPECT_EQ(lines(run("dump " + p).out).size(), 40u); // physical order needs no index
+    ASSERT_EQ(run("reindex " + p).code, 0);
+    EXPECT_EQ(run("seek " + p + " --tag NAME n1").out, "found 2\n");
+    EXPECT_EQ(lines(run("keys " + p + " --tag NAME").out).size(), 40u);
+    EXPECT_EQ(run("info " + p).out.find("not closed cleanly"), std::string::npos);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // xbtool: look at and change xBase tables from the command line.
 #include "xbase/table.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -29,7 +31,10 @@ Commands:
       fields as their text. With --tag in that tag's order.
   append FILE.DBF < LINES
       Append records given in the dump format (the record number column is
-      ignored, the mark column honoured). Every tag is kept up to date.
+      ignored, the mark column honoured). Every tag is kept up to date. A
+      line with a value its field cannot take (a number that is not one, a
+      logical other than T or F) stops the append: the lines before it stay,
+      the line itself adds nothing, and the message names it.
   keys FILE.DBF --tag NAME
       Each key of the tag in order: the key bytes in hex, a tab, the record
       number.
@@ -52,8 +57,13 @@ Commands:
       Remove the records marked for deletion, compact the memo file and
       rebuild every tag.
 
+An index that a process left open for writing without closing it may hold
+stale tags: info says so, dump --tag, keys and seek refuse it, check names
+the tags and reindex repairs them.
+
 Exit status: 0 success, 1 when check finds faults or a sought key is not
-found, 2 on errors (the message goes to standard error).
+found, 2 on errors, including an unknown option or an extra argument (the
+message goes to standard error).
 )";
 
 // ---- Windows-1252 <-> UTF-8 ----------------------------------------------------
@@ -167,28 +177,65 @@ struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// What each command takes besides the table: a misspelt or misplaced option
+// is an error, never silently ignored (a dump without the --hide-deleted the
+// user meant to give would look like a right answer).
+struct CommandSyntax {
+    const char* name;
+    std::vector<std::string> options; // --name VALUE
+    std::vector<std::string> flags;   // --name
+    size_t positional;                // arguments after the table
+};
+
+const std::vector<CommandSyntax>& syntax() {
+    static const std::vector<CommandSyntax> all = {
+        {"info", {}, {}, 0},
+        {"dump", {"--tag", "--filter"}, {"--hide-deleted"}, 0},
+        {"append", {}, {}, 0},
+        {"keys", {"--tag"}, {}, 0},
+        {"seek", {"--tag", "--keys-from"}, {"--soft", "--exact", "--hide-deleted"}, 1},
+        {"check", {}, {}, 0},
+        {"create", {"--fields"}, {}, 0},
+        {"index", {"--tag", "--expr", "--for"}, {"--descending", "--unique"}, 0},
+        {"reindex", {}, {}, 0},
+        {"pack", {}, {}, 0},
+    };
+    return all;
+}
+
+bool listed(const std::vector<std::string>& names, const std::string& s) {
+    return std::find(names.begin(), names.end(), s) != names.end();
+}
+
 Args parse(int argc, char** argv) {
-    static const char* withValue[] = {"--tag", "--filter", "--keys-from", "--fields", "--expr", "--for"};
     Args a;
     if (argc < 2)
         throw UsageError("no command given (try xbtool --help)");
     a.command = argv[1];
+    const CommandSyntax* cmd = nullptr;
+    for (const CommandSyntax& c : syntax())
+        if (a.command == c.name)
+            cmd = &c;
+    if (!cmd)
+        throw UsageError("unknown command \"" + a.command + "\" (try xbtool --help)");
     for (int i = 2; i < argc; ++i) {
         std::string s = argv[i];
-        bool valued = false;
-        for (const char* w : withValue)
-            if (s == w)
-                valued = true;
-        if (valued) {
+        if (listed(cmd->options, s)) {
             if (i + 1 >= argc)
                 throw UsageError(s + " needs a value");
+            if (a.options.count(s))
+                throw UsageError(a.command + ": " + s + " given twice");
             a.options[s] = argv[++i];
-        } else if (s.rfind("--", 0) == 0 && s.size() > 2) {
+        } else if (listed(cmd->flags, s)) {
             a.flags.push_back(s);
+        } else if (s.size() > 2 && s.rfind("--", 0) == 0) {
+            throw UsageError(a.command + ": unknown option " + s + " (try xbtool --help)");
         } else if (a.file.empty()) {
             a.file = s;
-        } else {
+        } else if (a.positional.size() < cmd->positional) {
             a.positional.push_back(s);
+        } else {
+            throw UsageError(a.command + ": unexpected argument \"" + s + "\"");
         }
     }
     if (a.file.empty())
@@ -205,6 +252,12 @@ std::unique_ptr<Table> openRead(const std::string& file) {
 
 std::unique_ptr<Table> openWrite(const std::string& file) { return Table::open(file, OpenOptions{}); }
 
+std::string untrustedText(const Table& t) {
+    return t.indexFileName() +
+           ": was left open for writing by a process that did not close it; its tags may be stale "
+           "(xbtool reindex " + t.path() + " rebuilds them)";
+}
+
 void selectTag(Table& t, const Args& a, bool required) {
     std::string tag = a.opt("--tag");
     if (tag.empty()) {
@@ -214,6 +267,10 @@ void selectTag(Table& t, const Args& a, bool required) {
     }
     if (t.tagOrder(tag) == 0)
         throw Error(Error::Code::Argument, t.path() + ": no tag named " + tag);
+    // A tag that may be stale would give a wrong order or a wrong seek
+    // result that looks right: refuse, and say how to repair it.
+    if (!t.indexTrustworthy())
+        throw Error(Error::Code::State, untrustedText(t));
     t.setOrder(std::string_view(tag));
 }
 
@@ -246,7 +303,10 @@ int cmdInfo(const Args& a) {
     std::cout << "fields: " << t->fields().size() << "\n";
     for (const FieldDef& f : t->fields())
         std::cout << "  " << f.name << " " << f.type << " " << f.width << " " << f.decimals << "\n";
-    std::cout << "index: " << (t->indexFileName().empty() ? "(none)" : t->indexFileName()) << "\n";
+    std::cout << "index: " << (t->indexFileName().empty() ? "(none)" : t->indexFileName());
+    if (!t->indexFileName().empty() && !t->indexTrustworthy())
+        std::cout << " (not closed cleanly: tags may be stale, run xbtool reindex)";
+    std::cout << "\n";
     std::cout << "tags: " << t->tagCount() << "\n";
     for (int i = 1; i <= t->tagCount(); ++i) {
         TagInfo info = t->tagInfo(i);
@@ -299,11 +359,65 @@ std::vector<std::string> splitTabs(const std::string& s) {
     return parts;
 }
 
+// A logical value as dump writes it (T, F or empty for never set); Y and N
+// are taken too. Anything else is refused rather than stored as false.
+bool logicalText(const std::string& v) {
+    return v.size() == 1 && std::strchr("TtFfYyNn", v[0]) != nullptr;
+}
+
+// Why `v` cannot go into field `f` of `t`, or "" when it can. Append checks
+// every value of a line before it adds the record, so a bad line adds
+// nothing (a record appended and then refused a value would stay behind half
+// filled).
+std::string refusal(const Table& t, const FieldDef& f, const std::string& v) {
+    if (v.empty())
+        return {};
+    switch (f.type) {
+    case 'N':
+    case 'F':
+    case 'I':
+    case 'B':
+    case 'Y': {
+        size_t b = v.find_first_not_of(' ');
+        if (b == std::string::npos)
+            return {};
+        char* end = nullptr;
+        double d = std::strtod(v.c_str() + b, &end);
+        while (end && *end == ' ')
+            ++end;
+        if (!end || *end || end == v.c_str() + b)
+            return "\"" + v + "\" is not a number";
+        if (f.type == 'I' && !(std::nearbyint(d) >= -2147483648.0 && std::nearbyint(d) <= 2147483647.0))
+            return v + " is out of range for an integer field";
+        if (f.type == 'Y' && !(std::fabs(d) < 9.2e14))
+            return v + " is out of range for a currency field";
+        return {};
+    }
+    case 'L':
+        return logicalText(v) ? std::string() : "\"" + v + "\" is not a logical value (T or F)";
+    case 'T':
+        return "datetime fields cannot be written";
+    case 'M':
+        return t.version() == TableVersion::DBase3Memo ? "dBASE III memo files cannot be written" : std::string();
+    default:
+        return {};
+    }
+}
+
 int cmdAppend(const Args& a) {
     auto t = openWrite(a.file);
+    if (!t->indexFileName().empty() && !t->indexTrustworthy())
+        std::cerr << "xbtool: warning: " << untrustedText(*t) << "\n";
     const size_t n = t->fields().size();
-    std::string line, value;
+    std::string line;
+    std::vector<std::string> values(n);
     size_t lineNo = 0;
+    auto fail = [&](const std::string& why) {
+        std::string text = why;
+        if (text.rfind(t->path() + ": ", 0) == 0)
+            text.erase(0, t->path().size() + 2);
+        return Error(Error::Code::Argument, t->path() + ": line " + std::to_string(lineNo) + ": " + text);
+    };
     while (std::getline(std::cin, line)) {
         ++lineNo;
         if (!line.empty() && line.back() == '\r')
@@ -312,27 +426,34 @@ int cmdAppend(const Args& a) {
             continue;
         std::vector<std::string> cols = splitTabs(line);
         if (cols.size() != n + 2)
-            throw Error(Error::Code::Argument, "line " + std::to_string(lineNo) + ": " +
-                                                   std::to_string(cols.size() < 2 ? 0 : cols.size() - 2) +
-                                                   " values for " + std::to_string(n) + " fields");
+            throw fail(std::to_string(cols.size() < 2 ? 0 : cols.size() - 2) + " values for " + std::to_string(n) +
+                       " fields");
         if (cols[1] != "" && cols[1] != "*")
-            throw Error(Error::Code::Argument, "line " + std::to_string(lineNo) + ": the mark column must be empty or *");
-        t->appendBlank();
+            throw fail("the mark column must be empty or *");
         for (size_t i = 0; i < n; ++i) {
-            if (!unescapeValue(cols[i + 2], value))
-                throw Error(Error::Code::Argument, "line " + std::to_string(lineNo) + ", field " +
-                                                       t->fields()[i].name +
-                                                       ": text that Windows-1252 cannot hold");
-            if (value.empty())
-                continue;
-            if (t->fields()[i].type == 'M')
-                t->putMemo(int(i), value);
-            else
-                t->putString(int(i), value);
+            const FieldDef& f = t->fields()[i];
+            if (!unescapeValue(cols[i + 2], values[i]))
+                throw fail("field " + f.name + ": text that Windows-1252 cannot hold");
+            std::string why = refusal(*t, f, values[i]);
+            if (!why.empty())
+                throw fail("field " + f.name + ": " + why);
         }
-        if (cols[1] == "*")
-            t->deleteRecord();
-        t->commit();
+        try {
+            t->appendBlank();
+            for (size_t i = 0; i < n; ++i) {
+                if (values[i].empty())
+                    continue;
+                if (t->fields()[i].type == 'M')
+                    t->putMemo(int(i), values[i]);
+                else
+                    t->putString(int(i), values[i]);
+            }
+            if (cols[1] == "*")
+                t->deleteRecord();
+            t->commit();
+        } catch (const Error& e) {
+            throw fail(e.what());
+        }
     }
     t->close();
     return 0;
@@ -368,11 +489,15 @@ int cmdSeek(const Args& a) {
     t->setSoftSeek(a.has("--soft"));
     t->setExact(a.has("--exact"));
     t->setDeleted(a.has("--hide-deleted"));
+    const bool logicalTag = t->tagInfo(t->order()).type == KeyType::Logical;
     bool allFound = true;
     std::string out, raw;
     auto seekOne = [&](const std::string& k) {
         if (!unescapeValue(k, raw))
             throw Error(Error::Code::Argument, "key \"" + k + "\": text that Windows-1252 cannot hold");
+        if (logicalTag && !logicalText(raw))
+            throw Error(Error::Code::Argument,
+                        "key \"" + k + "\": tag " + t->orderName() + " is logical and takes T or F");
         bool found = t->seek(raw);
         if (found)
             out = "found " + std::to_string(t->recno());
@@ -385,6 +510,8 @@ int cmdSeek(const Args& a) {
         std::fwrite(out.data(), 1, out.size(), stdout);
     };
     if (!a.opt("--keys-from").empty()) {
+        if (!a.positional.empty())
+            throw UsageError("seek: give one KEY or --keys-from FILE, not both");
         // Keys are sought as they are read: a key file may be far larger
         // than the memory worth spending on it.
         std::ifstream in(a.opt("--keys-from"), std::ios::binary);
@@ -488,10 +615,7 @@ int main(int argc, char** argv) {
             {"seek", cmdSeek},   {"check", cmdCheck},   {"create", cmdCreate},   {"index", cmdIndex},
             {"reindex", cmdReindex}, {"pack", cmdPack},
         };
-        auto it = commands.find(a.command);
-        if (it == commands.end())
-            throw UsageError("unknown command \"" + a.command + "\" (try xbtool --help)");
-        int rc = it->second(a);
+        int rc = commands.at(a.command)(a);
         std::cout.flush();
         std::fflush(stdout);
         return rc;
