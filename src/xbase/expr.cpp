@@ -1402,6 +1402,7 @@ private:
             break;
         }
         case 'M': {
+            readsMemo_ = true;
             auto x = node<MemoField>(ValueType::Character, t.pos);
             x->index = index;
             x->width = f.width;
@@ -1740,11 +1741,13 @@ private:
 
 public:
     bool readsRecord() const { return readsRecord_; }
+    bool readsMemo() const { return readsMemo_; }
 
 private:
     std::string_view text_;
     const std::vector<FieldDef>& fields_;
     bool readsRecord_ = false;
+    bool readsMemo_ = false;
     std::vector<Token> toks_;
     size_t at_ = 0;
     int nesting_ = 0;
@@ -1754,11 +1757,12 @@ private:
 
 class CompiledExpression final : public Expression {
 public:
-    CompiledExpression(std::string text, NodePtr root, bool readsRecord)
-        : text_(std::move(text)), root_(std::move(root)), readsRecord_(readsRecord) {}
+    CompiledExpression(std::string text, NodePtr root, bool readsRecord, bool readsMemo)
+        : text_(std::move(text)), root_(std::move(root)), readsRecord_(readsRecord), readsMemo_(readsMemo) {}
 
     const std::string& text() const override { return text_; }
     ValueType type() const override { return root_->type; }
+    bool readsMemo() const override { return readsMemo_; }
     int width() const override {
         switch (root_->type) {
         case ValueType::Character:
@@ -1834,6 +1838,7 @@ private:
     std::string text_;
     NodePtr root_;
     bool readsRecord_;
+    bool readsMemo_;
 };
 
 } // namespace
@@ -1843,7 +1848,7 @@ std::unique_ptr<Expression> Expression::compile(std::string_view text,
     Parser p(text, fields);
     NodePtr root = p.parse();
     return std::make_unique<CompiledExpression>(std::string(text), std::move(root),
-                                                p.readsRecord());
+                                                p.readsRecord(), p.readsMemo());
 }
 
 void encodeNumericKey(double value, uint8_t out[8]) {

@@ -60,6 +60,10 @@ public:
     // For character results: the fixed width of the result as the format
     // requires for index keys (e.g. UPPER(LNAME)+UPPER(FNAME) is 60).
     virtual int width() const = 0;
+    // True when the expression reads a memo field. Memo text is rewritten in
+    // place, outside the record, so an index cannot tell what such a key
+    // was before a change: tags refuse these expressions.
+    virtual bool readsMemo() const = 0;
 
     virtual bool evalLogical(const EvalContext& ctx) const = 0;  // Type error unless Logical
     virtual double evalNumeric(const EvalContext& ctx) const = 0; // Numeric; Date gives its Julian day

@@ -1735,6 +1735,9 @@ void TableImpl::createTag(const std::string& name, const std::string& keyExpr, c
         if (t->cond->type() != ValueType::Logical)
             throw ExpressionError("the FOR condition must be a logical expression", 0);
     }
+    if (t->key->readsMemo() || (t->cond && t->cond->readsMemo()))
+        throw Error(Error::Code::Argument, path_ + ": tag " + tagName +
+                                               ": a memo field cannot be part of an index key or FOR condition");
     TagInfo info;
     info.name = tagName;
     info.keyExpr = keyExpr;
@@ -1824,6 +1827,8 @@ void TableImpl::createTempIndex(const std::string& path, const std::string& keyE
     closeTempIndex();
     auto t = std::make_unique<TagState>();
     t->key = Expression::compile(keyExpr, fields_);
+    if (t->key->readsMemo())
+        throw Error(Error::Code::Argument, path + ": a memo field cannot be part of an index key");
     TagInfo info;
     std::string base = path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
     base = base.substr(0, base.find('.'));

@@ -90,4 +90,45 @@ TEST(AuditPack, UnreadableMemoLeavesTheTableAsItWas) {
     EXPECT_TRUE(faults.empty()) << faults.front();
 }
 
+// A memo is rewritten in place, outside the record: a tag keyed on it
+// could not find its old entry after a change and would go stale. Such tags
+// are refused; filters, evaluated afresh each time, still read memos.
+TEST(AuditMemoKeys, MemoFieldsAreRefusedInTagsButWorkInFilters) {
+    TempDir dir;
+    std::string path = dir.file("NOTES.DBF");
+    Table::create(path, {{"NAME", 'C', 8, 0, 0}, {"NOTES", 'M', 10, 0, 0}});
+    auto t = Table::open(path);
+    for (const char* memo : {"zebra", "apple"}) {
+        t->appendBlank();
+        t->putString(0, memo);
+        t->putMemo(1, memo);
+    }
+    struct Case {
+        const char* key;
+        const char* cond;
+    };
+    const Case refused[] = {{"NOTES", ""}, {"UPPER(LEFT(notes, 5))", ""}, {"NAME", "\"pp\" $ NOTES"}};
+    for (const Case& c : refused) {
+        SCOPED_TRACE(c.key + std::string(" FOR ") + c.cond);
+        try {
+            t->createTag("MEMO", c.key, c.cond);
+            ADD_FAILURE() << "tag created";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.code(), Error::Code::Argument);
+            EXPECT_NE(std::string(e.what()).find("memo"), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(t->tagCount(), 0);
+    }
+    EXPECT_THROW(t->createTempIndex(dir.file("MEMO.IDX"), "NOTES"), Error);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("NOTES.CDX")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("MEMO.IDX")));
+
+    t->setFilter("\"pp\" $ NOTES");
+    t->goTop();
+    EXPECT_EQ(t->recno(), 2u);
+    t->putMemo(1, "pear"); // same blocks, new text: the filter sees it
+    t->commit();
+    EXPECT_EQ(t->countVisible(), 0u);
+}
+
 } // namespace
