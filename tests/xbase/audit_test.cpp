@@ -131,4 +131,93 @@ TEST(AuditMemoKeys, MemoFieldsAreRefusedInTagsButWorkInFilters) {
     EXPECT_EQ(t->countVisible(), 0u);
 }
 
+// A Visual FoxPro table with the binary field types, built byte by byte:
+// F float (text like N), I 4-byte integer, B 8-byte double, T datetime (Julian
+// day and milliseconds), Y currency (integer of ten-thousandths), and the
+// hidden _NullFlags system field that must not show as a field.
+std::string visualFoxProTable() {
+    struct Def {
+        const char* name;
+        char type;
+        int width, decimals, flags;
+    };
+    const Def defs[] = {{"NAME", 'C', 6, 0, 0}, {"RATE", 'F', 8, 2, 0},  {"COUNT", 'I', 4, 0, 0},
+                        {"SIZE", 'B', 8, 2, 0}, {"WHEN", 'T', 8, 0, 0},  {"PRICE", 'Y', 8, 4, 0},
+                        {"FLAG", 'L', 1, 0, 0}, {"_NullFlags", '0', 1, 0, 0x05}};
+    const int n = int(std::size(defs));
+    const int headerLength = 32 + 32 * n + 1 + 263, recordLength = 1 + 6 + 8 + 4 + 8 + 8 + 8 + 1 + 1;
+    std::string h(32, '\0');
+    h[0] = char(0x30);
+    h[1] = 26, h[2] = 12, h[3] = 10;
+    h[4] = 2;
+    h[8] = char(headerLength & 0xFF), h[9] = char(headerLength >> 8);
+    h[10] = char(recordLength);
+    h[29] = 3;
+    int offset = 1;
+    for (const Def& d : defs) {
+        std::string f(32, '\0');
+        std::memcpy(&f[0], d.name, std::strlen(d.name));
+        f[11] = d.type;
+        f[12] = char(offset);
+        f[16] = char(d.width);
+        f[17] = char(d.decimals);
+        f[18] = char(d.flags);
+        h += f;
+        offset += d.width;
+    }
+    h += '\r';
+    h += std::string(263, '\0');
+    auto bytes = [](const auto& v) { return std::string(reinterpret_cast<const char*>(&v), sizeof v); };
+    const int32_t count = -7;
+    const double size = 2.5;
+    const uint32_t when[2] = {2460370, 49530500}; // 2024-02-29 13:45:30.5
+    const int64_t price = 123456;                  // 12.3456
+    std::string r1 = " widget   12.50" + bytes(count) + bytes(size) + bytes(when) + bytes(price) + "T" + '\0';
+    std::string r2 = "*" + std::string(6 + 8, ' ') + std::string(4 + 8 + 8 + 8, '\0') + " " + '\0';
+    return h + r1 + r2 + '\x1A';
+}
+
+TEST(AuditForeign, VisualFoxProBinaryFieldsAreRead) {
+    TempDir dir;
+    writeFile(dir.file("VFP.DBF"), visualFoxProTable());
+    OpenOptions ro;
+    ro.readOnly = true;
+    auto t = Table::open(dir.file("VFP.DBF"), ro);
+    EXPECT_EQ(t->version(), TableVersion::VisualFoxPro);
+    ASSERT_EQ(t->fields().size(), 7u); // _NullFlags hidden
+    EXPECT_EQ(t->recCount(), 2u);
+
+    struct Case {
+        const char* field;
+        const char* text;    // getString
+        double number;       // getNumber (not used for T and L)
+        const char* blank;   // getString of the blank record
+    };
+    const Case cases[] = {
+        {"RATE", "12.50", 12.5, ""},   {"COUNT", "-7", -7, "0"},          {"SIZE", "2.50", 2.5, "0.00"},
+        {"WHEN", "20240229134530", 0, ""}, {"PRICE", "12.3456", 12.3456, "0.0000"}, {"FLAG", "T", 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.field);
+        int i = t->fieldIndex(c.field);
+        ASSERT_GE(i, 0);
+        t->go(1);
+        EXPECT_EQ(t->getString(i), c.text);
+        if (c.number != 0) {
+            EXPECT_DOUBLE_EQ(t->getNumber(i), c.number);
+        }
+        EXPECT_FALSE(t->isEmpty(i));
+        t->go(2);
+        EXPECT_EQ(t->getString(i), c.blank);
+        EXPECT_TRUE(t->isEmpty(i));
+    }
+    // The types in expressions: filters over each binary field.
+    t->go(1);
+    for (const char* cond : {"COUNT < 0 .and. COUNT = -7", "SIZE * 2 = 5", "PRICE > 12.34 .and. PRICE < 12.35",
+                             "RATE = 12.5", "DTOS(WHEN) = \"20240229\"", "FLAG"})
+        EXPECT_TRUE(t->evalLogical(cond)) << cond;
+    t->setFilter("COUNT <> 0");
+    EXPECT_EQ(t->countVisible(), 1u);
+}
+
 } // namespace
