@@ -2106,6 +2106,11 @@ void TableImpl::check(std::vector<std::string>& faults) {
     if (cdx_ && !cdx_->trustworthy())
         faults.push_back(cdx_->path() + ": left open for writing by a process that did not close it; "
                                         "its tags may be stale");
+    // The header says the table has a production index: other engines refuse
+    // to open it without one, and no tag followed the changes made since.
+    if ((flags_ & 0x01) && siblingFile(path_, "CDX").empty())
+        faults.push_back(path_ + ": marked as having a production index, but " + siblingName(path_, "CDX") +
+                         " is missing");
     for (auto& tp : tags_) {
         TagState& t = *tp;
         std::string prefix = "tag " + t.info.name + ": ";

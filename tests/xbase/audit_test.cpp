@@ -220,4 +220,32 @@ TEST(AuditForeign, VisualFoxProBinaryFieldsAreRead) {
     EXPECT_EQ(t->countVisible(), 1u);
 }
 
+// A table whose header says it has a production index that is gone opens
+// (its records are all there) but does not check as sound: no tag followed
+// the changes made since, and other engines refuse to open it.
+TEST(AuditCheck, MissingProductionIndexIsAFault) {
+    TempDir dir;
+    std::string path = dir.file("LOST.DBF");
+    Table::create(path, {{"NAME", 'C', 8, 0, 0}});
+    {
+        auto t = Table::open(path);
+        t->appendBlank();
+        t->putString(0, "one");
+        t->createTag("NAME", "NAME");
+        t->close();
+    }
+    std::filesystem::remove(dir.file("LOST.CDX"));
+    auto t = Table::open(path);
+    EXPECT_EQ(t->recCount(), 1u);
+    std::vector<std::string> faults;
+    t->check(faults);
+    ASSERT_EQ(faults.size(), 1u);
+    EXPECT_NE(faults[0].find("LOST.CDX is missing"), std::string::npos) << faults[0];
+    // A new production index answers for the table again.
+    t->createTag("NAME", "NAME");
+    faults.clear();
+    t->check(faults);
+    EXPECT_TRUE(faults.empty()) << faults.front();
+}
+
 } // namespace
