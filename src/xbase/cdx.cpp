@@ -2694,6 +2694,7 @@ public:
         tags_.erase(tags_.begin() + i);
     }
     bool trustworthy() const override { return !core.wasDirty; }
+    void markChanging() override { core.beginChange(); }
     std::vector<TreeImpl*> trees() {
         std::vector<TreeImpl*> v;
         if (dir_)

@@ -113,6 +113,11 @@ public:
     // False when the file was open for writing and was not closed cleanly
     // (a crash): its pages may be stale and it must be rebuilt.
     virtual bool trustworthy() const = 0;
+    // Puts the open-for-writing mark on disk now, ahead of a change to the
+    // table that the index does not follow entry by entry (a pack replacing
+    // the table): if the process dies before the tags are rebuilt, the next
+    // open knows they are stale.
+    virtual void markChanging() = 0;
 
     // Write every changed page to the file (the file stays marked open-for-writing).
     virtual void flush() = 0;

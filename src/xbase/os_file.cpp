@@ -3,6 +3,7 @@
 #include "xbase/error.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -49,20 +50,40 @@ void OsFile::open(const std::string& path, bool readOnly, Lock lock) {
         ::close(fd);
         throw Error(Error::Code::Io, path + ": is a directory");
     }
-    if (lock != Lock::None) {
-        // flock locks belong to the open file description, so a second open
-        // in this same process is refused too, as it would be from another.
-        int op = (lock == Lock::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
-        if (::flock(fd, op) != 0) {
-            int e = errno;
-            ::close(fd);
-            if (e == EWOULDBLOCK)
-                throw Error(Error::Code::Locked, path + " is in use by another process");
-            errno = e;
-            throwErrno(path, "cannot lock");
-        }
-    }
     fd_ = fd;
+    try {
+        this->lock(lock);
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+void OsFile::lock(Lock lock) {
+    if (lock == Lock::None)
+        return;
+    // flock locks belong to the open file description, so a second open in
+    // this same process is refused too, as it would be from another.
+    int op = (lock == Lock::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
+    if (::flock(fd_, op) != 0) {
+        if (errno == EWOULDBLOCK)
+            throw Error(Error::Code::Locked, path_ + " is in use by another process");
+        throwErrno(path_, "cannot lock");
+    }
+}
+
+void OsFile::copyModeFrom(const OsFile& other) {
+    struct stat st {};
+    if (::fstat(other.fd_, &st) != 0)
+        throwErrno(other.path_, "cannot read the file's permissions");
+    if (::fchmod(fd_, st.st_mode & 07777) != 0)
+        throwErrno(path_, "cannot set the file's permissions");
+}
+
+void OsFile::renameTo(const std::string& to) {
+    if (::rename(path_.c_str(), to.c_str()) != 0)
+        throwErrno(to, ("cannot replace it by " + path_).c_str());
+    path_ = to;
 }
 
 void OsFile::create(const std::string& path, bool replace) {
@@ -137,6 +158,33 @@ void OsFile::truncate(uint64_t size) {
 void OsFile::sync() {
     if (::fdatasync(fd_) != 0)
         throwErrno(path_, "cannot flush");
+}
+
+std::string realFile(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return path;
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real)
+        throwErrno(path, "cannot follow the link");
+    std::string out(real);
+    std::free(real);
+    return out;
+}
+
+void syncDirectoryOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        throwErrno(dir, "cannot open the folder");
+    int rc = ::fsync(fd);
+    int e = errno;
+    ::close(fd);
+    if (rc != 0) {
+        errno = e;
+        throwErrno(dir, "cannot flush the folder");
+    }
 }
 
 bool fileExists(const std::string& path) {

@@ -27,6 +27,14 @@ public:
     void create(const std::string& path, bool replace = false);
     void close();
     bool isOpen() const { return fd_ >= 0; }
+    // Take a lock on the open file (as open() does); throws Error::Locked
+    // when another process holds a conflicting one.
+    void lock(Lock lock);
+    // Give the open file the permission bits of another open file.
+    void copyModeFrom(const OsFile& other);
+    // Rename the open file to `to` (same directory), replacing any file of
+    // that name; the file stays open under its new name.
+    void renameTo(const std::string& to);
     const std::string& path() const { return path_; }
 
     // Reads up to `size` bytes at `offset`; returns the count read (short at
@@ -45,6 +53,12 @@ private:
 };
 
 bool fileExists(const std::string& path);
+// The file a path names: itself, or what a symbolic link points at (so that
+// replacing the file replaces the one the link leads to, not the link).
+std::string realFile(const std::string& path);
+// Make the directory entries of the folder holding `path` durable (after a
+// rename or a new file). Throws Error naming the folder.
+void syncDirectoryOf(const std::string& path);
 // The file beside `path` with the same base name and extension `ext` (given
 // without the dot), matched case-insensitively; "" when there is none.
 std::string siblingFile(const std::string& path, const std::string& ext);

@@ -193,6 +193,7 @@ private:
     void writeHeaderCount();
     void writeHeaderDate();
     void writeFlags();
+    void finishInterruptedPack();
     void invalidateCache() { cacheCount_ = 0; }
     // Calls fn(record, recno) for every record in physical order, in chunks.
     template <class Fn> void scanRecords(Fn&& fn);
@@ -320,6 +321,7 @@ TableImpl::TableImpl(const std::string& path, const OpenOptions& options)
     : path_(path), options_(options), readOnly_(options.readOnly) {
     OsFile::Lock lock = options.exclusive ? OsFile::Lock::Exclusive : OsFile::Lock::Shared;
     file_.open(path, readOnly_, lock);
+    finishInterruptedPack();
     parseHeader();
     rec_.assign(recLen_, ' ');
     disk_ = rec_;
@@ -965,38 +967,81 @@ void TableImpl::report(int percent) {
     }
 }
 
+// A pack writes the packed table, and its packed memo file, as complete new
+// files beside the old ones and then puts them in their place, so that a
+// failure or a crash at any moment leaves either the old table or the packed
+// one, never a mixture. Once both new files are on disk a marker file says
+// so; from then on the pack counts as done, and if the process dies before
+// the files are swapped, the next open finishes the swap.
+namespace {
+struct PackFiles {
+    std::string table, memo;       // the files replaced (links followed)
+    std::string newTable, newMemo; // their packed copies
+    std::string marker;            // exists once both copies are complete
+    PackFiles(const std::string& tablePath, const std::string& memoPath)
+        : table(realFile(tablePath)), memo(memoPath.empty() ? std::string() : realFile(memoPath)),
+          newTable(table + ".pack"), newMemo(memo.empty() ? std::string() : memo + ".pack"),
+          marker(table + ".packed") {}
+};
+} // namespace
+
+void TableImpl::finishInterruptedPack() {
+    PackFiles files(path_, siblingFile(path_, "FPT"));
+    if (!fileExists(files.marker)) {
+        // Copies without the marker are a pack that never finished: the
+        // table is still the old one.
+        if (!readOnly_) {
+            ::unlink(files.newTable.c_str());
+            if (!files.newMemo.empty())
+                ::unlink(files.newMemo.c_str());
+        }
+        return;
+    }
+    if (readOnly_)
+        throw Error(Error::Code::State,
+                    path_ + ": a pack of this table was interrupted; open it for writing once to finish it");
+    if (!files.newMemo.empty() && fileExists(files.newMemo) && ::rename(files.newMemo.c_str(), files.memo.c_str()) != 0)
+        throw Error(Error::Code::Io, files.memo + ": cannot finish an interrupted pack: " + std::strerror(errno));
+    if (fileExists(files.newTable)) {
+        // The packed copy is locked before it takes the table's name, so no
+        // other process can open it in between.
+        OsFile packed;
+        packed.open(files.newTable, false,
+                    options_.exclusive ? OsFile::Lock::Exclusive : OsFile::Lock::Shared);
+        packed.renameTo(files.table);
+        file_ = std::move(packed);
+    }
+    syncDirectoryOf(files.table);
+    ::unlink(files.marker.c_str());
+}
+
 void TableImpl::pack() {
     requireWritable();
     commit();
+    if (!options_.exclusive)
+        throw Error(Error::Code::State, path_ + ": a pack needs the table opened exclusively");
     lastPercent_ = -1;
     report(0);
     int packEnd = tags_.empty() ? 100 : 50;
-    // Memo file: rebuilt beside the old one, holding only the memos of the
-    // records kept; it replaces the old file once the records are written.
     std::vector<const FieldDef*> memoFields;
     for (const FieldDef& f : fields_)
         if (isMemoType(f.type))
             memoFields.push_back(&f);
-    bool rebuildMemo = memo_.isOpen() && memo_.kind() == MemoFile::Kind::Fpt && !memoFields.empty();
-    std::string memoPath = memo_.isOpen() ? memo_.path() : std::string();
-    std::string tmpMemo = memoPath + ".pack";
+    const bool rebuildMemo = memo_.isOpen() && memo_.kind() == MemoFile::Kind::Fpt && !memoFields.empty();
+    const PackFiles files(path_, rebuildMemo ? memo_.path() : std::string());
     MemoFile newMemo;
-    if (rebuildMemo) {
-        MemoFile::createFpt(tmpMemo, true);
-        newMemo.open(tmpMemo, MemoFile::Kind::Fpt, false);
-        newMemo.beginBatch();
-    }
+    OsFile out;
     uint32_t kept = 0;
-    uint32_t total = recCount_;
-    // The memos of the records kept are copied first, before a single record
-    // moves: a memo that cannot be read stops the pack with the table as it
-    // was, instead of half compacted with pointers into a memo file that is
-    // then thrown away.
-    const int memoEnd = rebuildMemo ? packEnd / 2 : 0;
-    std::vector<uint32_t> newBlocks; // per kept record, one per memo field
-    std::vector<uint8_t> out;
+    const uint32_t total = recCount_;
     try {
+        // The memos of the records kept come first, so a memo that cannot
+        // be read stops the pack before anything else is written.
+        const int memoEnd = rebuildMemo ? packEnd / 2 : 0;
+        std::vector<uint32_t> newBlocks; // per kept record, one per memo field
         if (rebuildMemo) {
+            MemoFile::createFpt(files.newMemo, true);
+            newMemo.open(files.newMemo, MemoFile::Kind::Fpt, false);
+            newMemo.beginBatch();
             scanRecords([&](const uint8_t* r, uint32_t n) {
                 if (r[0] == '*')
                     return;
@@ -1017,16 +1062,24 @@ void TableImpl::pack() {
                 }
                 report(int(int64_t(n) * memoEnd / std::max<uint32_t>(total, 1)) - 1);
             });
+            newMemo.endBatch();
+            newMemo.sync();
         }
+        // The records kept, into a new table with the old header.
+        out.create(files.newTable, true);
+        out.lock(OsFile::Lock::Exclusive);
+        out.copyModeFrom(file_);
+        std::vector<uint8_t> header(headerLen_);
+        file_.readExact(0, header.data(), headerLen_);
         size_t nextBlock = 0;
-        uint32_t per = std::max<uint32_t>(1, uint32_t(kChunkBytes / recLen_));
-        std::vector<uint8_t> buf;
+        const uint32_t per = std::max<uint32_t>(1, uint32_t(kChunkBytes / recLen_));
+        std::vector<uint8_t> buf, keptBytes;
         for (uint32_t first = 1; first <= total; first += per) {
-            uint32_t count = std::min<uint32_t>(per, total - first + 1);
+            const uint32_t count = std::min<uint32_t>(per, total - first + 1);
             buf.resize(size_t(count) * recLen_);
             file_.readExact(recordOffset(first), buf.data(), buf.size());
-            out.clear();
-            uint32_t outFirst = kept + 1;
+            keptBytes.clear();
+            const uint32_t outFirst = kept + 1;
             for (uint32_t i = 0; i < count; ++i) {
                 uint8_t* r = buf.data() + size_t(i) * recLen_;
                 if (r[0] == '*')
@@ -1034,34 +1087,60 @@ void TableImpl::pack() {
                 if (rebuildMemo)
                     for (const FieldDef* f : memoFields)
                         setMemoPointer(r, *f, newBlocks[nextBlock++]);
-                out.insert(out.end(), r, r + recLen_);
+                keptBytes.insert(keptBytes.end(), r, r + recLen_);
                 ++kept;
             }
-            if (!out.empty())
-                file_.writeAt(recordOffset(outFirst), out.data(), out.size());
+            if (!keptBytes.empty())
+                out.writeAt(recordOffset(outFirst), keptBytes.data(), keptBytes.size());
             report(memoEnd +
                    int(int64_t(first + count - 1) * (packEnd - memoEnd) / std::max<uint32_t>(total, 1)) - 1);
         }
+        const uint8_t eofMark = 0x1A;
+        out.writeAt(recordOffset(kept + 1), &eofMark, 1);
+        putLe32(header.data() + 4, kept);
+        std::time_t now = std::time(nullptr);
+        std::tm tm {};
+        localtime_r(&now, &tm);
+        header[1] = uint8_t((tm.tm_year + 1900) % 100);
+        header[2] = uint8_t(tm.tm_mon + 1);
+        header[3] = uint8_t(tm.tm_mday);
+        out.writeAt(0, header.data(), header.size());
+        out.sync();
+        // The tags describe the old records until they are rebuilt below.
+        if (cdx_)
+            cdx_->markChanging();
+        // Both copies are complete: from here on the pack is done.
+        OsFile marker;
+        marker.create(files.marker, true);
+        marker.sync();
+        marker.close();
+        syncDirectoryOf(files.table);
     } catch (...) {
-        if (rebuildMemo) {
-            newMemo.close();
-            ::unlink(tmpMemo.c_str());
-        }
+        newMemo.close();
+        out.close();
+        if (rebuildMemo)
+            ::unlink(files.newMemo.c_str());
+        ::unlink(files.newTable.c_str());
         throw;
     }
+    report(packEnd);
+    newMemo.close();
     if (rebuildMemo) {
-        newMemo.endBatch();
-        newMemo.close();
         memo_.close();
-        if (::rename(tmpMemo.c_str(), memoPath.c_str()) != 0)
-            throw Error(Error::Code::Io, memoPath + ": cannot replace the memo file after packing");
-        memo_.open(memoPath, MemoFile::Kind::Fpt, false);
+        if (::rename(files.newMemo.c_str(), files.memo.c_str()) != 0)
+            throw Error(Error::Code::Io, files.memo + ": cannot put the packed memo file in place (the next open "
+                                                      "finishes the pack): " + std::strerror(errno));
     }
+    // The old table's file closes here, and its lock with it; the packed one
+    // was locked before it took the table's name.
+    out.renameTo(files.table);
+    file_ = std::move(out);
+    syncDirectoryOf(files.table);
+    ::unlink(files.marker.c_str());
+    if (rebuildMemo)
+        memo_.open(files.memo, MemoFile::Kind::Fpt, false);
     recCount_ = kept;
-    uint8_t eofMark = 0x1A;
-    file_.writeAt(recordOffset(kept + 1), &eofMark, 1);
-    file_.truncate(recordOffset(kept + 1) + 1);
-    writeHeaderCount();
+    headerCount_ = kept;
     modified_ = true;
     invalidateCache();
     std::vector<TagState*> all;
