@@ -205,6 +205,7 @@ TEST_F(Xbtool, CreateIndexPackAndErrors) {
         {"dump", ""},
         {"create " + p + " --fields a:C:5", ""},          // exists
         {"create " + dir.file("X.DBF") + " --fields a:Q:5", ""},
+        {"create " + dir.file("X.DBF") + " --fields a:C:12abc", ""}, // not a width of 12
         {"keys " + p, ""},                                 // --tag missing
         {"keys " + p + " --tag NOPE", ""},
         {"append " + p, "0\t\tonly one value\n"},

@@ -562,12 +562,21 @@ int cmdCreate(const Args& a) {
         FieldDef f;
         f.name = p[0];
         f.type = p[1][0];
-        try {
-            f.width = p.size() > 2 ? std::stoi(p[2]) : 0;
-            f.decimals = p.size() > 3 ? std::stoi(p[3]) : 0;
-        } catch (const std::exception&) {
-            throw UsageError("create: field \"" + item + "\" has a width or decimals that is not a number");
-        }
+        auto number = [&](const std::string& text) {
+            // The whole text: "12abc" is not a width of 12.
+            size_t used = 0;
+            int v = -1;
+            try {
+                v = std::stoi(text, &used);
+            } catch (const std::exception&) {
+                used = 0;
+            }
+            if (text.empty() || used != text.size())
+                throw UsageError("create: field \"" + item + "\" has a width or decimals that is not a number");
+            return v;
+        };
+        f.width = p.size() > 2 ? number(p[2]) : 0;
+        f.decimals = p.size() > 3 ? number(p[3]) : 0;
         fields.push_back(f);
     }
     Table::create(a.file, fields);
