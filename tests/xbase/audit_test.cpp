@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 
@@ -246,6 +247,55 @@ TEST(AuditCheck, MissingProductionIndexIsAFault) {
     faults.clear();
     t->check(faults);
     EXPECT_TRUE(faults.empty()) << faults.front();
+}
+
+// The header's date of last update (year modulo 100, month, day) changes
+// when a session changes the table, and only then.
+TEST(AuditHeader, DateOfLastUpdateFollowsChanges) {
+    TempDir dir;
+    std::string path = dir.file("DATED.DBF");
+    Table::create(path, {{"NAME", 'C', 8, 0, 0}});
+    auto setOld = [&] {
+        std::string dbf = readFile(path);
+        dbf[1] = 97, dbf[2] = 4, dbf[3] = 28;
+        writeFile(path, dbf);
+    };
+    auto date = [&] { return readFile(path).substr(1, 3); };
+    auto today = [] {
+        std::time_t now = std::time(nullptr);
+        std::tm tm {};
+        localtime_r(&now, &tm);
+        return std::string{char((tm.tm_year + 1900) % 100), char(tm.tm_mon + 1), char(tm.tm_mday)};
+    };
+    setOld();
+    const std::string old = date();
+    {
+        OpenOptions ro;
+        ro.readOnly = true;
+        auto t = Table::open(path, ro);
+        t->goTop();
+        t->close();
+    }
+    Table::open(path)->close(); // opened for writing, nothing changed
+    EXPECT_EQ(date(), old);
+    const std::string before = today();
+    {
+        auto t = Table::open(path);
+        t->appendBlank();
+        t->putString(0, "new");
+        t->close();
+    }
+    const std::string after = today();
+    EXPECT_TRUE(date() == before || date() == after) << "header date not updated";
+    // A change to an existing record counts as well.
+    setOld();
+    {
+        auto t = Table::open(path);
+        t->go(1);
+        t->putString(0, "changed");
+        t->close();
+    }
+    EXPECT_NE(date(), old);
 }
 
 } // namespace
