@@ -343,4 +343,24 @@ TEST_F(Xbtool, StaleIndexIsRefusedUntilReindexed) {
     EXPECT_EQ(run("info " + p).out.find("not closed cleanly"), std::string::npos);
 }
 
+// A memo pointer past the end of the memo file stops dump at that record
+// with exit 2, and the message says which record and field.
+TEST_F(Xbtool, DumpNamesTheRecordOfADamagedMemo) {
+    std::string p = dir.file("HURT.DBF");
+    ASSERT_EQ(run("create " + p + " --fields NAME:C:5,NOTES:M").code, 0);
+    ASSERT_EQ(run("append " + p, "0\t\ta\tm1\n0\t\tb\tm2\n").code, 0);
+    {
+        std::fstream f(p, std::ios::in | std::ios::out | std::ios::binary);
+        char h[12];
+        f.read(h, 12);
+        unsigned headerLen = uint8_t(h[8]) | uint8_t(h[9]) << 8, recLen = uint8_t(h[10]) | uint8_t(h[11]) << 8;
+        f.seekp(headerLen + recLen + 1 + 5); // record 2, NOTES
+        f.write("     99999", 10);
+    }
+    Result r = run("dump " + p);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.out, "1\t\ta\tm1\n");
+    EXPECT_NE(r.err.find("record 2 field NOTES"), std::string::npos) << r.err;
+}
+
 } // namespace

@@ -340,7 +340,13 @@ int cmdDump(const Args& a) {
             line += '*';
         for (int i = 0; i < n; ++i) {
             line += '\t';
-            line += escapeValue(t->getString(i));
+            try {
+                line += escapeValue(t->getString(i));
+            } catch (const Error& e) {
+                // Say where: a damaged memo pointer stops the dump at its record.
+                throw Error(e.code(), "record " + std::to_string(t->recno()) + " field " + t->fields()[size_t(i)].name +
+                                          ": " + e.what());
+            }
         }
         line += '\n';
         std::fwrite(line.data(), 1, line.size(), stdout);
