@@ -229,6 +229,7 @@ private:
     bool keyFor(TagState& t, const uint8_t* record, uint32_t recno, std::vector<uint8_t>& key);
     void insertKey(TagState& t, const std::vector<uint8_t>& key, uint32_t recno);
     void removeKey(TagState& t, const std::vector<uint8_t>& key, uint32_t recno);
+    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> customEntriesAfterPack();
     void updateKeys(const uint8_t* oldRec, const uint8_t* newRec, uint32_t recno, bool isNew);
     void buildTags(std::vector<TagState*> tags, int progressFrom, int progressTo);
     bool loadTags(const std::vector<TagState*>& tags, size_t memory, int progressFrom, int progressTo);
@@ -296,6 +297,11 @@ private:
     std::vector<std::unique_ptr<TagState>> tags_;
     std::unique_ptr<IdxFile> idx_;
     std::unique_ptr<TagState> tempTag_;
+    // A temporary index created empty holds the records given to it key by
+    // key (tempKeyAdd) and nothing else: it is not kept up to date with
+    // appends and changes, and neither reindex nor pack fills it with every
+    // record. One built from the records is kept up to date like any tag.
+    bool tempCustom_ = false;
     int order_ = 0;
     std::unique_ptr<IndexTree::Cursor> cursor_;
     bool cursorValid_ = false;
@@ -1020,6 +1026,7 @@ void TableImpl::pack() {
     commit();
     if (!options_.exclusive)
         throw Error(Error::Code::State, path_ + ": a pack needs the table opened exclusively");
+    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> customEntries = customEntriesAfterPack();
     lastPercent_ = -1;
     report(0);
     int packEnd = tags_.empty() ? 100 : 50;
@@ -1146,12 +1153,41 @@ void TableImpl::pack() {
     std::vector<TagState*> all;
     for (auto& t : tags_)
         all.push_back(t.get());
-    if (tempTag_)
+    if (tempTag_ && !tempCustom_)
         all.push_back(tempTag_.get());
     buildTags(all, packEnd, 100);
+    if (tempTag_ && tempCustom_) {
+        tempTag_->tree->clear();
+        for (const auto& [n, key] : customEntries)
+            tempTag_->tree->insert(Key(key), n);
+    }
     report(100);
     cursorValid_ = false;
     goTop();
+}
+
+// The entries of a temporary index filled key by key, numbered as their
+// records will be once pack has removed the marked ones (entries of marked
+// records left out).
+std::vector<std::pair<uint32_t, std::vector<uint8_t>>> TableImpl::customEntriesAfterPack() {
+    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> entries, out;
+    if (!tempTag_ || !tempCustom_)
+        return out;
+    auto c = tempTag_->tree->cursor();
+    for (bool ok = c->first(); ok; ok = c->next())
+        entries.emplace_back(c->recno(), std::vector<uint8_t>(c->key().begin(), c->key().end()));
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    size_t i = 0;
+    uint32_t kept = 0;
+    scanRecords([&](const uint8_t* r, uint32_t n) {
+        const bool keep = r[0] != '*';
+        kept += keep ? 1 : 0;
+        for (; i < entries.size() && entries[i].first <= n; ++i)
+            if (keep && entries[i].first == n)
+                out.emplace_back(kept, std::move(entries[i].second));
+    });
+    return out;
 }
 
 void TableImpl::zap() {
@@ -1562,24 +1598,28 @@ void TableImpl::removeKey(TagState& t, const std::vector<uint8_t>& key, uint32_t
 }
 
 void TableImpl::updateKeys(const uint8_t* oldRec, const uint8_t* newRec, uint32_t recno, bool isNew) {
-    if (tags_.empty())
+    TagState* temp = tempTag_ && !tempCustom_ ? tempTag_.get() : nullptr;
+    if (tags_.empty() && !temp)
         return;
     std::vector<uint8_t> oldKey, newKey;
     bool changed = false;
-    for (auto& tp : tags_) {
-        TagState& t = *tp;
+    auto update = [&](TagState& t) {
         bool newIn = keyFor(t, newRec, recno, newKey);
         if (!isNew) {
             bool oldIn = keyFor(t, oldRec, recno, oldKey);
             if (oldIn == newIn && oldKey == newKey)
-                continue;
+                return;
             if (oldIn)
                 removeKey(t, oldKey, recno);
         }
         if (newIn)
             insertKey(t, newKey, recno);
         changed = true;
-    }
+    };
+    for (auto& tp : tags_)
+        update(*tp);
+    if (temp)
+        update(*temp);
     if (changed)
         cursorValid_ = false;
 }
@@ -1895,7 +1935,7 @@ void TableImpl::reindex() {
     std::vector<TagState*> all;
     for (auto& t : tags_)
         all.push_back(t.get());
-    if (tempTag_)
+    if (tempTag_ && !tempCustom_)
         all.push_back(tempTag_.get());
     buildTags(all, 0, 100);
     report(100);
@@ -1937,6 +1977,7 @@ void TableImpl::createTempIndex(const std::string& path, const std::string& keyE
     t->tree = &idx_->tree();
     t->info = info;
     tempTag_ = std::move(t);
+    tempCustom_ = empty;
     if (!empty) {
         lastPercent_ = -1;
         report(0);

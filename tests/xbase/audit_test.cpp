@@ -298,4 +298,87 @@ TEST(AuditHeader, DateOfLastUpdateFollowsChanges) {
     EXPECT_NE(date(), old);
 }
 
+// Names of the visible records in the current order.
+std::vector<std::string> names(Table& t) {
+    std::vector<std::string> v;
+    for (t.goTop(); !t.eof(); t.skip())
+        v.push_back(t.getString(0));
+    return v;
+}
+
+using Names = std::vector<std::string>;
+
+class AuditTempIndex : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path = dir.file("TEMP.DBF");
+        Table::create(path, {{"NAME", 'C', 8, 0, 0}});
+        t = Table::open(path);
+        for (const char* n : {"carol", "alice", "dave", "bob"}) {
+            t->appendBlank();
+            t->putString(0, n);
+        }
+        t->commit();
+    }
+    int tempOrder() const { return t->tagCount() + 1; }
+    TempDir dir;
+    std::string path;
+    std::unique_ptr<Table> t;
+};
+
+// Built from the records, a temporary index is an index like any tag: it
+// follows appends and changes, and reindex and pack rebuild it.
+TEST_F(AuditTempIndex, BuiltFromTheRecordsItFollowsEveryChange) {
+    t->createTempIndex(dir.file("BYNAME.IDX"), "NAME");
+    EXPECT_EQ(names(*t), (Names{"alice", "bob", "carol", "dave"}));
+    t->go(2);
+    t->putString(0, "zoe"); // alice becomes zoe
+    t->appendBlank();
+    t->putString(0, "aaron");
+    t->commit();
+    t->setOrder(tempOrder());
+    EXPECT_EQ(names(*t), (Names{"aaron", "bob", "carol", "dave", "zoe"}));
+    t->go(3);
+    t->deleteRecord(); // dave
+    t->reindex();
+    t->setOrder(tempOrder());
+    EXPECT_EQ(names(*t), (Names{"aaron", "bob", "carol", "dave", "zoe"}));
+    t->pack();
+    t->setOrder(tempOrder());
+    EXPECT_EQ(names(*t), (Names{"aaron", "bob", "carol", "zoe"}));
+}
+
+// Created empty, it holds only the records added to it, whatever happens to
+// the table; after a pack it holds the same records under their new numbers.
+TEST_F(AuditTempIndex, FilledKeyByKeyItHoldsOnlyTheRecordsGiven) {
+    t->createTempIndex(dir.file("CHOSEN.IDX"), "NAME", true);
+    t->setOrder(0);
+    for (uint32_t n : {4u, 3u, 1u}) { // bob, dave, carol
+        t->go(n);
+        t->tempKeyAdd();
+    }
+    t->appendBlank();
+    t->putString(0, "aaron"); // not given to the index
+    t->commit();
+    t->setOrder(tempOrder());
+    EXPECT_EQ(names(*t), (Names{"bob", "carol", "dave"}));
+    t->reindex();
+    t->setOrder(tempOrder());
+    EXPECT_EQ(names(*t), (Names{"bob", "carol", "dave"}));
+    // Record 2 (alice, not in the index) and record 3 (dave) are marked: the
+    // pack moves bob from 4 to 2 and drops dave.
+    t->setOrder(0);
+    t->go(2);
+    t->deleteRecord();
+    t->go(3);
+    t->deleteRecord();
+    t->pack();
+    t->setOrder(tempOrder());
+    EXPECT_EQ(names(*t), (Names{"bob", "carol"}));
+    std::vector<uint32_t> recnos;
+    for (t->goTop(); !t->eof(); t->skip())
+        recnos.push_back(t->recno());
+    EXPECT_EQ(recnos, (std::vector<uint32_t>{2, 1}));
+}
+
 } // namespace
