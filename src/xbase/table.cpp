@@ -836,6 +836,8 @@ void TableImpl::putNumber(int field, double value) {
             double scale = std::pow(10.0, f.decimals);
             double scaled = value * scale;
             double rounded = std::round(scaled + (scaled >= 0 ? 1e-9 : -1e-9)) / scale;
+            if (rounded == 0)
+                rounded = 0; // a small negative value rounds to 0, not "-0.00"
             char buf[400];
             int n = std::snprintf(buf, sizeof buf, "%*.*f", f.width, f.decimals, rounded);
             s.assign(buf, size_t(std::max(0, std::min<int>(n, int(sizeof buf) - 1))));

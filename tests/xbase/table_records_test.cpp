@@ -72,6 +72,7 @@ TEST_F(People, ValuesAreFormattedCutAndReadBack) {
     const Case numbers[] = {
         {"AMOUNT", 12.5, "   12.50"},   {"AMOUNT", -3.125, "   -3.13"}, {"AMOUNT", 99999.99, "99999.99"},
         {"AMOUNT", 100000, "********"}, {"AMOUNT", 0, "    0.00"},     {"AMOUNT", -9999.999, "********"},
+        {"AMOUNT", -0.004, "    0.00"}, // rounds to zero: no minus sign
     };
     auto t = Table::open(path, noIndex());
     int amount = t->fieldIndex("amount");

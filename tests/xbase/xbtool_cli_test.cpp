@@ -265,6 +265,8 @@ TEST_F(Xbtool, AppendRefusesABadLineWhole) {
     };
     const Case bad[] = {
         {"0\t\tbob\t12x\tT\n", "AMT"},
+        {"0\t\tbob\t1e3\tT\n", "AMT"},   // numbers as a table stores them: no exponent
+        {"0\t\tbob\t1234\tT\n", "AMT"},  // "1234.00" would not fit in 6: stored as asterisks
         {"0\t\tbob\t12\tX\n", "OK"},
         {"0\t\tbob\t12\tyes\n", "OK"},
         {"0\t\tbob\t\xC4\x80\tT\n", "AMT"}, // a character Windows-1252 cannot hold

@@ -2,6 +2,7 @@
 #include "xbase/table.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -387,12 +388,34 @@ std::string refusal(const Table& t, const FieldDef& f, const std::string& v) {
         size_t b = v.find_first_not_of(' ');
         if (b == std::string::npos)
             return {};
-        char* end = nullptr;
-        double d = std::strtod(v.c_str() + b, &end);
-        while (end && *end == ' ')
-            ++end;
-        if (!end || *end || end == v.c_str() + b)
+        // Plain decimal text, as a table stores numbers: no exponent, no
+        // hexadecimal, no infinity.
+        size_t e = v.find_last_not_of(' ');
+        size_t i = b + (v[b] == '-' || v[b] == '+' ? 1 : 0);
+        size_t digits = 0, points = 0;
+        for (; i <= e; ++i) {
+            if (std::isdigit(static_cast<unsigned char>(v[i])))
+                ++digits;
+            else if (v[i] == '.')
+                ++points;
+            else
+                break;
+        }
+        if (i <= e || digits == 0 || points > 1)
             return "\"" + v + "\" is not a number";
+        double d = std::strtod(v.c_str() + b, nullptr);
+        if (f.type == 'N' || f.type == 'F') {
+            // The field would hold asterisks instead (rounded to the
+            // decimals, halves away from zero, as the table stores it).
+            double scale = std::pow(10.0, f.decimals);
+            double rounded = std::round(d * scale + (d >= 0 ? 1e-9 : -1e-9)) / scale;
+            int length = std::snprintf(nullptr, 0, "%.*f", f.decimals, rounded);
+            if (rounded == 0)
+                length = std::snprintf(nullptr, 0, "%.*f", f.decimals, 0.0); // stored without a minus sign
+            if (length > f.width)
+                return v + " does not fit in " + std::to_string(f.width) + " characters with " +
+                       std::to_string(f.decimals) + " decimals";
+        }
         if (f.type == 'I' && !(std::nearbyint(d) >= -2147483648.0 && std::nearbyint(d) <= 2147483647.0))
             return v + " is out of range for an integer field";
         if (f.type == 'Y' && !(std::fabs(d) < 9.2e14))
