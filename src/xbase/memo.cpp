@@ -52,7 +52,14 @@ void MemoFile::open(const std::string& path, Kind kind, bool readOnly) {
     } else {
         nextFree_ = le32(header);
         blockSize_ = 512;
-        firstBlock_ = 1;
+        if (kind == Kind::Dbt4) {
+            uint8_t size[2] = {};
+            if (file_.readAt(20, size, 2) == 2 && (size[0] | size[1] << 8) != 0)
+                blockSize_ = uint32_t(size[0] | size[1] << 8);
+            if (blockSize_ < 64)
+                throw Error(Error::Code::Corrupt, path + ": memo block size " + std::to_string(blockSize_) + " is invalid");
+        }
+        firstBlock_ = (512 + blockSize_ - 1) / blockSize_;
     }
     uint64_t endBlock = (file_.size() + blockSize_ - 1) / blockSize_;
     if (nextFree_ < firstBlock_ || nextFree_ > endBlock) {
@@ -89,6 +96,21 @@ std::string MemoFile::read(uint32_t block) const {
         std::string text(length, '\0');
         file_.readExact(offset + 8, text.data(), length);
         return text;
+    }
+    if (kind_ == Kind::Dbt4) {
+        // dBASE IV: FF FF 08 00, then the length of the memo counting these
+        // eight bytes. A block without the mark is read the dBASE III way.
+        uint8_t head[8] = {};
+        if (file_.readAt(offset, head, 8) == 8 && head[0] == 0xFF && head[1] == 0xFF && head[2] == 0x08 &&
+            head[3] == 0x00) {
+            uint32_t length = le32(head + 4);
+            if (length < 8 || offset + uint64_t(length) > fileSize)
+                throw Error(Error::Code::Corrupt, file_.path() + ": memo at block " + std::to_string(block) +
+                                                      " runs past the end of the memo file");
+            std::string text(length - 8, '\0');
+            file_.readExact(offset + 8, text.data(), text.size());
+            return text;
+        }
     }
     // dBASE III: the text runs to a 0x1A end mark (or the end of the file).
     std::string text;
@@ -130,7 +152,7 @@ uint32_t MemoFile::append(std::string_view text) {
     if (readOnly_)
         throw Error(Error::Code::State, file_.path() + ": memo file is open read-only");
     if (kind_ != Kind::Fpt)
-        throw Error(Error::Code::Unsupported, file_.path() + ": dBASE III memo files are read-only here");
+        throw Error(Error::Code::Unsupported, file_.path() + ": dBASE memo files are read-only here");
     if (text.size() > 0xFFFFFFF0u)
         throw Error(Error::Code::Argument, file_.path() + ": memo too long");
     uint32_t block = nextFree_;
@@ -150,7 +172,7 @@ uint32_t MemoFile::write(uint32_t oldBlock, std::string_view text) {
     if (readOnly_)
         throw Error(Error::Code::State, file_.path() + ": memo file is open read-only");
     if (kind_ != Kind::Fpt)
-        throw Error(Error::Code::Unsupported, file_.path() + ": dBASE III memo files are read-only here");
+        throw Error(Error::Code::Unsupported, file_.path() + ": dBASE memo files are read-only here");
     uint32_t oldUsed = blocksUsed(oldBlock);
     if (oldUsed > 0 && blocksFor(text.size()) <= oldUsed && oldBlock + oldUsed <= nextFree_) {
         std::vector<uint8_t> data(8 + text.size());

@@ -1,4 +1,5 @@
-// Memo files: the FoxPro FPT (read and write) and the dBASE III DBT (read).
+// Memo files: the FoxPro FPT (read and write) and the dBASE III and IV DBT
+// (read).
 // A memo is addressed by its first block number; 0 means "no memo".
 #pragma once
 
@@ -12,7 +13,9 @@ namespace xbase {
 
 class MemoFile {
 public:
-    enum class Kind { Fpt, Dbt };
+    // Dbt: dBASE III, 512-byte blocks, text up to a 0x1A mark. Dbt4: dBASE IV,
+    // block size in the header, each memo led by FF FF 08 00 and its length.
+    enum class Kind { Fpt, Dbt, Dbt4 };
 
     static constexpr uint32_t kDefaultBlockSize = 64;
 

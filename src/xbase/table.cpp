@@ -441,7 +441,7 @@ void TableImpl::openMemo() {
     }
     std::string dbt = siblingFile(path_, "DBT");
     if (!dbt.empty()) {
-        memo_.open(dbt, MemoFile::Kind::Dbt, readOnly_);
+        memo_.open(dbt, versionByte_ == 0x8B ? MemoFile::Kind::Dbt4 : MemoFile::Kind::Dbt, readOnly_);
         return;
     }
     throw Error(Error::Code::NotFound, path_ + ": its memo file " + siblingName(path_, "FPT") + " is missing");

@@ -381,4 +381,60 @@ TEST_F(AuditTempIndex, FilledKeyByKeyItHoldsOnlyTheRecordsGiven) {
     EXPECT_EQ(recnos, (std::vector<uint32_t>{2, 1}));
 }
 
+// A dBASE IV table (0x8B) with its DBT memo file: the block size stands in
+// the memo header (bytes 20-21), each memo starts with FF FF 08 00 and its
+// length counting those eight bytes, and its text may hold any byte.
+TEST(AuditForeign, DBaseFourMemoIsReadByItsLength) {
+    TempDir dir;
+    std::string dbf(32 + 64 + 1, '\0');
+    dbf[0] = char(0x8B);
+    dbf[1] = 97, dbf[2] = 4, dbf[3] = 28;
+    dbf[4] = 3;
+    dbf[8] = char(97);
+    dbf[10] = char(1 + 6 + 10);
+    std::memcpy(&dbf[32], "NAME", 4);
+    dbf[32 + 11] = 'C';
+    dbf[32 + 16] = 6;
+    std::memcpy(&dbf[64], "NOTES", 5);
+    dbf[64 + 11] = 'M';
+    dbf[64 + 16] = 10;
+    dbf[96] = 0x0D;
+    dbf += std::string(" first ") + "         1";
+    dbf += std::string(" none  ") + "          ";
+    dbf += std::string("*third ") + "         3";
+    dbf += '\x1A';
+    writeFile(dir.file("FOUR.DBF"), dbf);
+
+    const std::string one = "line one\r\nline two with \x1A inside", three(1500, 'x');
+    auto memo = [](const std::string& text) {
+        uint32_t length = uint32_t(text.size() + 8);
+        std::string m = "\xFF\xFF\x08";
+        m += '\0';
+        for (int i = 0; i < 4; ++i)
+            m += char(length >> (8 * i));
+        return m + text;
+    };
+    std::string dbt(1024, '\0'); // header: next free block, block size 1024 at 20-21
+    dbt[0] = 5;
+    dbt[20] = 0x00, dbt[21] = 0x04;
+    dbt += memo(one);
+    dbt.resize(3 * 1024, '\0');
+    dbt += memo(three); // blocks 3 and 4
+    dbt.resize(5 * 1024, '\0');
+    writeFile(dir.file("FOUR.DBT"), dbt);
+
+    OpenOptions ro;
+    ro.readOnly = true;
+    auto t = Table::open(dir.file("FOUR.DBF"), ro);
+    t->goTop();
+    EXPECT_EQ(t->getMemo(1), one);
+    t->skip();
+    EXPECT_EQ(t->getMemo(1), "");
+    t->skip();
+    EXPECT_EQ(t->getMemo(1), three);
+    std::vector<std::string> faults;
+    t->check(faults);
+    EXPECT_TRUE(faults.empty()) << faults.front();
+}
+
 } // namespace
