@@ -387,15 +387,29 @@ void damageNameRoot(const std::string& cdx) {
 }
 
 // An index that cannot be opened is a fault check reports (exit 1) while it
-// still checks the table; the message names the index and the tag.
-TEST_F(Xbtool, CheckReportsAnIndexItCannotOpen) {
+// still checks the table; the message names the index and the tag. The
+// records stay in reach: info shows the table and dump lists them in file
+// order (both saying what is wrong on standard error); a dump in a tag's
+// order is refused.
+TEST_F(Xbtool, AnIndexThatCannotBeOpenedLeavesTheRecordsInReach) {
     std::string p = peer::copyTable("ADDRPEER", dir.path());
+    std::string src = peer::fixtureDir() + "/ADDRPEER.DBF";
     damageNameRoot(dir.file("ADDRPEER.CDX"));
     Result r = run("check " + p);
     EXPECT_EQ(r.code, 1) << r.err;
     EXPECT_NE(r.out.find("ADDRPEER.CDX"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("tag NAME"), std::string::npos) << r.out;
     EXPECT_EQ(r.err, "");
+
+    Result info = run("info " + p);
+    EXPECT_EQ(info.code, 2);
+    EXPECT_NE(info.out.find("records: 300"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("index: cannot be read (" + dir.file("ADDRPEER.CDX")), std::string::npos) << info.out;
+    Result dump = run("dump " + p);
+    EXPECT_EQ(dump.code, 0);
+    EXPECT_EQ(dump.out, run("dump " + src).out);
+    EXPECT_NE(dump.err.find("tag NAME"), std::string::npos) << dump.err;
+    EXPECT_EQ(run("dump " + p + " --tag LNAME").code, 2);
 }
 
 // Left for the index file's reader: one tag with a damaged root keeps the

@@ -253,6 +253,30 @@ std::unique_ptr<Table> openRead(const std::string& file) {
 
 std::unique_ptr<Table> openWrite(const std::string& file) { return Table::open(file, OpenOptions{}); }
 
+// Opens for reading; when only the production index is damaged (the table
+// opens without it), opens the table alone and puts the index's error in
+// `indexError`, so its records can still be looked at.
+std::unique_ptr<Table> openReadWithoutBrokenIndex(const std::string& file, std::string& indexError) {
+    try {
+        return openRead(file);
+    } catch (const Error& e) {
+        if (e.code() != Error::Code::Corrupt)
+            throw;
+        OpenOptions o;
+        o.readOnly = true;
+        o.exclusive = false;
+        o.openProductionIndex = false;
+        std::unique_ptr<Table> t;
+        try {
+            t = Table::open(file, o);
+        } catch (const Error&) {
+            throw e;
+        }
+        indexError = e.what();
+        return t;
+    }
+}
+
 std::string untrustedText(const Table& t) {
     return t.indexFileName() +
            ": was left open for writing by a process that did not close it; its tags may be stale "
@@ -291,7 +315,8 @@ const char* versionName(uint8_t v) {
 }
 
 int cmdInfo(const Args& a) {
-    auto t = openRead(a.file);
+    std::string indexError;
+    auto t = openReadWithoutBrokenIndex(a.file, indexError);
     char buf[64];
     std::snprintf(buf, sizeof buf, "0x%02X", unsigned(t->version()));
     std::cout << "file: " << t->path() << "\n";
@@ -304,7 +329,10 @@ int cmdInfo(const Args& a) {
     std::cout << "fields: " << t->fields().size() << "\n";
     for (const FieldDef& f : t->fields())
         std::cout << "  " << f.name << " " << f.type << " " << f.width << " " << f.decimals << "\n";
-    std::cout << "index: " << (t->indexFileName().empty() ? "(none)" : t->indexFileName());
+    if (!indexError.empty())
+        std::cout << "index: cannot be read (" << indexError << ")";
+    else
+        std::cout << "index: " << (t->indexFileName().empty() ? "(none)" : t->indexFileName());
     if (!t->indexFileName().empty() && !t->indexTrustworthy())
         std::cout << " (not closed cleanly: tags may be stale, run xbtool reindex)";
     std::cout << "\n";
@@ -320,11 +348,19 @@ int cmdInfo(const Args& a) {
             std::cout << " UNIQUE";
         std::cout << "\n";
     }
+    if (!indexError.empty()) {
+        std::cerr << "xbtool: " << indexError << "\n";
+        return 2;
+    }
     return 0;
 }
 
 int cmdDump(const Args& a) {
-    auto t = openRead(a.file);
+    // A damaged index does not keep a dump in file order from the records.
+    std::string indexError;
+    auto t = a.opt("--tag").empty() ? openReadWithoutBrokenIndex(a.file, indexError) : openRead(a.file);
+    if (!indexError.empty())
+        std::cerr << "xbtool: warning: " << indexError << "\n";
     t->setTurboRead(true);
     selectTag(*t, a, false);
     if (a.has("--hide-deleted"))
@@ -561,26 +597,13 @@ int cmdSeek(const Args& a) {
 }
 
 int cmdCheck(const Args& a) {
+    // A damaged production index is a fault to report, and the table is
+    // still checked.
     std::vector<std::string> faults;
-    std::unique_ptr<Table> t;
-    try {
-        t = openRead(a.file);
-    } catch (const Error& e) {
-        if (e.code() != Error::Code::Corrupt)
-            throw;
-        // When the table opens without its production index, the index is
-        // what is damaged: a fault to report, and the table is still checked.
-        OpenOptions o;
-        o.readOnly = true;
-        o.exclusive = false;
-        o.openProductionIndex = false;
-        try {
-            t = Table::open(a.file, o);
-        } catch (const Error&) {
-            throw e;
-        }
-        faults.push_back(e.what());
-    }
+    std::string indexError;
+    auto t = openReadWithoutBrokenIndex(a.file, indexError);
+    if (!indexError.empty())
+        faults.push_back(indexError);
     t->check(faults);
     for (const std::string& f : faults)
         std::cout << f << "\n";
