@@ -60,7 +60,8 @@ Commands:
 
 An index that a process left open for writing without closing it may hold
 stale tags: info says so, dump --tag, keys and seek refuse it, check names
-the tags and reindex repairs them.
+the tags and reindex repairs them. An index that cannot be read at all is a
+fault check reports; info and dump without --tag still show the table.
 
 Exit status: 0 success, 1 when check finds faults or a sought key is not
 found, 2 on errors, including an unknown option or an extra argument (the
