@@ -1236,8 +1236,11 @@ public:
         }
     };
 
-    // Every held entry, spilled or in memory, in (key, recno) order: a heap
-    // of the sources' heads (the runs and the sorted in-memory entries).
+    // Every held entry, spilled or in memory, in (key, recno) order. The
+    // sources (the runs and the sorted in-memory entries) meet in a
+    // tournament tree that keeps the loser of each match: the next entry
+    // costs one comparison per level, half of what a heap needs, which
+    // matters when a large table's load merges dozens of runs.
     class HeldStream {
     public:
         explicit HeldStream(TreeImpl& t) : t_(t), len_(size_t(t.klen())), order_(t.heldOrder()) {
@@ -1254,55 +1257,70 @@ public:
                 r.bufBytes = per;
                 r.path = &t.f_.path;
                 r.refill();
-                if (r.valid())
-                    push(int(i));
             }
-            if (!order_.empty())
-                push(-1);
+            // Source k_-1 is the in-memory entries, the others are runs.
+            k_ = int(readers_.size()) + 1;
+            losers_.assign(size_t(k_), 0);
+            winner_ = play(1);
         }
-        bool valid() const { return !heap_.empty(); }
-        const uint8_t* key() const { return keyOf(heap_.front()); }
-        uint32_t rec() const { return recOf(heap_.front()); }
+        bool valid() const { return !done(winner_); }
+        const uint8_t* key() const { return keyOf(winner_); }
+        uint32_t rec() const { return recOf(winner_); }
         void advance() {
-            const int src = heap_.front();
-            std::pop_heap(heap_.begin(), heap_.end(), later_);
-            heap_.pop_back();
-            bool more;
-            if (src < 0) {
+            int w = winner_;
+            if (w == memory())
                 ++mem_;
-                more = mem_ < order_.size();
-            } else {
-                readers_[size_t(src)].advance();
-                more = readers_[size_t(src)].valid();
-            }
-            if (more)
-                push(src);
+            else
+                readers_[size_t(w)].advance();
+            // The new head of w replays w's matches on the way to the root.
+            for (int node = (w + k_) / 2; node >= 1; node /= 2)
+                if (before(losers_[size_t(node)], w))
+                    std::swap(losers_[size_t(node)], w);
+            winner_ = w;
         }
 
     private:
+        int memory() const { return k_ - 1; }
+        bool done(int src) const {
+            return src == memory() ? mem_ >= order_.size() : !readers_[size_t(src)].valid();
+        }
         const uint8_t* keyOf(int src) const {
-            return src < 0 ? t_.heldKeys_.data() + size_t(order_[mem_]) * len_ : readers_[size_t(src)].key();
+            return src == memory() ? t_.heldKeys_.data() + size_t(order_[mem_]) * len_ : readers_[size_t(src)].key();
         }
         uint32_t recOf(int src) const {
-            return src < 0 ? t_.heldRecs_[order_[mem_]] : readers_[size_t(src)].rec();
+            return src == memory() ? t_.heldRecs_[order_[mem_]] : readers_[size_t(src)].rec();
         }
-        void push(int src) {
-            heap_.push_back(src);
-            std::push_heap(heap_.begin(), heap_.end(), later_);
+        // True when a's head comes before b's; an exhausted source comes
+        // after everything.
+        bool before(int a, int b) const {
+            if (done(a))
+                return false;
+            if (done(b))
+                return true;
+            const int c = compareEntry(keyOf(a), recOf(a), keyOf(b), recOf(b), int(len_));
+            return c < 0 || (c == 0 && a < b);
+        }
+        // Plays the matches below `node` (leaves are nodes k_..2k_-1) and
+        // returns the winner, keeping each match's loser at its node.
+        int play(int node) {
+            if (node >= k_)
+                return node - k_;
+            const int a = play(2 * node), b = play(2 * node + 1);
+            if (before(a, b)) {
+                losers_[size_t(node)] = b;
+                return a;
+            }
+            losers_[size_t(node)] = a;
+            return b;
         }
         TreeImpl& t_;
         size_t len_;
         std::vector<uint32_t> order_;
         size_t mem_ = 0;
         std::vector<RunReader> readers_;
-        std::vector<int> heap_; // -1: the in-memory entries, else a run
-        struct Later {
-            const HeldStream* s;
-            bool operator()(int a, int b) const {
-                return compareEntry(s->keyOf(a), s->recOf(a), s->keyOf(b), s->recOf(b), int(s->len_)) > 0;
-            }
-        };
-        Later later_{this};
+        int k_ = 1;
+        std::vector<int> losers_; // nodes 1..k_-1
+        int winner_ = 0;
     };
 
     void dropHeld() {
