@@ -44,6 +44,16 @@ void putLe32(uint8_t* p, uint32_t v) {
     p[3] = uint8_t(v >> 24);
 }
 
+// Today's date as a table header stores it: year within the century, month, day.
+void putHeaderDate(uint8_t* d) {
+    std::time_t now = std::time(nullptr);
+    std::tm tm {};
+    localtime_r(&now, &tm);
+    d[0] = uint8_t((tm.tm_year + 1900) % 100);
+    d[1] = uint8_t(tm.tm_mon + 1);
+    d[2] = uint8_t(tm.tm_mday);
+}
+
 std::string upperAscii(std::string_view s) {
     std::string r(s);
     for (char& c : r)
@@ -552,10 +562,8 @@ void TableImpl::writeHeaderCount() {
 }
 
 void TableImpl::writeHeaderDate() {
-    std::time_t now = std::time(nullptr);
-    std::tm tm {};
-    localtime_r(&now, &tm);
-    uint8_t d[3] = {uint8_t((tm.tm_year + 1900) % 100), uint8_t(tm.tm_mon + 1), uint8_t(tm.tm_mday)};
+    uint8_t d[3];
+    putHeaderDate(d);
     file_.writeAt(1, d, 3);
 }
 
@@ -1107,12 +1115,7 @@ void TableImpl::pack() {
         const uint8_t eofMark = 0x1A;
         out.writeAt(recordOffset(kept + 1), &eofMark, 1);
         putLe32(header.data() + 4, kept);
-        std::time_t now = std::time(nullptr);
-        std::tm tm {};
-        localtime_r(&now, &tm);
-        header[1] = uint8_t((tm.tm_year + 1900) % 100);
-        header[2] = uint8_t(tm.tm_mon + 1);
-        header[3] = uint8_t(tm.tm_mday);
+        putHeaderDate(header.data() + 1);
         out.writeAt(0, header.data(), header.size());
         out.sync();
         // The tags describe the old records until they are rebuilt below.
@@ -2478,12 +2481,7 @@ void Table::create(const std::string& path, const std::vector<FieldDef>& fieldsI
     uint32_t headerLen = uint32_t(32 + 32 * fields.size() + 1);
     std::vector<uint8_t> h(headerLen + 1, 0);
     h[0] = memo ? 0xF5 : 0x03;
-    std::time_t now = std::time(nullptr);
-    std::tm tm {};
-    localtime_r(&now, &tm);
-    h[1] = uint8_t((tm.tm_year + 1900) % 100);
-    h[2] = uint8_t(tm.tm_mon + 1);
-    h[3] = uint8_t(tm.tm_mday);
+    putHeaderDate(h.data() + 1);
     putLe16(h.data() + 8, headerLen);
     putLe16(h.data() + 10, uint32_t(recLen));
     h[29] = 0x03;
