@@ -941,6 +941,11 @@ void TableImpl::commit() {
 
 void TableImpl::appendBlank() {
     requireWritable();
+    // Openers sharing the table each keep their own record count and index
+    // pages: two of them appending would write their records to the same
+    // place, one overwriting the other.
+    if (!options_.exclusive)
+        throw Error(Error::Code::State, path_ + ": adding records needs the table opened exclusively");
     commit();
     if (recCount_ == 0xFFFFFFFEu)
         throw Error(Error::Code::State, path_ + ": the table is full");

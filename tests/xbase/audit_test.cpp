@@ -437,4 +437,37 @@ TEST(AuditForeign, DBaseFourMemoIsReadByItsLength) {
     EXPECT_TRUE(faults.empty()) << faults.front();
 }
 
+// Two openers sharing a table each count its records themselves: had both
+// been allowed to append, the second record would have overwritten the
+// first. Appending needs the table to oneself; changing a record does not.
+TEST(AuditShared, AppendingNeedsAnExclusiveOpen) {
+    TempDir dir;
+    std::string path = dir.file("SHARED.DBF");
+    Table::create(path, {{"NAME", 'C', 8, 0, 0}});
+    {
+        auto t = Table::open(path);
+        t->appendBlank();
+        t->putString(0, "first");
+        t->close();
+    }
+    OpenOptions shared;
+    shared.exclusive = false;
+    auto a = Table::open(path, shared);
+    auto b = Table::open(path, shared);
+    try {
+        a->appendBlank();
+        ADD_FAILURE() << "a shared opener appended";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.code(), Error::Code::State);
+        EXPECT_NE(std::string(e.what()).find("SHARED.DBF"), std::string::npos) << e.what();
+    }
+    EXPECT_THROW(b->appendBlank(), Error);
+    b->go(1);
+    b->putString(0, "changed");
+    b->commit();
+    a->go(1);
+    EXPECT_EQ(a->getString(0), "changed");
+    EXPECT_EQ(a->recCount(), 1u);
+}
+
 } // namespace
