@@ -1202,6 +1202,9 @@ std::vector<std::pair<uint32_t, std::vector<uint8_t>>> TableImpl::customEntriesA
 
 void TableImpl::zap() {
     requireWritable();
+    // Another opener would be left reading records that are gone.
+    if (!options_.exclusive)
+        throw Error(Error::Code::State, path_ + ": emptying the table needs it opened exclusively");
     dirty_ = appended_ = false;
     recCount_ = 0;
     uint8_t eofMark = 0x1A;

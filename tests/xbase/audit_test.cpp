@@ -439,8 +439,9 @@ TEST(AuditForeign, DBaseFourMemoIsReadByItsLength) {
 
 // Two openers sharing a table each count its records themselves: had both
 // been allowed to append, the second record would have overwritten the
-// first. Appending needs the table to oneself; changing a record does not.
-TEST(AuditShared, AppendingNeedsAnExclusiveOpen) {
+// first. Appending and emptying the table need it to oneself (as packing
+// does); changing a record does not.
+TEST(AuditShared, AppendingAndZapNeedAnExclusiveOpen) {
     TempDir dir;
     std::string path = dir.file("SHARED.DBF");
     Table::create(path, {{"NAME", 'C', 8, 0, 0}});
@@ -462,6 +463,7 @@ TEST(AuditShared, AppendingNeedsAnExclusiveOpen) {
         EXPECT_NE(std::string(e.what()).find("SHARED.DBF"), std::string::npos) << e.what();
     }
     EXPECT_THROW(b->appendBlank(), Error);
+    EXPECT_THROW(b->zap(), Error);
     b->go(1);
     b->putString(0, "changed");
     b->commit();
