@@ -664,7 +664,19 @@ int cmdIndex(const Args& a) {
 }
 
 int cmdReindex(const Args& a) {
-    auto t = openWrite(a.file);
+    std::unique_ptr<Table> t;
+    try {
+        t = openWrite(a.file);
+    } catch (const Error& e) {
+        // The tag definitions live in the index itself: when it cannot be
+        // read at all they are lost, and the way out is to make them anew.
+        std::string ignored;
+        if (e.code() != Error::Code::Corrupt || !openReadWithoutBrokenIndex(a.file, ignored) || ignored.empty())
+            throw;
+        throw Error(e.code(), std::string(e.what()) +
+                                  "; the tag definitions cannot be read from it: remove the index file and "
+                                  "create the tags again with xbtool index");
+    }
     if (t->tagCount() == 0)
         throw Error(Error::Code::State, a.file + ": has no production index to rebuild");
     t->reindex();
