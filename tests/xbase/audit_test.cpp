@@ -27,7 +27,9 @@ void writeFile(const std::string& path, const std::string& bytes) {
     out.write(bytes.data(), std::streamsize(bytes.size()));
 }
 
-uint16_t le16(const std::string& s, size_t at) { return uint16_t(uint8_t(s[at]) | uint8_t(s[at + 1]) << 8); }
+uint16_t le16(const std::string& s, size_t at) {
+    return uint16_t(uint8_t(s[at]) | uint8_t(s[at + 1]) << 8);
+}
 
 // A memo that cannot be read must stop a pack before any record moves. The
 // records are wide so that the table spans several of the chunks pack works
@@ -35,8 +37,11 @@ uint16_t le16(const std::string& s, size_t at) { return uint16_t(uint8_t(s[at]) 
 TEST(AuditPack, UnreadableMemoLeavesTheTableAsItWas) {
     TempDir dir;
     std::string path = dir.file("WIDE.DBF");
-    Table::create(path, {{"A", 'C', 250, 0, 0}, {"B", 'C', 250, 0, 0}, {"C", 'C', 250, 0, 0},
-                         {"D", 'C', 250, 0, 0}, {"NOTES", 'M', 10, 0, 0}});
+    Table::create(path, {{"A", 'C', 250, 0, 0},
+                         {"B", 'C', 250, 0, 0},
+                         {"C", 'C', 250, 0, 0},
+                         {"D", 'C', 250, 0, 0},
+                         {"NOTES", 'M', 10, 0, 0}});
     const uint32_t n = 1000;
     {
         auto t = Table::open(path);
@@ -108,7 +113,8 @@ TEST(AuditMemoKeys, MemoFieldsAreRefusedInTagsButWorkInFilters) {
         const char* key;
         const char* cond;
     };
-    const Case refused[] = {{"NOTES", ""}, {"UPPER(LEFT(notes, 5))", ""}, {"NAME", "\"pp\" $ NOTES"}};
+    const Case refused[] = {
+        {"NOTES", ""}, {"UPPER(LEFT(notes, 5))", ""}, {"NAME", "\"pp\" $ NOTES"}};
     for (const Case& c : refused) {
         SCOPED_TRACE(c.key + std::string(" FOR ") + c.cond);
         try {
@@ -142,11 +148,13 @@ std::string visualFoxProTable() {
         char type;
         int width, decimals, flags;
     };
-    const Def defs[] = {{"NAME", 'C', 6, 0, 0}, {"RATE", 'F', 8, 2, 0},  {"COUNT", 'I', 4, 0, 0},
-                        {"SIZE", 'B', 8, 2, 0}, {"WHEN", 'T', 8, 0, 0},  {"PRICE", 'Y', 8, 4, 0},
-                        {"FLAG", 'L', 1, 0, 0}, {"_NullFlags", '0', 1, 0, 0x05}};
+    const Def defs[] = {{"NAME", 'C', 6, 0, 0},  {"RATE", 'F', 8, 2, 0},
+                        {"COUNT", 'I', 4, 0, 0}, {"SIZE", 'B', 8, 2, 0},
+                        {"WHEN", 'T', 8, 0, 0},  {"PRICE", 'Y', 8, 4, 0},
+                        {"FLAG", 'L', 1, 0, 0},  {"_NullFlags", '0', 1, 0, 0x05}};
     const int n = int(std::size(defs));
-    const int headerLength = 32 + 32 * n + 1 + 263, recordLength = 1 + 6 + 8 + 4 + 8 + 8 + 8 + 1 + 1;
+    const int headerLength = 32 + 32 * n + 1 + 263,
+              recordLength = 1 + 6 + 8 + 4 + 8 + 8 + 8 + 1 + 1;
     std::string h(32, '\0');
     h[0] = char(0x30);
     h[1] = 26, h[2] = 12, h[3] = 10;
@@ -168,12 +176,15 @@ std::string visualFoxProTable() {
     }
     h += '\r';
     h += std::string(263, '\0');
-    auto bytes = [](const auto& v) { return std::string(reinterpret_cast<const char*>(&v), sizeof v); };
+    auto bytes = [](const auto& v) {
+        return std::string(reinterpret_cast<const char*>(&v), sizeof v);
+    };
     const int32_t count = -7;
     const double size = 2.5;
     const uint32_t when[2] = {2460370, 49530500}; // 2024-02-29 13:45:30.5
-    const int64_t price = 123456;                  // 12.3456
-    std::string r1 = " widget   12.50" + bytes(count) + bytes(size) + bytes(when) + bytes(price) + "T" + '\0';
+    const int64_t price = 123456;                 // 12.3456
+    std::string r1 =
+        " widget   12.50" + bytes(count) + bytes(size) + bytes(when) + bytes(price) + "T" + '\0';
     std::string r2 = "*" + std::string(6 + 8, ' ') + std::string(4 + 8 + 8 + 8, '\0') + " " + '\0';
     return h + r1 + r2 + '\x1A';
 }
@@ -190,13 +201,17 @@ TEST(AuditForeign, VisualFoxProBinaryFieldsAreRead) {
 
     struct Case {
         const char* field;
-        const char* text;    // getString
-        double number;       // getNumber (not used for T and L)
-        const char* blank;   // getString of the blank record
+        const char* text;  // getString
+        double number;     // getNumber (not used for T and L)
+        const char* blank; // getString of the blank record
     };
     const Case cases[] = {
-        {"RATE", "12.50", 12.5, ""},   {"COUNT", "-7", -7, "0"},          {"SIZE", "2.50", 2.5, "0.00"},
-        {"WHEN", "20240229134530", 0, ""}, {"PRICE", "12.3456", 12.3456, "0.0000"}, {"FLAG", "T", 0, ""},
+        {"RATE", "12.50", 12.5, ""},
+        {"COUNT", "-7", -7, "0"},
+        {"SIZE", "2.50", 2.5, "0.00"},
+        {"WHEN", "20240229134530", 0, ""},
+        {"PRICE", "12.3456", 12.3456, "0.0000"},
+        {"FLAG", "T", 0, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.field);
@@ -214,8 +229,9 @@ TEST(AuditForeign, VisualFoxProBinaryFieldsAreRead) {
     }
     // The types in expressions: filters over each binary field.
     t->go(1);
-    for (const char* cond : {"COUNT < 0 .and. COUNT = -7", "SIZE * 2 = 5", "PRICE > 12.34 .and. PRICE < 12.35",
-                             "RATE = 12.5", "DTOS(WHEN) = \"20240229\"", "FLAG"})
+    for (const char* cond :
+         {"COUNT < 0 .and. COUNT = -7", "SIZE * 2 = 5", "PRICE > 12.34 .and. PRICE < 12.35",
+          "RATE = 12.5", "DTOS(WHEN) = \"20240229\"", "FLAG"})
         EXPECT_TRUE(t->evalLogical(cond)) << cond;
     t->setFilter("COUNT <> 0");
     EXPECT_EQ(t->countVisible(), 1u);
@@ -263,7 +279,7 @@ TEST(AuditHeader, DateOfLastUpdateFollowsChanges) {
     auto date = [&] { return readFile(path).substr(1, 3); };
     auto today = [] {
         std::time_t now = std::time(nullptr);
-        std::tm tm {};
+        std::tm tm{};
         localtime_r(&now, &tm);
         return std::string{char((tm.tm_year + 1900) % 100), char(tm.tm_mon + 1), char(tm.tm_mday)};
     };
