@@ -91,6 +91,7 @@ public:
     virtual bool eof() const = 0;
     virtual bool bof() const = 0;
     // A new blank record at the end; it becomes current (keys go in on commit).
+    // Needs the table opened exclusively, as pack() and zap() do.
     virtual void appendBlank() = 0;
     virtual void deleteRecord() = 0;      // set the deletion mark
     virtual void recall() = 0;
@@ -131,7 +132,9 @@ public:
 
     // Temporary single-order IDX index (sx_Index / sx_KeyAdd / sx_IndexClose):
     // createTempIndex builds it from `keyExpr` over the records (or empty with
-    // `empty`), and makes it the current order.
+    // `empty`), and makes it the current order. Built from the records, it is
+    // kept up to date like a tag; created empty, it holds only the records
+    // given to tempKeyAdd (pack renumbers them and drops the removed ones).
     virtual void createTempIndex(const std::string& path, const std::string& keyExpr,
                                  bool empty = false) = 0;
     virtual void tempKeyAdd() = 0;   // add the current record's key
