@@ -464,7 +464,9 @@ std::string refusal(const Table& t, const FieldDef& f, const std::string& v) {
     case 'T':
         return "datetime fields cannot be written";
     case 'M':
-        return t.version() == TableVersion::DBase3Memo ? "dBASE III memo files cannot be written" : std::string();
+        // dBASE III and IV tables keep memos in a DBT file, which is read only.
+        return uint8_t(t.version()) == 0x83 || uint8_t(t.version()) == 0x8B ? "dBASE memo files cannot be written"
+                                                                             : std::string();
     default:
         return {};
     }
