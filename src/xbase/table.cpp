@@ -154,7 +154,11 @@ public:
     void setOrder(std::string_view tagName) override;
     int order() const override { return order_; }
     std::string orderName() const override;
-    std::string indexFileName() const override { return cdx_ ? cdx_->path() : std::string(); }
+    std::string indexFileName() const override {
+        if (idx_ && tempTag_ && order_ == int(tags_.size()) + 1)
+            return idx_->path();
+        return cdx_ ? cdx_->path() : std::string();
+    }
     void closeIndexes() override;
     void deleteIndexFile() override;
     void createTag(const std::string& name, const std::string& keyExpr, const std::string& forExpr,

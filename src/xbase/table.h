@@ -117,7 +117,9 @@ public:
     virtual void setOrder(std::string_view tagName) = 0; // "" = physical; throws if absent
     virtual int order() const = 0;
     virtual std::string orderName() const = 0;           // "" in physical order
-    virtual std::string indexFileName() const = 0;       // production CDX path or ""
+    // The file of the current order (sx_IndexName): the temporary IDX when it
+    // is the current order, else the production CDX, or "" without one.
+    virtual std::string indexFileName() const = 0;
     virtual void closeIndexes() = 0;                     // production and temporary
     virtual void deleteIndexFile() = 0;                  // close and remove the production CDX
     // New tag in the production index (created when missing; the table's CDX

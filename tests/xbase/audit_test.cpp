@@ -368,7 +368,11 @@ TEST_F(AuditTempIndex, BuiltFromTheRecordsItFollowsEveryChange) {
 // the table; after a pack it holds the same records under their new numbers.
 TEST_F(AuditTempIndex, FilledKeyByKeyItHoldsOnlyTheRecordsGiven) {
     t->createTempIndex(dir.file("CHOSEN.IDX"), "NAME", true);
+    // Current, it names its own file; in another order the production
+    // index (none here) is named.
+    EXPECT_EQ(t->indexFileName(), dir.file("CHOSEN.IDX"));
     t->setOrder(0);
+    EXPECT_EQ(t->indexFileName(), "");
     for (uint32_t n : {4u, 3u, 1u}) { // bob, dave, carol
         t->go(n);
         t->tempKeyAdd();
