@@ -897,6 +897,16 @@ public:
     uint8_t fill_ = 0x20;
     bool typeKnown_ = false;
     bool rebuilt_ = false; // cleared or rebuilt since the file was opened
+    // A tag whose tree cannot be reached (its root outside the file, its
+    // first leaf unreadable) is kept with its definition, so that the rest
+    // of the index stays usable and a rebuild can make it anew; until then
+    // every use of it is an error naming the damage.
+    std::string damage_; // the cause, empty while the tree is sound
+    std::string damageText() const { return damage_.empty() ? damage_ : "tag " + info_.name + ": " + damage_; }
+    void requireSound() const {
+        if (!damage_.empty())
+            throw Error(Error::Code::Corrupt, f_.path + ": " + damageText() + "; rebuild the index");
+    }
 
     int klen() const { return info_.keyLength; }
     const TagInfo& info() const override { return info_; }
@@ -997,6 +1007,7 @@ public:
 
     void insert(Key key, uint32_t recno) override {
         checkKey(key);
+        requireSound();
         f_.beginChange();
         heldKeys_.insert(heldKeys_.end(), key.begin(), key.end());
         heldRecs_.push_back(recno);
@@ -1490,6 +1501,7 @@ public:
 
     bool remove(Key key, uint32_t recno) override {
         checkKey(key);
+        requireSound();
         applyHeld();
         if (f_.readOnly)
             throw Error(Error::Code::State, f_.path + ": opened read-only");
@@ -1657,12 +1669,17 @@ public:
         uint32_t off = f_.allocPage();
         NodePtr nd = f_.fresh(off, klen(), fill_, kAttrLeaf | kAttrRoot);
         setRoot(off);
+        damage_.clear();
         f_.trim();
     }
 
     // Frees every page of the tree. Leaves are freed unread: they are most
-    // of a large tree, and only interior nodes say where pages are.
+    // of a large tree, and only interior nodes say where pages are. A
+    // damaged tree's pages cannot be told apart from others': they are left
+    // unused rather than risk freeing a page that is in use.
     void freeAllPages() {
+        if (!damage_.empty())
+            return;
         std::unordered_set<uint32_t> seen;
         freeTreePages(root_, 1, treeHeight(), seen);
     }
@@ -1683,6 +1700,7 @@ public:
     std::unique_ptr<Cursor> cursor() override;
 
     uint64_t count() override {
+        requireSound();
         applyHeld();
         uint64_t total = 0;
         NodePtr nd = leftmostLeaf();
@@ -2200,6 +2218,7 @@ private:
 };
 
 std::unique_ptr<IndexTree::Cursor> TreeImpl::cursor() {
+    requireSound();
     applyHeld();
     return std::make_unique<CursorImpl>(*this);
 }
@@ -2208,6 +2227,10 @@ std::unique_ptr<IndexTree::Cursor> TreeImpl::cursor() {
 // Structural check
 
 void TreeImpl::verify(std::vector<std::string>& faults) {
+    if (!damage_.empty()) {
+        faults.push_back(damage_);
+        return;
+    }
     applyHeld();
     const std::string who = "tag " + info_.name + ": ";
     std::unordered_set<uint32_t> visited;
@@ -2438,13 +2461,25 @@ void TreeImpl::readHeader(bool directory) {
         info_.type = guessKeyType(info_.keyExpr, klen);
     }
     fill_ = info_.type == KeyType::Character ? 0x20 : 0x00;
-    if (!f_.validPage(root_))
-        f_.corrupt("root of tag " + info_.name + " at " + std::to_string(root_) +
-                   " outside the file");
-    if (info_.type == KeyType::Numeric)
-        info_.type = looksLikeDates() ? KeyType::Date : KeyType::Numeric;
-    if (info_.type == KeyType::Logical && !looksLogical())
-        info_.type = KeyType::Character;
+    if (!f_.validPage(root_)) {
+        if (directory)
+            f_.corrupt("tag directory root at " + std::to_string(root_) + " outside the file");
+        damage_ = "root at " + std::to_string(root_) + " outside the file";
+        return;
+    }
+    try {
+        if (info_.type == KeyType::Numeric)
+            info_.type = looksLikeDates() ? KeyType::Date : KeyType::Numeric;
+        if (info_.type == KeyType::Logical && !looksLogical())
+            info_.type = KeyType::Character;
+    } catch (const Error& e) {
+        if (directory || e.code() != Error::Code::Corrupt)
+            throw;
+        std::string cause = e.what();
+        if (cause.rfind(f_.path + ": ", 0) == 0)
+            cause.erase(0, f_.path.size() + 2);
+        damage_ = cause;
+    }
 }
 
 // Date keys are whole Julian day numbers (or 0 for a blank date); a first
@@ -2712,6 +2747,12 @@ public:
         tags_.erase(tags_.begin() + i);
     }
     bool trustworthy() const override { return !core.wasDirty; }
+    std::string damage() const override {
+        for (const auto& t : tags_)
+            if (!t->damage_.empty())
+                return path() + ": " + t->damageText();
+        return {};
+    }
     void markChanging() override { core.beginChange(); }
     std::vector<TreeImpl*> trees() {
         std::vector<TreeImpl*> v;

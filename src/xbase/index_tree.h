@@ -113,6 +113,10 @@ public:
     // False when the file was open for writing and was not closed cleanly
     // (a crash): its pages may be stale and it must be rebuilt.
     virtual bool trustworthy() const = 0;
+    // Empty, or what is wrong with a tag whose tree cannot be reached (its
+    // root outside the file, say): the file still opens and its other tags
+    // work, uses of that tag are errors, and rebuilding it repairs it.
+    virtual std::string damage() const = 0;
     // Puts the open-for-writing mark on disk now, ahead of a change to the
     // table that the index does not follow entry by entry (a pack replacing
     // the table): if the process dies before the tags are rebuilt, the next

@@ -164,7 +164,14 @@ public:
     void createTag(const std::string& name, const std::string& keyExpr, const std::string& forExpr,
                    bool descending, bool unique) override;
     void reindex() override;
-    bool indexTrustworthy() const override { return !cdx_ || cdx_->trustworthy(); }
+    bool indexTrustworthy() const override { return indexProblem().empty(); }
+    std::string indexProblem() const override {
+        if (!cdx_)
+            return {};
+        if (!cdx_->trustworthy())
+            return cdx_->path() + ": left open for writing by a process that did not close it; its tags may be stale";
+        return cdx_->damage();
+    }
 
     void createTempIndex(const std::string& path, const std::string& keyExpr, bool empty) override;
     void tempKeyAdd() override;
@@ -2241,8 +2248,7 @@ void TableImpl::check(std::vector<std::string>& faults) {
         return;
     }
     if (cdx_ && !cdx_->trustworthy())
-        faults.push_back(cdx_->path() + ": left open for writing by a process that did not close it; "
-                                        "its tags may be stale");
+        faults.push_back(indexProblem());
     // The header says the table has a production index: other engines refuse
     // to open it without one, and no tag followed the changes made since.
     if ((flags_ & 0x01) && siblingFile(path_, "CDX").empty())

@@ -129,8 +129,12 @@ public:
                            bool unique = false) = 0;
     virtual void reindex() = 0;                          // rebuild every tag
     // False when the production index was left open for writing by a process
-    // that did not close it (its pages may be stale).
+    // that did not close it (its pages may be stale), or when one of its tags
+    // cannot be read: either way it must be rebuilt (reindex).
     virtual bool indexTrustworthy() const = 0;
+    // Why the production index is not trustworthy, naming the file; empty
+    // when it is.
+    virtual std::string indexProblem() const = 0;
 
     // Temporary single-order IDX index (sx_Index / sx_KeyAdd / sx_IndexClose):
     // createTempIndex builds it from `keyExpr` over the records (or empty with

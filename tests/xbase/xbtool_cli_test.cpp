@@ -337,12 +337,13 @@ TEST_F(Xbtool, StaleIndexIsRefusedUntilReindexed) {
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err.find("reindex"), std::string::npos) << r.err;
     }
-    EXPECT_NE(run("info " + p).out.find("not closed cleanly"), std::string::npos);
+    EXPECT_NE(run("info " + p).out.find("not trustworthy: " + dir.file("DIED.CDX") + ": left open for writing"),
+              std::string::npos);
     EXPECT_EQ(lines(run("dump " + p).out).size(), 40u); // physical order needs no index
     ASSERT_EQ(run("reindex " + p).code, 0);
     EXPECT_EQ(run("seek " + p + " --tag NAME n1").out, "found 2\n");
     EXPECT_EQ(lines(run("keys " + p + " --tag NAME").out).size(), 40u);
-    EXPECT_EQ(run("info " + p).out.find("not closed cleanly"), std::string::npos);
+    EXPECT_EQ(run("info " + p).out.find("not trustworthy"), std::string::npos);
 }
 
 // A memo pointer past the end of the memo file stops dump at that record
@@ -386,19 +387,28 @@ void damageNameRoot(const std::string& cdx) {
     f.write(past, 4);
 }
 
+// The tag directory's root pointer moved past the end of the file: no tag
+// can be found, so the index cannot be opened at all.
+void damageDirectoryRoot(const std::string& cdx) {
+    std::fstream f(cdx, std::ios::in | std::ios::out | std::ios::binary);
+    const char past[4] = {0x00, char(0xFE), char(0xFF), 0x7F};
+    f.seekp(0);
+    f.write(past, 4);
+}
+
 // An index that cannot be opened is a fault check reports (exit 1) while it
-// still checks the table; the message names the index and the tag. The
+// still checks the table; the message names the index and the damage. The
 // records stay in reach: info shows the table and dump lists them in file
 // order (both saying what is wrong on standard error); a dump in a tag's
 // order is refused.
 TEST_F(Xbtool, AnIndexThatCannotBeOpenedLeavesTheRecordsInReach) {
     std::string p = peer::copyTable("ADDRPEER", dir.path());
     std::string src = peer::fixtureDir() + "/ADDRPEER.DBF";
-    damageNameRoot(dir.file("ADDRPEER.CDX"));
+    damageDirectoryRoot(dir.file("ADDRPEER.CDX"));
     Result r = run("check " + p);
     EXPECT_EQ(r.code, 1) << r.err;
     EXPECT_NE(r.out.find("ADDRPEER.CDX"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("tag NAME"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("tag directory"), std::string::npos) << r.out;
     EXPECT_EQ(r.err, "");
 
     Result info = run("info " + p);
@@ -408,18 +418,23 @@ TEST_F(Xbtool, AnIndexThatCannotBeOpenedLeavesTheRecordsInReach) {
     Result dump = run("dump " + p);
     EXPECT_EQ(dump.code, 0);
     EXPECT_EQ(dump.out, run("dump " + src).out);
-    EXPECT_NE(dump.err.find("tag NAME"), std::string::npos) << dump.err;
+    EXPECT_NE(dump.err.find("tag directory"), std::string::npos) << dump.err;
     EXPECT_EQ(run("dump " + p + " --tag LNAME").code, 2);
 }
 
-// Left for the index file's reader: one tag with a damaged root keeps the
-// whole table from opening, so reindex cannot rebuild it. The sound outcome
-// is an index that opens, a check naming the tag, and a reindex repairing it.
-TEST_F(Xbtool, DISABLED_ReindexRepairsATagWhoseRootIsDamaged) {
+// One tag with a damaged root: the index still opens, check names the tag,
+// reads in that tag's order are refused, and reindex repairs it.
+TEST_F(Xbtool, ReindexRepairsATagWhoseRootIsDamaged) {
     std::string p = peer::copyTable("ADDRPEER", dir.path());
     std::string src = peer::fixtureDir() + "/ADDRPEER.DBF";
     damageNameRoot(dir.file("ADDRPEER.CDX"));
-    EXPECT_EQ(run("dump " + p + " --tag LNAME").code, 0); // the other tags still read
+    // The table opens; the damaged tag is named and the index is not trusted
+    // until it is rebuilt.
+    EXPECT_EQ(run("dump " + p).code, 0);
+    Result c = run("check " + p);
+    EXPECT_EQ(c.code, 1) << c.err;
+    EXPECT_NE(c.out.find("tag NAME"), std::string::npos) << c.out;
+    EXPECT_EQ(run("dump " + p + " --tag NAME").code, 2);
     Result r = run("reindex " + p);
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(run("check " + p).code, 0);

@@ -279,9 +279,7 @@ std::unique_ptr<Table> openReadWithoutBrokenIndex(const std::string& file, std::
 }
 
 std::string untrustedText(const Table& t) {
-    return t.indexFileName() +
-           ": was left open for writing by a process that did not close it; its tags may be stale "
-           "(xbtool reindex " + t.path() + " rebuilds them)";
+    return t.indexProblem() + " (xbtool reindex " + t.path() + " rebuilds them)";
 }
 
 void selectTag(Table& t, const Args& a, bool required) {
@@ -335,7 +333,7 @@ int cmdInfo(const Args& a) {
     else
         std::cout << "index: " << (t->indexFileName().empty() ? "(none)" : t->indexFileName());
     if (!t->indexFileName().empty() && !t->indexTrustworthy())
-        std::cout << " (not closed cleanly: tags may be stale, run xbtool reindex)";
+        std::cout << " (not trustworthy: " << t->indexProblem() << "; run xbtool reindex)";
     std::cout << "\n";
     std::cout << "tags: " << t->tagCount() << "\n";
     for (int i = 1; i <= t->tagCount(); ++i) {

@@ -90,6 +90,7 @@ public:
     }
     void reindex() override { t_->reindex(); }
     bool indexTrustworthy() const override { return t_->indexTrustworthy(); }
+    std::string indexProblem() const override { return t_->indexProblem(); }
     void createTempIndex(const std::string& path, const std::string& keyExpr, bool empty) override {
         t_->createTempIndex(path, keyExpr, empty);
     }
