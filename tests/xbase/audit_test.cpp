@@ -14,18 +14,10 @@
 
 using namespace xbase;
 using tabletest::TempDir;
+using tabletest::readFile;
+using tabletest::writeFile;
 
 namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), std::streamsize(bytes.size()));
-}
 
 uint16_t le16(const std::string& s, size_t at) {
     return uint16_t(uint8_t(s[at]) | uint8_t(s[at + 1]) << 8);
@@ -406,19 +398,8 @@ TEST_F(AuditTempIndex, FilledKeyByKeyItHoldsOnlyTheRecordsGiven) {
 // length counting those eight bytes, and its text may hold any byte.
 TEST(AuditForeign, DBaseFourMemoIsReadByItsLength) {
     TempDir dir;
-    std::string dbf(32 + 64 + 1, '\0');
-    dbf[0] = char(0x8B);
+    std::string dbf = tabletest::nameAndMemoHeader(char(0x8B));
     dbf[1] = 97, dbf[2] = 4, dbf[3] = 28;
-    dbf[4] = 3;
-    dbf[8] = char(97);
-    dbf[10] = char(1 + 6 + 10);
-    std::memcpy(&dbf[32], "NAME", 4);
-    dbf[32 + 11] = 'C';
-    dbf[32 + 16] = 6;
-    std::memcpy(&dbf[64], "NOTES", 5);
-    dbf[64 + 11] = 'M';
-    dbf[64 + 16] = 10;
-    dbf[96] = 0x0D;
     dbf += std::string(" first ") + "         1";
     dbf += std::string(" none  ") + "          ";
     dbf += std::string("*third ") + "         3";

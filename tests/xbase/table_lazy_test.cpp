@@ -19,13 +19,9 @@
 
 using namespace xbase;
 using tabletest::TempDir;
+using tabletest::readFile;
 
 namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // NAME C20, AMOUNT N8.2, BORN D, ACTIVE L, NOTES M; a tag on UPPER(NAME).
 void makePeople(const std::string& path) {

@@ -13,18 +13,10 @@
 
 using namespace xbase;
 using tabletest::TempDir;
+using tabletest::readFile;
+using tabletest::writeFile;
 
 namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), std::streamsize(bytes.size()));
-}
 
 OpenOptions noIndex() {
     OpenOptions o;
@@ -477,18 +469,7 @@ namespace {
 // blocks, text ending at 0x1A.
 TEST(TableForeign, DBaseThreeMemoIsRead) {
     TempDir dir;
-    std::string dbf(32 + 64 + 1, '\0');
-    dbf[0] = char(0x83);
-    dbf[4] = 3;
-    dbf[8] = char(97);
-    dbf[10] = char(1 + 6 + 10);
-    std::memcpy(&dbf[32], "NAME", 4);
-    dbf[32 + 11] = 'C';
-    dbf[32 + 16] = 6;
-    std::memcpy(&dbf[64], "NOTES", 5);
-    dbf[64 + 11] = 'M';
-    dbf[64 + 16] = 10;
-    dbf[96] = 0x0D;
+    std::string dbf = tabletest::nameAndMemoHeader(char(0x83));
     dbf += std::string(" first ") + "0000000001";
     dbf += std::string(" secnd ") + "          ";
     dbf += std::string("*third ") + "         2";

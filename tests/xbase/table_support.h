@@ -5,7 +5,9 @@
 #include "xbase/table.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,35 @@ public:
 private:
     std::string path_;
 };
+
+inline std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+// The header of a table built byte by byte, as other programs write it:
+// version byte `version`, three records, fields NAME C6 and NOTES M10. The
+// caller appends the records (17 bytes each) and the end mark.
+inline std::string nameAndMemoHeader(char version) {
+    std::string dbf(32 + 64 + 1, '\0');
+    dbf[0] = version;
+    dbf[4] = 3;
+    dbf[8] = char(97);
+    dbf[10] = char(1 + 6 + 10);
+    std::memcpy(&dbf[32], "NAME", 4);
+    dbf[32 + 11] = 'C';
+    dbf[32 + 16] = 6;
+    std::memcpy(&dbf[64], "NOTES", 5);
+    dbf[64 + 11] = 'M';
+    dbf[64 + 16] = 10;
+    dbf[96] = 0x0D;
+    return dbf;
+}
 
 inline std::vector<xbase::FieldDef> peopleFields() {
     return {{"NAME", 'C', 20, 0, 0}, {"AMOUNT", 'N', 8, 2, 0}, {"BORN", 'D', 8, 0, 0},
