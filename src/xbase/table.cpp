@@ -848,25 +848,7 @@ void TableImpl::putNumber(int field, double value) {
     switch (f.type) {
     case 'N':
     case 'F': {
-        std::string s;
-        if (std::isfinite(value)) {
-            // Halves round away from zero, as xBase does (printf alone would
-            // round -3.125 to -3.12).
-            double scale = std::pow(10.0, f.decimals);
-            double scaled = value * scale;
-            double rounded = std::round(scaled + (scaled >= 0 ? 1e-9 : -1e-9)) / scale;
-            if (rounded == 0)
-                rounded = 0; // a small negative value rounds to 0, not "-0.00"
-            char buf[400];
-            int n = std::snprintf(buf, sizeof buf, "%*.*f", f.width, f.decimals, rounded);
-            s.assign(buf, size_t(std::max(0, std::min<int>(n, int(sizeof buf) - 1))));
-            if (s.size() == size_t(f.width) + 1 && s[0] == '-' && s[1] == '0' && f.decimals == 0) {
-                // "-0" rounded from a tiny negative value.
-                s = std::string(size_t(f.width) - 1, ' ') + "0";
-            }
-        }
-        if (s.size() != size_t(f.width))
-            s.assign(size_t(f.width), '*');
+        const std::string s = numberText(f, value);
         std::memcpy(p, s.data(), size_t(f.width));
         break;
     }
@@ -2435,6 +2417,29 @@ void TableImpl::close() {
 } // namespace
 
 // ===========================================================================
+
+std::string numberText(const FieldDef& f, double value) {
+    std::string s;
+    if (std::isfinite(value)) {
+        // Halves round away from zero, as xBase does (printf alone would
+        // round -3.125 to -3.12).
+        double scale = std::pow(10.0, f.decimals);
+        double scaled = value * scale;
+        double rounded = std::round(scaled + (scaled >= 0 ? 1e-9 : -1e-9)) / scale;
+        if (rounded == 0)
+            rounded = 0; // a small negative value rounds to 0, not "-0.00"
+        char buf[400];
+        int n = std::snprintf(buf, sizeof buf, "%*.*f", f.width, f.decimals, rounded);
+        s.assign(buf, size_t(std::max(0, std::min<int>(n, int(sizeof buf) - 1))));
+        if (s.size() == size_t(f.width) + 1 && s[0] == '-' && s[1] == '0' && f.decimals == 0) {
+            // "-0" rounded from a tiny negative value.
+            s = std::string(size_t(f.width) - 1, ' ') + "0";
+        }
+    }
+    if (s.size() != size_t(f.width))
+        s.assign(size_t(f.width), '*');
+    return s;
+}
 
 std::unique_ptr<Table> Table::open(const std::string& path, const OpenOptions& options) {
     return std::make_unique<TableImpl>(path, options);

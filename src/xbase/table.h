@@ -40,6 +40,11 @@ struct OpenOptions {
 // operation, 100 reported last.
 using ProgressHook = std::function<void(int percent)>;
 
+// The text a numeric (N or F) field `f` stores for `value`: right-aligned
+// in the field's width, rounded to its decimals with halves away from zero,
+// all asterisks when the value does not fit.
+std::string numberText(const FieldDef& f, double value);
+
 class Table {
 public:
     // ---- life cycle -------------------------------------------------------

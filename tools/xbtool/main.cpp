@@ -439,18 +439,10 @@ std::string refusal(const Table& t, const FieldDef& f, const std::string& v) {
         if (i <= e || digits == 0 || points > 1)
             return "\"" + v + "\" is not a number";
         double d = std::strtod(v.c_str() + b, nullptr);
-        if (f.type == 'N' || f.type == 'F') {
-            // The field would hold asterisks instead (rounded to the
-            // decimals, halves away from zero, as the table stores it).
-            double scale = std::pow(10.0, f.decimals);
-            double rounded = std::round(d * scale + (d >= 0 ? 1e-9 : -1e-9)) / scale;
-            int length = std::snprintf(nullptr, 0, "%.*f", f.decimals, rounded);
-            if (rounded == 0)
-                length = std::snprintf(nullptr, 0, "%.*f", f.decimals, 0.0); // stored without a minus sign
-            if (length > f.width)
-                return v + " does not fit in " + std::to_string(f.width) + " characters with " +
-                       std::to_string(f.decimals) + " decimals";
-        }
+        // The field would hold asterisks instead.
+        if ((f.type == 'N' || f.type == 'F') && numberText(f, d).find('*') != std::string::npos)
+            return v + " does not fit in " + std::to_string(f.width) + " characters with " +
+                   std::to_string(f.decimals) + " decimals";
         if (f.type == 'I' && !(std::nearbyint(d) >= -2147483648.0 && std::nearbyint(d) <= 2147483647.0))
             return v + " is out of range for an integer field";
         if (f.type == 'Y' && !(std::fabs(d) < 9.2e14))
