@@ -223,6 +223,7 @@ private:
     const FieldDef& fieldAt(int field) const;
     void requireRecord(const char* what) const;
     void requireWritable() const;
+    void requireExclusive(const char* what) const;
     uint32_t memoPointer(const uint8_t* record, const FieldDef& f) const;
     void setMemoPointer(uint8_t* record, const FieldDef& f, uint32_t block);
     std::string fieldText(const uint8_t* record, const FieldDef& f) const;
@@ -608,6 +609,18 @@ void TableImpl::requireRecord(const char* what) const {
 void TableImpl::requireWritable() const {
     if (readOnly_)
         throw Error(Error::Code::State, path_ + ": the table is open read-only");
+    // Openers sharing a table each keep their own copies of its index
+    // pages: a change one of them made to the index would be overwritten by
+    // the other's, and its tags would silently go wrong.
+    if (!options_.exclusive && cdx_)
+        throw Error(Error::Code::State,
+                    path_ + ": changing a table with an index needs it opened exclusively");
+}
+
+void TableImpl::requireExclusive(const char* what) const {
+    requireWritable();
+    if (!options_.exclusive)
+        throw Error(Error::Code::State, path_ + ": " + what + " needs the table opened exclusively");
 }
 
 uint32_t TableImpl::memoPointer(const uint8_t* record, const FieldDef& f) const {
@@ -933,12 +946,10 @@ void TableImpl::commit() {
 }
 
 void TableImpl::appendBlank() {
-    requireWritable();
-    // Openers sharing the table each keep their own record count and index
-    // pages: two of them appending would write their records to the same
-    // place, one overwriting the other.
-    if (!options_.exclusive)
-        throw Error(Error::Code::State, path_ + ": adding records needs the table opened exclusively");
+    // Openers sharing the table each keep their own record count: two of
+    // them appending would write their records to the same place, one
+    // overwriting the other.
+    requireExclusive("adding records");
     commit();
     if (recCount_ == 0xFFFFFFFEu)
         throw Error(Error::Code::State, path_ + ": the table is full");
@@ -1030,10 +1041,8 @@ void TableImpl::finishInterruptedPack() {
 }
 
 void TableImpl::pack() {
-    requireWritable();
+    requireExclusive("a pack");
     commit();
-    if (!options_.exclusive)
-        throw Error(Error::Code::State, path_ + ": a pack needs the table opened exclusively");
     std::vector<std::pair<uint32_t, std::vector<uint8_t>>> customEntries = customEntriesAfterPack();
     lastPercent_ = -1;
     report(0);
@@ -1194,10 +1203,8 @@ std::vector<std::pair<uint32_t, std::vector<uint8_t>>> TableImpl::customEntriesA
 }
 
 void TableImpl::zap() {
-    requireWritable();
     // Another opener would be left reading records that are gone.
-    if (!options_.exclusive)
-        throw Error(Error::Code::State, path_ + ": emptying the table needs it opened exclusively");
+    requireExclusive("emptying the table");
     dirty_ = appended_ = false;
     recCount_ = 0;
     uint8_t eofMark = 0x1A;
@@ -1819,7 +1826,7 @@ void TableImpl::closeIndexes() {
 }
 
 void TableImpl::deleteIndexFile() {
-    requireWritable();
+    requireExclusive("deleting the index");
     commit();
     std::string p = cdx_ ? cdx_->path() : siblingFile(path_, "CDX");
     if (cdx_) {
@@ -1846,7 +1853,7 @@ void TableImpl::deleteIndexFile() {
 
 void TableImpl::createTag(const std::string& name, const std::string& keyExpr, const std::string& forExpr,
                           bool descending, bool unique) {
-    requireWritable();
+    requireExclusive("making a tag");
     commit();
     std::string tagName = upperAscii(name);
     if (tagName.empty() || tagName.size() > 10 || !std::isalpha(static_cast<unsigned char>(tagName[0])) ||
@@ -1934,7 +1941,7 @@ void TableImpl::createTag(const std::string& name, const std::string& keyExpr, c
 }
 
 void TableImpl::reindex() {
-    requireWritable();
+    requireExclusive("rebuilding the index");
     commit();
     lastPercent_ = -1;
     report(0);

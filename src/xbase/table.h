@@ -31,7 +31,11 @@ enum class TableVersion : uint8_t {
 };
 
 struct OpenOptions {
-    bool exclusive = true;   // an operating-system lock refuses a second opener
+    // An operating-system lock refuses a second opener. A shared opener
+    // reads, and changes records only of a table without an index: adding
+    // records, packing, emptying and anything that changes an index need an
+    // exclusive open.
+    bool exclusive = true;
     bool readOnly = false;
     bool openProductionIndex = true;
 };

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 using namespace xbase;
 using tabletest::TempDir;
@@ -471,6 +472,55 @@ TEST(AuditShared, AppendingAndZapNeedAnExclusiveOpen) {
     a->go(1);
     EXPECT_EQ(a->getString(0), "changed");
     EXPECT_EQ(a->recCount(), 1u);
+}
+
+// With an index, a shared opener changes nothing: each opener keeps its own
+// copies of the index pages, so a change would leave the others' tags wrong.
+// Reading (in tag order too) still works for every opener.
+TEST(AuditShared, AnIndexedTableIsChangedOnlyThroughAnExclusiveOpen) {
+    TempDir dir;
+    std::string path = dir.file("INDEXED.DBF");
+    Table::create(path, {{"NAME", 'C', 8, 0, 0}});
+    {
+        auto t = Table::open(path);
+        for (const char* name : {"carol", "alice", "bob"}) {
+            t->appendBlank();
+            t->putString(0, name);
+        }
+        t->createTag("NAME", "NAME");
+    }
+    OpenOptions shared;
+    shared.exclusive = false;
+    auto a = Table::open(path, shared);
+    auto b = Table::open(path, shared);
+    b->go(1);
+    const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+        {"field", [&] { b->putString(0, "zed"); }},
+        {"delete", [&] { b->deleteRecord(); }},
+        {"tag", [&] { b->createTag("UP", "UPPER(NAME)"); }},
+        {"reindex", [&] { b->reindex(); }},
+    };
+    for (const auto& [what, change] : changes) {
+        SCOPED_TRACE(what);
+        try {
+            change();
+            ADD_FAILURE() << "a shared opener changed an indexed table";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.code(), Error::Code::State);
+            EXPECT_NE(std::string(e.what()).find("exclusively"), std::string::npos) << e.what();
+        }
+    }
+    b.reset();
+    a->setOrder(std::string_view("NAME"));
+    std::vector<std::string> order;
+    for (a->goTop(); !a->eof(); a->skip())
+        order.push_back(a->getString(0));
+    EXPECT_EQ(order, (std::vector<std::string>{"alice", "bob", "carol"}));
+    a.reset();
+    auto t = Table::open(path);
+    std::vector<std::string> faults;
+    t->check(faults);
+    EXPECT_TRUE(faults.empty()) << faults.front();
 }
 
 } // namespace
