@@ -399,6 +399,65 @@ void encodeNode(const Node& nd, uint8_t* page) {
 
 } // namespace
 
+// The packed entries of a leaf page, read in order. Each entry holds its
+// record number, how many leading bytes it shares with the key before it and
+// how many trailing fill bytes it drops; its own key bytes are stored from
+// the end of the page backwards.
+class LeafEntries {
+public:
+    enum class Fault { None, Widths, Count, Entry, Overlap };
+    struct Entry {
+        uint32_t rec;
+        int dup, trail, stored;
+        const uint8_t* bytes; // the `stored` bytes after the shared ones
+    };
+    // Checks the page header's bit widths and entry count.
+    LeafEntries(const uint8_t* page, int klen) : page_(page), klen_(klen), n_(rd16(page + 2)) {
+        const int recBits = page[20], dupBits = page[21], trailBits = page[22];
+        bpe_ = page[23];
+        if (bpe_ < 1 || bpe_ > 8 || recBits > 32 || dupBits > 8 || trailBits > 8 ||
+            recBits + dupBits + trailBits != bpe_ * 8)
+            fault_ = Fault::Widths;
+        else if (n_ * bpe_ > kLeafSpace)
+            fault_ = Fault::Count;
+        recShift_ = recBits;
+        trailShift_ = recBits + dupBits;
+        rm_ = recBits == 0 ? 0 : ((uint64_t(1) << recBits) - 1);
+        dm_ = (uint64_t(1) << dupBits) - 1;
+        tm_ = (uint64_t(1) << trailBits) - 1;
+        entriesEnd_ = kLeafEntries + n_ * bpe_;
+    }
+    int n() const { return n_; }
+    Fault fault() const { return fault_; }
+    // Entry i; call in order from 0 (the stored bytes are found by walking
+    // back from the end of the page). None, or what is wrong with it.
+    Fault next(int i, Entry& out) {
+        const uint8_t* e = page_ + kLeafEntries + i * bpe_;
+        uint64_t v = 0;
+        for (int b = 0; b < bpe_; ++b)
+            v |= uint64_t(e[b]) << (8 * b);
+        out.rec = uint32_t(v & rm_);
+        out.dup = int((v >> recShift_) & dm_);
+        out.trail = int((v >> trailShift_) & tm_);
+        if (out.dup + out.trail > klen_ || (i == 0 && out.dup != 0))
+            return Fault::Entry;
+        out.stored = klen_ - out.dup - out.trail;
+        end_ -= out.stored;
+        if (end_ < entriesEnd_)
+            return Fault::Overlap;
+        out.bytes = page_ + end_;
+        return Fault::None;
+    }
+
+private:
+    const uint8_t* page_;
+    int klen_, n_, bpe_ = 0;
+    Fault fault_ = Fault::None;
+    int recShift_ = 0, trailShift_ = 0;
+    uint64_t rm_ = 0, dm_ = 0, tm_ = 0;
+    int end_ = kPage, entriesEnd_ = 0;
+};
+
 // Decodes a page into `nd` (off/klen/fill already set). Returns an empty string
 // or the cause of the damage.
 std::string decodeNode(const uint8_t* page, Node& nd, bool narrow = true) {
@@ -433,47 +492,33 @@ std::string decodeNode(const uint8_t* page, Node& nd, bool narrow = true) {
         }
         return {};
     }
-    const uint32_t recMask = rd32(page + 14);
-    const int dupMask = page[18], trailMask = page[19];
-    const int recBits = page[20], dupBits = page[21], trailBits = page[22], bpe = page[23];
-    if (bpe < 1 || bpe > 8 || recBits > 32 || dupBits > 8 || trailBits > 8 ||
-        recBits + dupBits + trailBits != bpe * 8)
-        return "leaf at " + std::to_string(nd.off) + " has bit widths that do not add up";
-    (void)recMask;
-    (void)dupMask;
-    (void)trailMask;
-    if (n * bpe > kLeafSpace)
-        return "leaf at " + std::to_string(nd.off) + " claims " + std::to_string(n) + " keys";
+    LeafEntries entries(page, klen);
+    const std::string where = "leaf at " + std::to_string(nd.off);
+    if (entries.fault() == LeafEntries::Fault::Widths)
+        return where + " has bit widths that do not add up";
+    if (entries.fault() == LeafEntries::Fault::Count)
+        return where + " claims " + std::to_string(n) + " keys";
     // Keys are rebuilt whole in a scratch buffer, then kept only as wide as
     // the longest one needs (one allocation, no second copy).
     static thread_local std::vector<uint8_t> whole;
     whole.resize(size_t(n) * size_t(klen));
     nd.recs.resize(size_t(n));
-    const uint64_t rm = recBits == 0 ? 0 : ((uint64_t(1) << recBits) - 1);
-    const uint64_t dm = (uint64_t(1) << dupBits) - 1;
-    const uint64_t tm = (uint64_t(1) << trailBits) - 1;
-    int end = kPage;
-    const int entriesEnd = kLeafEntries + n * bpe;
     for (int i = 0; i < n; ++i) {
-        const uint8_t* e = page + kLeafEntries + i * bpe;
-        uint64_t v = 0;
-        for (int b = 0; b < bpe; ++b)
-            v |= uint64_t(e[b]) << (8 * b);
-        const uint32_t rec = uint32_t(v & rm);
-        const int dup = int((v >> recBits) & dm);
-        const int trail = int((v >> (recBits + dupBits)) & tm);
-        if (dup + trail > klen || (i == 0 && dup != 0))
-            return "leaf at " + std::to_string(nd.off) + " has a bad entry " + std::to_string(i);
-        const int stored = klen - dup - trail;
-        end -= stored;
-        if (end < entriesEnd)
-            return "leaf at " + std::to_string(nd.off) + " has key bytes overlapping its entries";
+        LeafEntries::Entry e;
+        switch (entries.next(i, e)) {
+        case LeafEntries::Fault::None:
+            break;
+        case LeafEntries::Fault::Overlap:
+            return where + " has key bytes overlapping its entries";
+        default:
+            return where + " has a bad entry " + std::to_string(i);
+        }
         uint8_t* k = whole.data() + size_t(i) * klen;
-        if (dup > 0)
-            std::memcpy(k, k - klen, size_t(dup));
-        std::memcpy(k + dup, page + end, size_t(stored));
-        std::memset(k + klen - trail, nd.fill, size_t(trail));
-        nd.recs[i] = rec;
+        if (e.dup > 0)
+            std::memcpy(k, k - klen, size_t(e.dup));
+        std::memcpy(k + e.dup, e.bytes, size_t(e.stored));
+        std::memset(k + klen - e.trail, nd.fill, size_t(e.trail));
+        nd.recs[i] = e.rec;
     }
     // Each key's actual trailing fill (it may run past the stored count).
     nd.trails.resize(size_t(n));
@@ -528,38 +573,22 @@ bool scanLeafPage(const uint8_t* page, int klen, uint8_t fill, Pred ge, uint8_t*
     const uint16_t attr = rd16(page);
     if (attr > 3 || (attr & kAttrLeaf) == 0)
         return false;
-    const int n = rd16(page + 2);
-    const int recBits = page[20], dupBits = page[21], trailBits = page[22], bpe = page[23];
-    if (bpe < 1 || bpe > 8 || recBits > 32 || dupBits > 8 || trailBits > 8 ||
-        recBits + dupBits + trailBits != bpe * 8 || n * bpe > kLeafSpace || n == 0)
+    LeafEntries entries(page, klen);
+    const int n = entries.n();
+    if (entries.fault() != LeafEntries::Fault::None || n == 0)
         return false;
-    const uint64_t rm = recBits == 0 ? 0 : ((uint64_t(1) << recBits) - 1);
-    const uint64_t dm = (uint64_t(1) << dupBits) - 1;
-    const uint64_t tm = (uint64_t(1) << trailBits) - 1;
-    const int entriesEnd = kLeafEntries + n * bpe;
-    int end = kPage;
     // keyOut holds the key before the current one, so that the shared
     // leading bytes are already in place.
     for (int i = 0; i < n; ++i) {
-        const uint8_t* e = page + kLeafEntries + i * bpe;
-        uint64_t v = 0;
-        for (int b = 0; b < bpe; ++b)
-            v |= uint64_t(e[b]) << (8 * b);
-        const uint32_t rec = uint32_t(v & rm);
-        const int dup = int((v >> recBits) & dm);
-        const int trail = int((v >> (recBits + dupBits)) & tm);
-        if (dup + trail > klen || (i == 0 && dup != 0))
+        LeafEntries::Entry e;
+        if (entries.next(i, e) != LeafEntries::Fault::None)
             return false;
-        const int stored = klen - dup - trail;
-        end -= stored;
-        if (end < entriesEnd)
-            return false;
-        std::memcpy(keyOut + dup, page + end, size_t(stored));
-        std::memset(keyOut + klen - trail, fill, size_t(trail));
-        if (ge(static_cast<const uint8_t*>(keyOut), rec)) {
+        std::memcpy(keyOut + e.dup, e.bytes, size_t(e.stored));
+        std::memset(keyOut + klen - e.trail, fill, size_t(e.trail));
+        if (ge(static_cast<const uint8_t*>(keyOut), e.rec)) {
             out.n = n;
             out.idx = i;
-            out.rec = rec;
+            out.rec = e.rec;
             return true;
         }
     }
