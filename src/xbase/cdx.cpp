@@ -420,6 +420,8 @@ public:
             fault_ = Fault::Widths;
         else if (n_ * bpe_ > kLeafSpace)
             fault_ = Fault::Count;
+        if (fault_ != Fault::None)
+            return; // the widths cannot be used, not even to make masks
         recShift_ = recBits;
         trailShift_ = recBits + dupBits;
         rm_ = recBits == 0 ? 0 : ((uint64_t(1) << recBits) - 1);
